@@ -1,0 +1,94 @@
+#include "cli/CliContext.h"
+
+#include <iostream>
+
+#include "link/Clock.h"
+#include "link/ConnectDrive.h"
+#include "sim/SimPort.h"
+
+namespace qx::cli {
+
+void StderrMessageSink::show(const std::string& text, const std::string& title) {
+    std::cerr << title << ": " << text << std::endl;
+}
+
+CliContext::CliContext() {
+    ApplyStartupValues(state_);
+}
+
+void CliContext::addGlobalOptions(CLI::App& app) {
+    app.add_option("--port", port_,
+                   "COM1 to COM4, a serial device such as /dev/ttyUSB0 (taken as COM1), or "
+                   "'sim' for the built-in simulated drive (default COM1)");
+    app.add_option("--com", comAssignments_,
+                   "N=DEVICE: map COM N (1 to 4) to a device or to 'sim'; COM N is "
+                   "/dev/ttyS(N-1) by default");
+    app.add_option("--sim-software", simOptions_.config.softwareVersion,
+                   "Simulated drive: software version (913)");
+    app.add_option("--sim-bootrom", simOptions_.config.bootRomVersion,
+                   "Simulated drive: boot ROM version (101)");
+    app.add_option("--sim-fpga", simOptions_.config.fpgaVersion,
+                   "Simulated drive: FPGA version (258)");
+    app.add_flag("--sim-pace", simOptions_.pace,
+                 "Simulated drive: pace every byte at 115200 baud 8O2");
+    app.add_option("--sim-fault", simFaults_, std::string("Simulated drive: ") + sim::kFaultHelp);
+    app.add_option("--sim-random-faults", simOptions_.randomFaultProbability,
+                   "Simulated drive: probability (0 to 1) of a random fault per request");
+    app.add_option("--sim-seed", simOptions_.randomFaultSeed,
+                   "Simulated drive: seed of the random faults");
+    app.add_option("--sim-away", simAway_,
+                   "Simulated drive: AFTER_MS:FOR_MS, go silent for a while, then come back");
+}
+
+std::optional<std::string> CliContext::finishOptions() {
+    for (const std::string& a : comAssignments_) {
+        if (auto err = map_.assign(a)) {
+            return "--com " + a + ": " + *err;
+        }
+    }
+    if (port_ == PortMap::kSimulatedDevice) {
+        map_.setDevice(1, PortMap::kSimulatedDevice);
+        portNumber_ = 1;
+    } else if (const int n = PortMap::portNumberOf(port_); n != 0) {
+        portNumber_ = n;
+    } else if (!port_.empty() && port_.front() == '/') {
+        map_.setDevice(1, port_);
+        portNumber_ = 1;
+    } else {
+        return "--port " + port_ + ": expected COM1 to COM4, a device path or 'sim'";
+    }
+    for (const std::string& f : simFaults_) {
+        sim::FaultRule rule;
+        if (auto err = sim::ParseFaultRule(f, rule)) {
+            return "--sim-fault " + f + ": " + *err;
+        }
+        simOptions_.faults.push_back(rule);
+    }
+    if (!simAway_.empty()) {
+        if (auto err = sim::ParseAwaySpec(simAway_, simOptions_)) {
+            return "--sim-away " + simAway_ + ": " + *err;
+        }
+    }
+
+    Clock& clock = steadyClock();
+    simDrive_ = sim::MakeSimDrive(simOptions_, clock.nowUs());
+    auto drive = simDrive_;
+    const bool pace = simOptions_.pace;
+    link_ = std::make_unique<DriveLink>(
+        state_.link, clock, MakePortFactory(map_, [drive, pace, &clock]() {
+            return std::make_unique<sim::SimPort>(drive, clock, pace);
+        }));
+    return std::nullopt;
+}
+
+bool CliContext::connect() {
+    if (link_->OpenDrivePort(messages_, portNumber_) != 1) {
+        if (!link_->portError().empty()) {
+            std::cerr << "quendrix-cli: " << link_->portError() << std::endl;
+        }
+        return false;
+    }
+    return ConnectDrive(*link_, state_.identity, messages_) == 1;
+}
+
+}  // namespace qx::cli

@@ -1,0 +1,255 @@
+#include "link/PosixSerialPort.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace qx {
+
+namespace {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+
+SteadyTime Now() {
+    return std::chrono::steady_clock::now();
+}
+
+// Waits for `events` on fd until `deadline`; returns the revents seen (0 on time-out).
+short WaitFor(int fd, short events, SteadyTime deadline) {
+    for (;;) {
+        const auto left = deadline - Now();
+        if (left <= std::chrono::nanoseconds::zero()) {
+            return 0;
+        }
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        timespec ts{};
+        ts.tv_sec = static_cast<time_t>(ns / 1'000'000'000);
+        ts.tv_nsec = static_cast<long>(ns % 1'000'000'000);
+        pollfd p{fd, events, 0};
+        const int r = ppoll(&p, 1, &ts, nullptr);
+        if (r > 0) {
+            return p.revents;
+        }
+        if (r == 0) {
+            return 0;
+        }
+        if (errno != EINTR) {
+            return POLLERR;
+        }
+    }
+}
+
+// Unix 98 pseudo-terminal slaves live on majors 136 to 143.
+bool IsPseudoTerminal(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) {
+        return false;
+    }
+    const unsigned m = major(st.st_rdev);
+    return m >= 136 && m <= 143;
+}
+
+}  // namespace
+
+PosixSerialPort::PosixSerialPort(std::string devicePath) : path_(std::move(devicePath)) {}
+
+PosixSerialPort::~PosixSerialPort() {
+    close();
+}
+
+void PosixSerialPort::setError(const std::string& what, int err) {
+    lastError_ = path_ + ": " + what + (err ? std::string(": ") + std::strerror(err) : "");
+}
+
+OpenResult PosixSerialPort::open() {
+    close();
+    fd_ = ::open(path_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        const int err = errno;
+        setError("cannot open", err);
+        return err == ENOENT ? OpenResult::NotFound
+                             : (err == EBUSY ? OpenResult::Busy : OpenResult::Failed);
+    }
+    // Exclusive use: an advisory lock that every Quendrix (and most serial tools) honour,
+    // and the tty's own exclusive mode against everything else.
+    if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+        setError("in use by another program", errno == EWOULDBLOCK ? 0 : errno);
+        close();
+        return OpenResult::Busy;
+    }
+    if (::isatty(fd_)) {
+        ::ioctl(fd_, TIOCEXCL);
+    }
+    return OpenResult::Ok;
+}
+
+bool PosixSerialPort::configure(const LineSettings& s) {
+    termios tio{};
+    if (fd_ < 0 || ::tcgetattr(fd_, &tio) != 0) {
+        setError("not a serial device", errno);
+        return false;
+    }
+    speed_t speed = B115200;
+    switch (s.baudRate) {
+        case 9600:
+            speed = B9600;
+            break;
+        case 19200:
+            speed = B19200;
+            break;
+        case 38400:
+            speed = B38400;
+            break;
+        case 57600:
+            speed = B57600;
+            break;
+        default:
+            speed = B115200;
+            break;
+    }
+    ::cfsetispeed(&tio, speed);
+    ::cfsetospeed(&tio, speed);
+    tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
+    tio.c_cflag |= s.dataBits == 7 ? CS7 : CS8;
+    tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD);
+    if (s.parity != Parity::None) {
+        tio.c_cflag |= PARENB;
+        if (s.parity == Parity::Odd) {
+            tio.c_cflag |= PARODD;
+        }
+    }
+    if (s.stopBits == 2) {
+        tio.c_cflag |= CSTOPB;
+    } else {
+        tio.c_cflag &= ~static_cast<tcflag_t>(CSTOPB);
+    }
+    tio.c_cflag |= CREAD | CLOCAL;
+    if (s.parityCheck) {
+        tio.c_iflag |= INPCK;
+    } else {
+        tio.c_iflag &= ~static_cast<tcflag_t>(INPCK);
+    }
+    if (s.binary) {
+        // Binary: every byte passes untouched. That includes 0x11 and 0x13, so software
+        // flow control cannot stay on; hardware flow control stays as the driver set it.
+        tio.c_iflag &= ~static_cast<tcflag_t>(IGNBRK | BRKINT | IGNPAR | PARMRK | ISTRIP | INLCR |
+                                              IGNCR | ICRNL | IXON | IXOFF | IXANY);
+        tio.c_oflag &= ~static_cast<tcflag_t>(OPOST);
+        tio.c_lflag &= ~static_cast<tcflag_t>(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    }
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
+        const int err = errno;
+        // A pseudo-terminal has no parity generator, so the C library reports the
+        // unsupported parity bit as an error although everything else took effect.
+        termios now{};
+        const tcflag_t kept = static_cast<tcflag_t>(PARENB | PARODD);
+        if (err == EINVAL && IsPseudoTerminal(fd_) && ::tcgetattr(fd_, &now) == 0 &&
+            (now.c_cflag | kept) == (tio.c_cflag | kept) && now.c_iflag == tio.c_iflag &&
+            now.c_lflag == tio.c_lflag) {
+            return true;
+        }
+        setError("cannot apply the line settings", err);
+        return false;
+    }
+    return true;
+}
+
+bool PosixSerialPort::setQueueSizes(std::size_t, std::size_t) {
+    // The kernel's tty buffers are larger than the 1024 bytes asked for.
+    return fd_ >= 0;
+}
+
+bool PosixSerialPort::purge() {
+    return fd_ >= 0 && ::tcflush(fd_, TCIOFLUSH) == 0;
+}
+
+bool PosixSerialPort::setTimeouts(const PortTimeouts& timeouts) {
+    timeouts_ = timeouts;
+    return fd_ >= 0;
+}
+
+std::size_t PosixSerialPort::read(uint8_t* buffer, std::size_t maxBytes) {
+    if (fd_ < 0 || maxBytes == 0) {
+        return 0;
+    }
+    using std::chrono::milliseconds;
+    const SteadyTime start = Now();
+    const SteadyTime total =
+        start + milliseconds(timeouts_.readTotalConstantMs +
+                             timeouts_.readTotalPerByteMs * static_cast<uint32_t>(maxBytes));
+    std::size_t got = 0;
+    while (got < maxBytes) {
+        SteadyTime deadline = total;
+        if (got > 0) {
+            deadline = std::min(total, Now() + milliseconds(timeouts_.readIntervalMs));
+        }
+        const short ev = WaitFor(fd_, POLLIN, deadline);
+        if (ev == 0) {
+            break;
+        }
+        if (ev & POLLIN) {
+            const ssize_t r = ::read(fd_, buffer + got, maxBytes - got);
+            if (r > 0) {
+                got += static_cast<std::size_t>(r);
+                continue;
+            }
+            if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
+                continue;
+            }
+        }
+        // Hang-up or error with nothing to read: the line is dead until the deadline, and
+        // sleeping it out keeps a vanished device from spinning the caller.
+        std::this_thread::sleep_until(deadline);
+        break;
+    }
+    return got;
+}
+
+std::size_t PosixSerialPort::write(const uint8_t* data, std::size_t bytes) {
+    if (fd_ < 0) {
+        return 0;
+    }
+    using std::chrono::milliseconds;
+    const SteadyTime deadline =
+        Now() + milliseconds(timeouts_.writeTotalConstantMs +
+                             timeouts_.writeTotalPerByteMs * static_cast<uint32_t>(bytes));
+    std::size_t done = 0;
+    while (done < bytes) {
+        const ssize_t r = ::write(fd_, data + done, bytes - done);
+        if (r > 0) {
+            done += static_cast<std::size_t>(r);
+            continue;
+        }
+        if (r < 0 && errno != EAGAIN && errno != EINTR) {
+            setError("write failed", errno);
+            break;
+        }
+        const short ev = WaitFor(fd_, POLLOUT, deadline);
+        if (!(ev & POLLOUT)) {
+            break;
+        }
+    }
+    return done;
+}
+
+void PosixSerialPort::close() {
+    if (fd_ >= 0) {
+        ::flock(fd_, LOCK_UN);
+        ::close(fd_);
+        fd_ = -1;
+    }
+}
+
+}  // namespace qx

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <string>
+
+#include "link/SerialPort.h"
+
+namespace qx {
+
+// A serial device through POSIX termios: a real adapter such as /dev/ttyUSB0, or the
+// slave side of a pseudo-terminal.
+class PosixSerialPort final : public SerialPort {
+  public:
+    explicit PosixSerialPort(std::string devicePath);
+    ~PosixSerialPort() override;
+
+    OpenResult open() override;
+    bool configure(const LineSettings& settings) override;
+    bool setQueueSizes(std::size_t inputBytes, std::size_t outputBytes) override;
+    bool purge() override;
+    bool setTimeouts(const PortTimeouts& timeouts) override;
+    std::size_t read(uint8_t* buffer, std::size_t maxBytes) override;
+    std::size_t write(const uint8_t* data, std::size_t bytes) override;
+    void close() override;
+    bool isOpen() const override { return fd_ >= 0; }
+    std::string lastError() const override { return lastError_; }
+
+    const std::string& devicePath() const { return path_; }
+
+  private:
+    void setError(const std::string& what, int err);
+
+    std::string path_;
+    int fd_ = -1;
+    PortTimeouts timeouts_;
+    std::string lastError_;
+};
+
+}  // namespace qx

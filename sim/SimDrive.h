@@ -1,0 +1,140 @@
+#pragma once
+
+// A simulated servo drive: answers the requests the tool sends the way a real drive
+// does, holds a word memory (FPGA words, the parameter image, the exchange area, the
+// capture ring) and 32-bit memory cells, and can misbehave on purpose.
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace qx::sim {
+
+struct DriveConfig {
+    uint16_t softwareVersion = 913;
+    uint16_t bootRomVersion = 101;
+    uint16_t fpgaVersion = 258;
+};
+
+enum class Fault {
+    Silence,        // no reply at all
+    BadChecksum,    // the checksum's low byte is off by one
+    NoAck,          // a well-formed reply without 0xAA 0x55
+    TrailingBytes,  // two bytes more after a valid reply
+    WrongEcho,      // the selector is not the one asked for
+    Truncate,       // the last three bytes never come
+};
+
+// Which requests a fault hits: -1 matches anything.
+struct FaultRule {
+    Fault fault = Fault::Silence;
+    int command = -1;
+    int subCommand = -1;  // for command 0xC1
+    int skip = 0;         // matching requests to let through first
+    int count = 1;        // how many to hit; -1 for all that follow
+};
+
+// A reply frame as the drive sends it; empty for silence.
+using Frame = std::vector<uint8_t>;
+
+// What a sub-command handler answers: the data words after the acknowledgement, or no
+// acknowledgement at all ("busy", "refused").
+struct Answer {
+    bool ack = true;
+    std::vector<uint16_t> words;
+    static Answer Ok(std::vector<uint16_t> w = {}) { return Answer{true, std::move(w)}; }
+    static Answer NotAcknowledged() { return Answer{false, {}}; }
+};
+
+std::optional<Fault> ParseFault(const std::string& name);
+std::string FaultName(Fault fault);
+
+class SimDrive {
+  public:
+    using SubCommandHandler =
+        std::function<Answer(SimDrive&, std::span<const uint8_t> payload, uint64_t nowUs)>;
+    using PollHandler = std::function<Answer(SimDrive&, uint64_t nowUs)>;
+
+    explicit SimDrive(const DriveConfig& config = {});
+
+    // A complete, checksum-correct request frame arrived at `nowUs`. Returns the reply.
+    Frame handleRequest(std::span<const uint8_t> frame, uint64_t nowUs);
+
+    // Memory. Addresses below 0x10000 are drive words; others are 32-bit cells.
+    uint16_t read(uint32_t address) const;
+    void write(uint32_t address, uint16_t value);
+
+    void setVersions(const DriveConfig& config);
+    DriveConfig config() const;
+
+    // Faults.
+    void addFault(const FaultRule& rule);
+    void clearFaults();
+    // Each request meets a random fault (not Silence-for-a-while) with this probability.
+    void setRandomFaults(double probability, uint32_t seed);
+    // Silent for `durationUs` from the next request on: the drive went away.
+    void goAwayFor(uint64_t durationUs);
+    // Silent between the two instants.
+    void goAwayBetween(uint64_t fromUs, uint64_t untilUs);
+
+    // Extension points for the features each subsystem needs from the drive.
+    void setSubCommandHandler(uint16_t subCommand, SubCommandHandler handler);
+    void setPollHandler(PollHandler handler);
+
+    // What arrived, for tests: every request frame in order.
+    std::vector<std::vector<uint8_t>> requestLog() const;
+    void clearRequestLog();
+    uint64_t requestCount() const;
+
+    // Runs `fn` with the drive locked (for handlers that need several memory operations
+    // to look atomic to the tool).
+    template <typename Fn>
+    auto locked(Fn&& fn) {
+        std::lock_guard<std::recursive_mutex> lock(mutex_);
+        return fn(*this);
+    }
+
+  private:
+    Answer dispatch(uint8_t command, std::span<const uint8_t> payload, uint64_t nowUs);
+    std::optional<Fault> pickFault(uint8_t command, int subCommand);
+    void installBasicCommands();
+
+    mutable std::recursive_mutex mutex_;
+    DriveConfig config_;
+    std::vector<uint16_t> words_;
+    std::map<uint32_t, uint16_t> cells_;
+    std::map<uint16_t, SubCommandHandler> handlers_;
+    PollHandler pollHandler_;
+    std::vector<FaultRule> rules_;
+    double randomProbability_ = 0.0;
+    std::mt19937 rng_;
+    std::optional<uint64_t> awayDurationUs_;
+    uint64_t awayFromUs_ = 0;
+    uint64_t awayUntilUs_ = 0;
+    std::vector<std::vector<uint8_t>> log_;
+    uint64_t requests_ = 0;
+};
+
+// Builds a reply frame: header, acknowledgement (or two zero bytes), data, checksum.
+Frame BuildReply(uint8_t command, uint8_t selector, const Answer& answer);
+
+// Cuts the byte stream that reaches the drive into request frames, skipping the sync
+// burst and anything that is not a well-formed frame.
+class FrameAssembler {
+  public:
+    // Feeds one byte; returns true when it completed a checksum-correct frame.
+    bool feed(uint8_t byte);
+    std::span<const uint8_t> frame() const { return frame_; }
+    void reset() { frame_.clear(); }
+
+  private:
+    std::vector<uint8_t> frame_;
+};
+
+}  // namespace qx::sim
