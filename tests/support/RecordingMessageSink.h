@@ -1,0 +1,47 @@
+#pragma once
+
+#include <mutex>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "link/MessageSink.h"
+
+namespace qx::test {
+
+// Keeps every message box instead of showing it.
+class RecordingMessageSink final : public MessageSink {
+public:
+    struct Box {
+        std::string text;
+        std::string title;
+        bool operator==(const Box&) const = default;
+    };
+
+    void show(const std::string& text, const std::string& title) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back({text, title});
+    }
+    std::vector<Box> boxes() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return boxes_;
+    }
+    std::vector<std::string> texts() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::string> t;
+        for (const Box& b : boxes_) {
+            t.push_back(b.text);
+        }
+        return t;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.clear();
+    }
+
+private:
+    mutable std::mutex mutex_;
+    std::vector<Box> boxes_;
+};
+
+}  // namespace qx::test
