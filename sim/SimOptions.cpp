@@ -2,6 +2,8 @@
 
 #include <sstream>
 
+#include "sim/CaptureFeatures.h"
+
 namespace qx::sim {
 
 const char* const kFaultHelp =
@@ -80,6 +82,7 @@ std::optional<std::string> ParseAwaySpec(const std::string& text, SimOptions& op
 
 std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t startUs) {
     auto drive = std::make_shared<SimDrive>(options.config);
+    InstallCaptureFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);
     }
