@@ -3,11 +3,15 @@
 // A connected, identified simulated drive with its capture unit, in virtual time, and
 // helpers to read back what the tool sent.
 
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
+#include <mutex>
 #include <vector>
 
 #include "capture/CaptureJob.h"
 #include "capture/CaptureSequence.h"
+#include "capture/SampleThread.h"
 #include "link/ConnectDrive.h"
 #include "sim/CaptureFeatures.h"
 #include "tests/support/LinkFixture.h"
@@ -43,6 +47,31 @@ inline std::vector<Request> Exchanges(const sim::SimDrive& drive) {
     }
     return out;
 }
+
+// Stands in for the window: counts records and lets the test wait for them.
+class Window final : public SampleDoneListener {
+  public:
+    void sampleDone() override {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            ++done_;
+        }
+        cv_.notify_all();
+    }
+    bool waitFor(int records, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return cv_.wait_for(lock, bound, [&] { return done_ >= records; });
+    }
+    int done() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return done_;
+    }
+
+  private:
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    int done_ = 0;
+};
 
 struct CaptureRig : SimLink {
     CaptureRig() {

@@ -16,31 +16,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Stands in for the window: counts records and lets the test wait for them.
-class Window final : public SampleDoneListener {
-  public:
-    void sampleDone() override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++done_;
-        }
-        cv_.notify_all();
-    }
-    bool waitFor(int records, std::chrono::milliseconds bound = 20s) {
-        std::unique_lock<std::mutex> lock(mutex_);
-        return cv_.wait_for(lock, bound, [&] { return done_ >= records; });
-    }
-    int done() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return done_;
-    }
-
-  private:
-    std::mutex mutex_;
-    std::condition_variable cv_;
-    int done_ = 0;
-};
-
 struct ThreadRig : CaptureRig {
     ThreadRig() {
         SetUpDrive(CaptureKind::Current, 256);
