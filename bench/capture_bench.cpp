@@ -57,7 +57,7 @@ uint64_t Exchange(uint64_t payloadBytes, uint64_t replyWords = 0) {
 
 int main(int argc, char** argv) {
     using namespace qx;
-    constexpr int kCycles = 5;
+    constexpr int kCycles = 9;
     constexpr int kPoints = 1024;
     bench::SimProcess sim(argc > 1 ? argv[1] : bench::DriveSimPath(argv[0]), {"--pace"});
 
