@@ -18,7 +18,23 @@
 #include "link/PortMap.h"
 #include "sim/SimOptions.h"
 
+namespace {
+
+// The offscreen platform warns about every fixed-size dialog; the pictures are right all
+// the same, so that line is dropped and everything else passes through.
+QtMessageHandler defaultHandler = nullptr;
+
+void QuietHandler(QtMsgType type, const QMessageLogContext& context, const QString& message) {
+    if (message.contains(QStringLiteral("propagateSizeHints"))) {
+        return;
+    }
+    defaultHandler(type, context, message);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    defaultHandler = qInstallMessageHandler(QuietHandler);
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
