@@ -42,6 +42,8 @@ class DataExchangeTest : public ::testing::Test {
         return !dx.failed();
     }
 
+    // Widget members need the application first, also when a test runs on its own.
+    QApplication& application = TestApplication();
     RecordingMessageSink prompts;
     QLineEdit edit;
 };
@@ -197,6 +199,7 @@ class ConventionWidgetsTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
+    QApplication& application = TestApplication();
     QWidget window;
     CommitLineEdit* edit = nullptr;
     QLineEdit* other = nullptr;
