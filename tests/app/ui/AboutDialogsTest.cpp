@@ -63,22 +63,6 @@ TEST_F(AboutDialogsTest, AboutServoShowsTheVersionsOfTheLastIdentification) {
     EXPECT_EQ(drive->requestCount(), requests);  // it shows what is stored, asks nothing
 }
 
-TEST_F(AboutDialogsTest, AboutServoShowsEachVersionInDecimal) {
-    simOptions.config = sim::DriveConfig{4003, 0x0123, 0x0A0B};
-    start();
-    choose(ID_COM1);
-    QStringList texts;
-    whileOpen = [&](QDialog& dialog) {
-        for (int id : {1224, 1225, 1226}) {
-            texts << FindControl<QLabel>(&dialog, id)->text();
-        }
-    };
-    choose(ID_ABOUT_SERVO);
-    EXPECT_EQ(texts, (QStringList{QStringLiteral("The BootROM Version is 291."),
-                                  QStringLiteral("The Software Version is 4003."),
-                                  QStringLiteral("The FPGA Version is 2571.")}));
-}
-
 TEST_F(AboutDialogsTest, AboutQuendrixShowsIconAndVersionAndClosesOnOk) {
     start();
     QString title;

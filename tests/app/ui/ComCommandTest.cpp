@@ -90,13 +90,5 @@ TEST_F(ComCommandTest, AfterAFailedSwitchAboutServoStillShowsTheOldDrive) {
     EXPECT_EQ(boxes.size(), 2u);
 }
 
-TEST_F(ComCommandTest, SettingsSurviveAFailedConnection) {
-    start();
-    state.currentCaptureSettings.lastingTimeMs = 777;
-    choose(ID_COM2);
-    choose(ID_COM1);
-    EXPECT_EQ(state.currentCaptureSettings.lastingTimeMs, 777);
-}
-
 }  // namespace
 }  // namespace qx::test

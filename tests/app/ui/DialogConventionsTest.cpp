@@ -311,14 +311,5 @@ TEST_F(ModalDialogTest, OkValidatesAndCancelEndsWithTwo) {
     EXPECT_EQ(cancelled.exec(), 2);
 }
 
-TEST(GuiContextTest, ThereIsNoSimulatedDriveUnlessAPortMapsToIt) {
-    TestApplication();
-    SharedState state;
-    VirtualClock clock;
-    GuiContext context(state, clock, PortMap{}, nullptr);
-    EXPECT_EQ(context.simulatedDrive(), nullptr);
-    EXPECT_EQ(&context.link().state(), &state.link);
-}
-
 }  // namespace
 }  // namespace qx::test

@@ -124,16 +124,6 @@ TEST_F(DocumentCommandsTest, CtrlOReadsNothingAndOnlyRemembersTheFile) {
               QFileInfo(path).absoluteFilePath());
 }
 
-TEST_F(DocumentCommandsTest, CtrlOCancelledDoesNothing) {
-    startActive();
-    const auto before = snapshot();
-    press(Qt::Key_O);
-    EXPECT_EQ(fileRequests.size(), 1u);
-    EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("Untitled - Quendrix"));
-    EXPECT_TRUE(Profile().allKeys().isEmpty());
-}
-
 TEST_F(DocumentCommandsTest, CtrlSOnAnOpenedDocumentWritesItEmpty) {
     startActive();
     const QString path = makeFile(QStringLiteral("old.par"), QByteArray("data"));
