@@ -87,7 +87,8 @@ std::optional<QString> GuiCommandLine::parse(const QStringList& arguments) {
     if (!parser_.parse(arguments)) {
         return parser_.errorText();
     }
-    helpRequested_ = parser_.isSet(QStringLiteral("help"));
+    helpRequested_ =
+        parser_.isSet(QStringLiteral("help")) || parser_.isSet(QStringLiteral("help-all"));
     versionRequested_ = parser_.isSet(QStringLiteral("version"));
 
     options_ = GuiOptions{};
