@@ -202,7 +202,7 @@ uint64_t SimDrive::requestCount() const {
     return requests_;
 }
 
-std::optional<Fault> SimDrive::pickFault(uint8_t command, int subCommand) {
+std::optional<Fault> SimDrive::pickFault(uint8_t command, int subCommand, int address) {
     for (FaultRule& rule : rules_) {
         if (rule.count == 0) {
             continue;
@@ -211,6 +211,9 @@ std::optional<Fault> SimDrive::pickFault(uint8_t command, int subCommand) {
             continue;
         }
         if (rule.subCommand >= 0 && rule.subCommand != subCommand) {
+            continue;
+        }
+        if (rule.address >= 0 && rule.address != address) {
             continue;
         }
         if (rule.skip > 0) {
@@ -250,7 +253,8 @@ Frame SimDrive::handleRequest(std::span<const uint8_t> frame, uint64_t nowUs) {
     const auto payload = frame.subspan(4, frame.size() - 6);
     const int subCommand = (command == 0xC1 && payload.size() >= 2) ? Word(payload, 0) : -1;
 
-    const std::optional<Fault> fault = pickFault(command, subCommand);
+    const int address = (command == 0xC1 && payload.size() >= 4) ? Word(payload, 2) : -1;
+    const std::optional<Fault> fault = pickFault(command, subCommand, address);
     if (fault == Fault::Silence) {
         return {};
     }

@@ -36,6 +36,7 @@ struct FaultRule {
     Fault fault = Fault::Silence;
     int command = -1;
     int subCommand = -1;  // for command 0xC1
+    int address = -1;     // the word after the sub-command (a start address for most)
     int skip = 0;         // matching requests to let through first
     int count = 1;        // how many to hit; -1 for all that follow
 };
@@ -102,7 +103,7 @@ class SimDrive {
 
   private:
     Answer dispatch(uint8_t command, std::span<const uint8_t> payload, uint64_t nowUs);
-    std::optional<Fault> pickFault(uint8_t command, int subCommand);
+    std::optional<Fault> pickFault(uint8_t command, int subCommand, int address);
     void installBasicCommands();
 
     mutable std::recursive_mutex mutex_;

@@ -5,9 +5,10 @@
 namespace qx::sim {
 
 const char* const kFaultHelp =
-    "KIND[,cmd=N][,sub=N][,skip=N][,count=N]: KIND is silence, bad-checksum, no-ack, "
+    "KIND[,cmd=N][,sub=N][,addr=N][,skip=N][,count=N]: KIND is silence, bad-checksum, "
+    "no-ack, "
     "trailing-bytes, wrong-echo or truncate; cmd and sub pick the requests (for example "
-    "cmd=0xC1,sub=0x0091 for word reads), skip lets that many through first, count -1 hits "
+    "cmd=0xC1,sub=0x0091 for word reads, addr the word after the sub-command), skip lets that many through first, count -1 hits "
     "every one that follows (default 1)";
 
 namespace {
@@ -49,6 +50,8 @@ std::optional<std::string> ParseFaultRule(const std::string& text, FaultRule& ru
             rule.command = static_cast<int>(*value);
         } else if (key == "sub") {
             rule.subCommand = static_cast<int>(*value);
+        } else if (key == "addr") {
+            rule.address = static_cast<int>(*value);
         } else if (key == "skip") {
             rule.skip = static_cast<int>(*value);
         } else if (key == "count") {

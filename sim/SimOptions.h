@@ -22,7 +22,7 @@ struct SimOptions {
     bool pace = false;
 };
 
-// Parses "KIND[,cmd=0xC1][,sub=0x0091][,skip=N][,count=N]", KIND being silence,
+// Parses "KIND[,cmd=0xC1][,sub=0x0091][,addr=N][,skip=N][,count=N]", KIND being silence,
 // bad-checksum, no-ack, trailing-bytes, wrong-echo or truncate; count -1 means every
 // matching request. Returns an explanation on error.
 std::optional<std::string> ParseFaultRule(const std::string& text, FaultRule& rule);

@@ -1,12 +1,11 @@
 #pragma once
 
-#include <deque>
 #include <memory>
-#include <mutex>
 
 #include "link/Clock.h"
 #include "link/SerialPort.h"
 #include "sim/SimDrive.h"
+#include "sim/TimedInbox.h"
 
 namespace qx::sim {
 
@@ -36,11 +35,6 @@ class SimPort final : public SerialPort {
     SimDrive& drive() { return *drive_; }
 
   private:
-    struct Pending {
-        uint8_t byte;
-        uint64_t dueUs;
-    };
-
     std::shared_ptr<SimDrive> drive_;
     Clock& clock_;
     bool pace_;
@@ -50,7 +44,7 @@ class SimPort final : public SerialPort {
     std::size_t shortWrite_ = SIZE_MAX;
     PortTimeouts timeouts_;
     FrameAssembler assembler_;
-    std::deque<Pending> incoming_;
+    TimedInbox incoming_;
     uint64_t txFreeUs_ = 0;  // when the line towards the drive is free again
     uint64_t rxFreeUs_ = 0;  // when the line from the drive is free again
 };

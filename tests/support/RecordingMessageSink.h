@@ -1,6 +1,6 @@
 #pragma once
 
-#include <functional>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -9,27 +9,39 @@
 
 namespace qx::test {
 
-// Keeps every message box as (text, title), in order, and acknowledges it at once.
-class RecordingMessageSink : public MessageSink {
+// Keeps every message box instead of showing it.
+class RecordingMessageSink final : public MessageSink {
   public:
-    struct Message {
+    struct Box {
         std::string text;
         std::string title;
-        bool operator==(const Message&) const = default;
+        bool operator==(const Box&) const = default;
     };
 
-    void show(const std::string& text, const std::string& title) override;
-
-    const std::vector<Message>& messages() const { return messages_; }
-    // Texts only, for short assertions.
-    std::vector<std::string> texts() const;
-    void clear() { messages_.clear(); }
-    // Runs while a box is "up", before show() returns (to look at the state then).
-    void onShow(std::function<void(const Message&)> hook) { hook_ = std::move(hook); }
+    void show(const std::string& text, const std::string& title) override {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.push_back({text, title});
+    }
+    std::vector<Box> boxes() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return boxes_;
+    }
+    std::vector<std::string> texts() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        std::vector<std::string> t;
+        for (const Box& b : boxes_) {
+            t.push_back(b.text);
+        }
+        return t;
+    }
+    void clear() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        boxes_.clear();
+    }
 
   private:
-    std::vector<Message> messages_;
-    std::function<void(const Message&)> hook_;
+    mutable std::mutex mutex_;
+    std::vector<Box> boxes_;
 };
 
 }  // namespace qx::test

@@ -73,9 +73,9 @@ TEST_F(DataExchangeTest, AnIntegerOutOfRangeIsPromptedYetKept) {
     EXPECT_TRUE(dx.failed());
     EXPECT_EQ(cutoff, 5000);
     EXPECT_EQ(kp, 0);
-    ASSERT_EQ(prompts.messages().size(), 1u);
-    EXPECT_EQ(prompts.messages()[0].text, "Please enter an integer between 1 and 1000.");
-    EXPECT_EQ(prompts.messages()[0].title, "Quendrix");
+    ASSERT_EQ(prompts.boxes().size(), 1u);
+    EXPECT_EQ(prompts.boxes()[0].text, "Please enter an integer between 1 and 1000.");
+    EXPECT_EQ(prompts.boxes()[0].title, "Quendrix");
     EXPECT_TRUE(first->hasFocus());
     EXPECT_EQ(first->selectedText(), QStringLiteral("5000"));
 }
@@ -88,7 +88,7 @@ TEST_F(DataExchangeTest, IntegersAreReadAsTheFrameworkReadsThem) {
     EXPECT_EQ(value, 7);
     EXPECT_TRUE(saveInt(QStringLiteral("-3"), value, -10, 10));
     EXPECT_EQ(value, -3);
-    EXPECT_TRUE(prompts.messages().empty());
+    EXPECT_TRUE(prompts.boxes().empty());
 
     for (const char* bad : {"", "abc", "12x", "1.5", "- 3", "0x10"}) {
         prompts.clear();
@@ -164,7 +164,7 @@ TEST_F(DataExchangeTest, LoadingShowsValuesAsTheFrameworkPrintsThem) {
     EXPECT_EQ(a.text(), QStringLiteral("0.96"));
     EXPECT_EQ(b.text(), QStringLiteral("0.1"));
     EXPECT_EQ(c.text(), QStringLiteral("-12"));
-    EXPECT_TRUE(prompts.messages().empty());
+    EXPECT_TRUE(prompts.boxes().empty());
 }
 
 TEST_F(DataExchangeTest, RadioGroupsExchangeTheCheckedIndex) {

@@ -1,0 +1,55 @@
+#include "tests/support/ScriptedPort.h"
+
+#include <algorithm>
+
+namespace qx::test {
+
+OpenResult ScriptedPort::open() {
+    if (openResult == OpenResult::Ok) {
+        open_ = true;
+    }
+    return openResult;
+}
+
+bool ScriptedPort::purge() {
+    ++purges_;
+    inbox_.dropArrived(clock_.nowUs());
+    return open_;
+}
+
+void ScriptedPort::inject(const std::vector<uint8_t>& bytes, uint32_t delayUs) {
+    const uint64_t at = clock_.nowUs() + delayUs;
+    for (uint8_t b : bytes) {
+        inbox_.push(b, at);
+    }
+}
+
+std::size_t ScriptedPort::read(uint8_t* buffer, std::size_t maxBytes) {
+    return open_ ? inbox_.read(buffer, maxBytes, timeouts_, clock_) : 0;
+}
+
+std::size_t ScriptedPort::write(const uint8_t* data, std::size_t bytes) {
+    if (!open_) {
+        return 0;
+    }
+    const std::size_t n = std::min(bytes, writeLimit_);
+    writes_.emplace_back(data, data + n);
+    if (n > 0 && data[0] == 0x01) {
+        return n;  // the sync burst
+    }
+    requests_.emplace_back(data, data + n);
+    if (replies_.empty()) {
+        return n;
+    }
+    uint64_t at = clock_.nowUs();
+    for (const Piece& piece : replies_.front()) {
+        at += piece.delayUs;
+        for (uint8_t b : piece.bytes) {
+            inbox_.push(b, at);
+        }
+    }
+    replies_.pop_front();
+    return n;
+}
+
+}  // namespace qx::test

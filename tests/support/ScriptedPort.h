@@ -1,0 +1,73 @@
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <vector>
+
+#include "link/Clock.h"
+#include "link/SerialPort.h"
+#include "sim/TimedInbox.h"
+
+namespace qx::test {
+
+// A port whose replies a test writes byte for byte. Each request frame written takes
+// the next scripted reply (silence when none is left); a reply may come in pieces with
+// pauses between them. Sync bursts get no reply.
+class ScriptedPort final : public SerialPort {
+  public:
+    struct Piece {
+        std::vector<uint8_t> bytes;
+        uint32_t delayUs = 0;  // pause before the piece starts arriving
+    };
+    using Reply = std::vector<Piece>;
+
+    explicit ScriptedPort(Clock& clock) : clock_(clock) {}
+
+    void script(std::vector<uint8_t> bytes) { replies_.push_back({Piece{std::move(bytes)}}); }
+    void script(Reply reply) { replies_.push_back(std::move(reply)); }
+    void scriptSilence() { replies_.push_back({}); }
+    // Bytes that arrive `delayUs` from now whatever is written.
+    void inject(const std::vector<uint8_t>& bytes, uint32_t delayUs = 0);
+
+    std::vector<std::vector<uint8_t>> requests() const { return requests_; }
+    // Every write, sync bursts included.
+    std::vector<std::vector<uint8_t>> writes() const { return writes_; }
+    std::size_t remainingReplies() const { return replies_.size(); }
+    int purges() const { return purges_; }
+    void shortenWrites(std::size_t maxBytes) { writeLimit_ = maxBytes; }
+
+    OpenResult open() override;
+    bool configure(const LineSettings&) override { return open_ && configureOk_; }
+    bool setQueueSizes(std::size_t, std::size_t) override { return open_; }
+    bool purge() override;
+    bool setTimeouts(const PortTimeouts& t) override {
+        timeouts_ = t;
+        return open_;
+    }
+    std::size_t read(uint8_t* buffer, std::size_t maxBytes) override;
+    std::size_t write(const uint8_t* data, std::size_t bytes) override;
+    void close() override {
+        open_ = false;
+        if (closedFlag != nullptr) {
+            *closedFlag = true;
+        }
+    }
+    bool isOpen() const override { return open_; }
+
+    OpenResult openResult = OpenResult::Ok;
+    bool configureOk_ = true;
+    bool* closedFlag = nullptr;  // set when the link closes the port
+
+  private:
+    Clock& clock_;
+    bool open_ = false;
+    int purges_ = 0;
+    std::size_t writeLimit_ = SIZE_MAX;
+    PortTimeouts timeouts_;
+    std::deque<Reply> replies_;
+    std::vector<std::vector<uint8_t>> requests_;
+    std::vector<std::vector<uint8_t>> writes_;
+    sim::TimedInbox inbox_;
+};
+
+}  // namespace qx::test
