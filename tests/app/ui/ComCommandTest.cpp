@@ -54,7 +54,7 @@ TEST_F(ComCommandTest, APortWithNothingBehindItCannotBeCreated) {
 
 TEST_F(ComCommandTest, ASilentDriveIsNoServo) {
     ports.setDevice(3, PortMap::kSimulatedDevice);
-    simOptions.faults.push_back(sim::FaultRule{sim::Fault::Silence, -1, -1, 0, -1});
+    simOptions.faults.push_back(sim::FaultRule{.fault = sim::Fault::Silence, .count = -1});
     start();
     choose(ID_COM3);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"No Servo connected with COM3!"});
