@@ -104,8 +104,15 @@ TEST(ServoLoopModel, RecordingLastsTheExcitationUpToSamplingAndTheSamplingItself
 }
 
 std::vector<uint8_t> Request(uint8_t command, std::vector<uint8_t> payload) {
-    std::vector<uint8_t> f = {0xAA, command, 0, static_cast<uint8_t>((payload.size() + 6) / 2)};
-    f.insert(f.end(), payload.begin(), payload.end());
+    std::vector<uint8_t> f;
+    f.reserve(payload.size() + 6);
+    f.push_back(0xAA);
+    f.push_back(command);
+    f.push_back(0);
+    f.push_back(static_cast<uint8_t>((payload.size() + 6) / 2));
+    for (uint8_t b : payload) {
+        f.push_back(b);
+    }
     uint32_t sum = 0;
     for (uint8_t b : f) {
         sum += b;
