@@ -87,6 +87,8 @@ class SimDrive {
     // Extension points for the features each subsystem needs from the drive.
     void setSubCommandHandler(uint16_t subCommand, SubCommandHandler handler);
     void setPollHandler(PollHandler handler);
+    // The handler installed for `subCommand` (empty if none), so a feature can wrap it.
+    SubCommandHandler subCommandHandler(uint16_t subCommand) const;
 
     // What arrived, for tests: every request frame in order.
     std::vector<std::vector<uint8_t>> requestLog() const;
