@@ -156,9 +156,8 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode) {
 
     CLI::App* download = params->add_subcommand(
         "download", "Write a .par file into the drive and store it in EEPROM");
-    download->add_option("FILE", *file, "Parameter file to read")
-        ->required()
-        ->check(CLI::ExistingFile);
+    // The file is checked when it is read, so its errors carry the system's reason.
+    download->add_option("FILE", *file, "Parameter file to read")->required();
     download->callback([&context, &exitCode, file]() {
         if (!context.connect()) {
             exitCode = kExitDriveFailure;
