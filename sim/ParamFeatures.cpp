@@ -19,7 +19,7 @@ constexpr uint16_t kPn0Word = 0x0200;
 constexpr uint16_t kProtectionWord = drive_address::kProtectionCode;
 
 // Pn 1 to 63: minimum, maximum, factory default.
-constexpr std::array<SimParamSpec, 64> kFixedSpecs = {{
+constexpr std::array<SimParam, 64> kFixedParams = {{
     {0, 0, 0},   // 0 software version, filled in from the drive
     {0, 21, 6},  // 1 motor type code
     {-32768, 32767, static_cast<int16_t>(kUnlockCode)},  // 2 protection code: any word
@@ -123,25 +123,25 @@ bool Unlocked(const SimDrive& drive) {
 
 }  // namespace
 
-SimParamSpec SimParamSpecOf(int pn, uint16_t softwareVersion) {
+SimParam SimParamOf(int pn, uint16_t softwareVersion) {
     if (pn == 0) {
         const auto v = static_cast<int16_t>(softwareVersion);
         return {v, v, v};
     }
     if (pn < kTorqueDemoFirst) {
-        return kFixedSpecs[static_cast<std::size_t>(pn)];
+        return kFixedParams[static_cast<std::size_t>(pn)];
     }
     if (pn < kSpeedDemoFirst) {
         const int offset = pn - kTorqueDemoFirst;
         const int16_t sign = (offset / 2) % 2 == 0 ? 1 : -1;
-        return offset % 2 == 0 ? SimParamSpec{-300, 300, static_cast<int16_t>(50 * sign)}
-                               : SimParamSpec{0, 100, 1};
+        return offset % 2 == 0 ? SimParam{-300, 300, static_cast<int16_t>(50 * sign)}
+                               : SimParam{0, 100, 1};
     }
     if (pn < kPositionFirst) {
         const int offset = pn - kSpeedDemoFirst;
         const int16_t sign = (offset / 2) % 2 == 0 ? 1 : -1;
-        return offset % 2 == 0 ? SimParamSpec{-5000, 5000, static_cast<int16_t>(500 * sign)}
-                               : SimParamSpec{0, 100, 2};
+        return offset % 2 == 0 ? SimParam{-5000, 5000, static_cast<int16_t>(500 * sign)}
+                               : SimParam{0, 100, 2};
     }
     const int offset = pn - kPositionFirst;
     const auto position = static_cast<int16_t>(offset / kPositionFields + 1);
@@ -163,11 +163,11 @@ void InstallParameterFeatures(SimDrive& drive) {
     drive.locked([](SimDrive& d) {
         const uint16_t version = d.config().softwareVersion;
         for (int pn = 0; pn <= kHighestParamNumber; ++pn) {
-            const SimParamSpec spec = SimParamSpecOf(pn, version);
-            d.write(ParamMinimumAddress(pn), static_cast<uint16_t>(spec.minimum));
-            d.write(ParamMaximumAddress(pn), static_cast<uint16_t>(spec.maximum));
+            const SimParam param = SimParamOf(pn, version);
+            d.write(ParamMinimumAddress(pn), static_cast<uint16_t>(param.minimum));
+            d.write(ParamMaximumAddress(pn), static_cast<uint16_t>(param.maximum));
             if (pn > 0) {
-                d.write(ParamWordAddress(pn), static_cast<uint16_t>(spec.defaultValue));
+                d.write(ParamWordAddress(pn), static_cast<uint16_t>(param.defaultValue));
             }
         }
         return 0;

@@ -7,14 +7,14 @@
 namespace qx::sim {
 
 // Range and factory default of one parameter of the simulated drive.
-struct SimParamSpec {
+struct SimParam {
     int16_t minimum = 0;
     int16_t maximum = 0;
     int16_t defaultValue = 0;
 };
 
 // Pn 0 to 183; Pn 0 is the software version and fixed.
-SimParamSpec SimParamSpecOf(int pn, uint16_t softwareVersion);
+SimParam SimParamOf(int pn, uint16_t softwareVersion);
 
 // Gives the drive its parameters: the range table, the parameter values at their
 // defaults, an EEPROM that the store operations 2, 3 and 6 fill and operation 4

@@ -119,9 +119,9 @@ TEST_F(LoadFixture, ReportsAndTableContents) {
     EXPECT_EQ(table.highestParamNumber, 183);
     EXPECT_EQ(table.rangeTableBase, 0x3F301Au);
     for (int pn = 0; pn <= kHighestParamNumber; ++pn) {
-        const auto spec = sim::SimParamSpecOf(pn, 913);
-        EXPECT_EQ(table.minimum[pn], spec.minimum) << pn;
-        EXPECT_EQ(table.maximum[pn], spec.maximum) << pn;
+        const auto param = sim::SimParamOf(pn, 913);
+        EXPECT_EQ(table.minimum[pn], param.minimum) << pn;
+        EXPECT_EQ(table.maximum[pn], param.maximum) << pn;
         EXPECT_EQ(table.value[pn], static_cast<int16_t>(sim.word(ParamWordAddress(pn)))) << pn;
     }
     EXPECT_EQ(table.value[36], -100) << "sign-extended";
@@ -168,7 +168,7 @@ TEST_F(LoadFixture, ADriveBackWithinThreeSecondsIsResumedAtThePairInProgress) {
     EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 92u) << "no pair reported twice";
     EXPECT_EQ(progress.posts().back().first, ParamLoadStage::Done);
     for (int pn = 0; pn <= kHighestParamNumber; ++pn) {
-        EXPECT_EQ(table.maximum[pn], sim::SimParamSpecOf(pn, 913).maximum) << pn;
+        EXPECT_EQ(table.maximum[pn], sim::SimParamOf(pn, 913).maximum) << pn;
     }
 }
 
