@@ -2,11 +2,11 @@
 
 #include <QFontDatabase>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextEdit>
-#include <QPushButton>
 
 #include "app/ui/DeltaSpin.h"
 #include "app/ui/WaitCursor.h"

@@ -5,10 +5,10 @@
 #include <QFontInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTextEdit>
 #include <condition_variable>
 #include <mutex>
 #include <span>
