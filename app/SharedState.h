@@ -14,6 +14,8 @@
 #include <mutex>
 #include <thread>
 
+#include "params/UserParamTable.h"
+
 namespace qx {
 
 using Flag = std::atomic<uint32_t>;
@@ -141,6 +143,7 @@ struct SharedState {
     LinkState link;
     DriveIdentity identity;
     ParameterTableState parameterTable;
+    UserParamTable userParamTable;
     LoopCaptureSettings currentCaptureSettings;
     LoopCaptureSettings speedCaptureSettings;
     LoopCaptureSettings positionCaptureSettings;

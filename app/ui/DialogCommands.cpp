@@ -10,6 +10,7 @@
 #include "capture/ui/CSpeedLoopDlg.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "link/ui/ComPortCommand.h"
+#include "params/ui/ParamMenuCommands.h"
 
 namespace qx::ui {
 
@@ -21,6 +22,23 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
             ChooseComPortCommand(context, mainWindow, n);
         });
     }
+
+    // File: parameters and EEPROM
+    app.setCommandHandler(ID_PARAM_SETTING, [&context](QWidget* mainWindow) {
+        ParametersSettingMenuCommand(context, mainWindow);
+    });
+    app.setCommandHandler(ID_PARAM_UPLOAD, [&app, &context](QWidget* mainWindow) {
+        ParametersUploadMenuCommand(app, context, mainWindow);
+    });
+    app.setCommandHandler(ID_PARAM_DOWNLOAD, [&app, &context](QWidget* mainWindow) {
+        ParametersDownloadMenuCommand(app, context, mainWindow);
+    });
+    app.setCommandHandler(ID_SAVE_EEPROM, [&context](QWidget* mainWindow) {
+        SaveToEepromMenuCommand(context, mainWindow);
+    });
+    app.setCommandHandler(ID_LOAD_DEFAULT, [&context](QWidget* mainWindow) {
+        LoadDefaultMenuCommand(context, mainWindow);
+    });
 
     // Capture
     app.setCommandHandler(ID_SET_CURRENT_CAPTURE, ModalCommand<CCurrentCaptureSettingDlg>(context));
