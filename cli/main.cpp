@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
         }
     });
     RegisterLinkCommands(app, context, exitCode);
+    RegisterMonitorCommands(app, context, exitCode);
 
     try {
         app.parse(argc, argv);

@@ -187,6 +187,11 @@ void SimDrive::setPollHandler(PollHandler handler) {
     pollHandler_ = std::move(handler);
 }
 
+SimDrive::PollHandler SimDrive::pollHandler() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return pollHandler_;
+}
+
 std::vector<std::vector<uint8_t>> SimDrive::requestLog() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return log_;

@@ -87,6 +87,9 @@ class SimDrive {
     // Extension points for the features each subsystem needs from the drive.
     void setSubCommandHandler(uint16_t subCommand, SubCommandHandler handler);
     void setPollHandler(PollHandler handler);
+    // The poll handler installed last, for a feature that answers polls only when the
+    // others have nothing pending.
+    PollHandler pollHandler() const;
 
     // What arrived, for tests: every request frame in order.
     std::vector<std::vector<uint8_t>> requestLog() const;
