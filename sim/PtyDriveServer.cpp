@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/prctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -115,6 +116,8 @@ void PtyDriveServer::transmit(uint64_t nowUs) {
 }
 
 void PtyDriveServer::run() {
+    // Wake up on time: pacing works in steps of a tenth of a millisecond.
+    ::prctl(PR_SET_TIMERSLACK, 1UL);
     running_ = true;
     Clock& clock = steadyClock();
     while (running_) {

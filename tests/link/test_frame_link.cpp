@@ -39,7 +39,8 @@ Bytes WithBody(uint8_t cmd, uint8_t sel, uint8_t wordCount, Bytes body) {
     Bytes f = {0xAA, cmd, sel, wordCount};
     f.insert(f.end(), body.begin(), body.end());
     uint32_t sum = 0;
-    for (uint8_t b : f) sum += b;
+    for (uint8_t b : f)
+        sum += b;
     f.push_back(static_cast<uint8_t>(sum >> 8));
     f.push_back(static_cast<uint8_t>(sum));
     return f;
@@ -70,13 +71,11 @@ TEST(ReceiveReply, EveryStatusCode) {
         {"checksum off", Corrupt(good, good.size() - 1, 0x00), kStatusBadChecksum},
         {"trailing bytes", Append(good, {0x00, 0x00}), kStatusTrailingBytes},
         {"no acknowledgement", noAck, kStatusNoAck},
-        {"checksum off and no acknowledgement", Corrupt(noAck, noAck.size() - 1, 0),
-         kStatusNoAck},
+        {"checksum off and no acknowledgement", Corrupt(noAck, noAck.size() - 1, 0), kStatusNoAck},
         {"trailing bytes and no acknowledgement", Append(noAck, {0x01}), kStatusNoAck},
-        {"word count 3 puts the checksum where the acknowledgement goes",
-         Frame(0xC1, 7, {}), kStatusNoAck},
-        {"word count 2 without acknowledgement", WithBody(0xC1, 7, 2, {0x00, 0x00}),
+        {"word count 3 puts the checksum where the acknowledgement goes", Frame(0xC1, 7, {}),
          kStatusNoAck},
+        {"word count 2 without acknowledgement", WithBody(0xC1, 7, 2, {0x00, 0x00}), kStatusNoAck},
     };
     for (const ReceiveCase& c : cases) {
         SCOPED_TRACE(c.name);

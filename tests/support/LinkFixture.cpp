@@ -3,8 +3,7 @@
 namespace qx::test {
 
 std::vector<uint8_t> Frame(uint8_t command, uint8_t selector, std::vector<uint8_t> body) {
-    std::vector<uint8_t> f = {0xAA, command, selector,
-                              static_cast<uint8_t>((body.size() + 6) / 2)};
+    std::vector<uint8_t> f = {0xAA, command, selector, static_cast<uint8_t>((body.size() + 6) / 2)};
     f.insert(f.end(), body.begin(), body.end());
     uint32_t sum = 0;
     for (uint8_t b : f) {

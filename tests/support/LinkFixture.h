@@ -39,7 +39,7 @@ struct SimLink {
 struct ScriptedLink {
     VirtualClock clock{1'000'000};
     SharedState state;
-    ScriptedPort* port = nullptr;  // owned by the link once opened
+    ScriptedPort* port = nullptr;                    // owned by the link once opened
     std::vector<std::vector<uint8_t>> firstReplies;  // scripted into each new port
     bool lastPortClosed = false;
     RecordingMessageSink messages;

@@ -11,7 +11,7 @@ namespace qx::test {
 
 // Keeps every message box instead of showing it.
 class RecordingMessageSink final : public MessageSink {
-public:
+  public:
     struct Box {
         std::string text;
         std::string title;
@@ -39,7 +39,7 @@ public:
         boxes_.clear();
     }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Box> boxes_;
 };

@@ -14,7 +14,7 @@ namespace qx::test {
 // the next scripted reply (silence when none is left); a reply may come in pieces with
 // pauses between them. Sync bursts get no reply.
 class ScriptedPort final : public SerialPort {
-public:
+  public:
     struct Piece {
         std::vector<uint8_t> bytes;
         uint32_t delayUs = 0;  // pause before the piece starts arriving
@@ -58,7 +58,7 @@ public:
     bool configureOk_ = true;
     bool* closedFlag = nullptr;  // set when the link closes the port
 
-private:
+  private:
     Clock& clock_;
     bool open_ = false;
     int purges_ = 0;

@@ -1,0 +1,98 @@
+// COM port mapping and the termios port on a real pseudo-terminal.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include "link/PortMap.h"
+#include "link/PosixSerialPort.h"
+
+namespace qx {
+namespace {
+
+TEST(PortMap, DefaultsOverridesAndBadAssignments) {
+    PortMap map;
+    EXPECT_EQ(map.device(1), "/dev/ttyS0");
+    EXPECT_EQ(map.device(4), "/dev/ttyS3");
+    EXPECT_FALSE(map.assign("1=/dev/ttyUSB0"));
+    EXPECT_FALSE(map.assign("COM3=sim"));
+    EXPECT_EQ(map.device(1), "/dev/ttyUSB0");
+    EXPECT_EQ(map.device(3), "sim");
+    for (const char* bad : {"5=/dev/x", "0=sim", "=sim", "1=", "1", "12=sim", "x=sim"}) {
+        EXPECT_TRUE(map.assign(bad)) << bad;
+    }
+    EXPECT_EQ(map.device(1), "/dev/ttyUSB0") << "a refused assignment changes nothing";
+    EXPECT_EQ(PortMap::portNumberOf("COM4"), 4);
+    EXPECT_EQ(PortMap::portNumberOf("COM5"), 0);
+    EXPECT_EQ(PortMap::portNumberOf("com1"), 0);
+}
+
+TEST(PortMap, FactoryGivesNothingForAnUnknownName) {
+    PortMap map;
+    map.setDevice(2, "sim");
+    int simulated = 0;
+    const PortFactory factory = MakePortFactory(map, [&]() -> std::unique_ptr<SerialPort> {
+        ++simulated;
+        return nullptr;
+    });
+    EXPECT_EQ(factory("COM7"), nullptr);
+    factory("COM2");
+    EXPECT_EQ(simulated, 1);
+    EXPECT_NE(factory("COM1"), nullptr);
+}
+
+class PseudoTerminal : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        master_ = ::posix_openpt(O_RDWR | O_NOCTTY);
+        ASSERT_GE(master_, 0);
+        ASSERT_EQ(::grantpt(master_), 0);
+        ASSERT_EQ(::unlockpt(master_), 0);
+        slave_ = ::ptsname(master_);
+    }
+    void TearDown() override { ::close(master_); }
+    int master_ = -1;
+    std::string slave_;
+};
+
+TEST_F(PseudoTerminal, OpensExclusivelyConfiguresAndMovesBytes) {
+    PosixSerialPort port(slave_);
+    ASSERT_EQ(port.open(), OpenResult::Ok);
+    EXPECT_TRUE(port.configure(LineSettings{}));
+    port.setTimeouts(PortTimeouts{});
+
+    PosixSerialPort second(slave_);
+    EXPECT_EQ(second.open(), OpenResult::Busy);
+    EXPECT_FALSE(second.lastError().empty());
+
+    const uint8_t request[] = {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C};
+    EXPECT_EQ(port.write(request, sizeof request), sizeof request);
+    uint8_t seen[16] = {};
+    EXPECT_EQ(::read(master_, seen, sizeof seen), static_cast<ssize_t>(sizeof request));
+    EXPECT_EQ(seen[5], 0x7C);
+
+    // Binary: 0x11 and 0x13 (XON, XOFF), CR and LF pass untouched.
+    const uint8_t reply[] = {0x11, 0x13, 0x0D, 0x0A, 0x03, 0xFF};
+    ASSERT_EQ(::write(master_, reply, sizeof reply), static_cast<ssize_t>(sizeof reply));
+    uint8_t got[128] = {};
+    ASSERT_EQ(port.read(got, sizeof got), sizeof reply);
+    EXPECT_EQ(std::vector<uint8_t>(got, got + 6), std::vector<uint8_t>(reply, reply + 6));
+
+    // Silence: the read gives up after its total time with nothing.
+    EXPECT_EQ(port.read(got, 4), 0u);
+    port.close();
+    EXPECT_EQ(second.open(), OpenResult::Ok) << "closing releases the port";
+}
+
+TEST(PosixSerialPort, AbsentDeviceAndNonTerminalAreRefused) {
+    PosixSerialPort absent("/dev/quendrix-no-such-port");
+    EXPECT_EQ(absent.open(), OpenResult::NotFound);
+    PosixSerialPort notTty("/dev/null");
+    ASSERT_EQ(notTty.open(), OpenResult::Ok);
+    EXPECT_FALSE(notTty.configure(LineSettings{}));
+    EXPECT_NE(notTty.lastError().find("not a serial device"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace qx

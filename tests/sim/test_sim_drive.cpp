@@ -1,0 +1,83 @@
+// The simulated drive as a peer: it answers like a drive, keeps its memory, and
+// misbehaves exactly as asked.
+
+#include <gtest/gtest.h>
+
+#include "link/DriveCommands.h"
+#include "sim/SimOptions.h"
+#include "sim/SimPort.h"
+#include "sim/WireTiming.h"
+#include "tests/support/LinkFixture.h"
+
+namespace qx::test {
+namespace {
+
+TEST(SimDrive, EveryFaultKindGivesTheStatusTheLinkMustSee) {
+    const std::vector<std::pair<sim::Fault, uint32_t>> cases = {
+        {sim::Fault::Silence, kStatusNoReply},
+        {sim::Fault::BadChecksum, kStatusBadChecksum},
+        {sim::Fault::NoAck, kStatusNoAck},
+        {sim::Fault::TrailingBytes, kStatusTrailingBytes},
+        {sim::Fault::WrongEcho, kStatusBadSelector},
+        {sim::Fault::Truncate, kStatusIncomplete},
+    };
+    for (const auto& [fault, status] : cases) {
+        SCOPED_TRACE(sim::FaultName(fault));
+        SimLink s;
+        ASSERT_TRUE(s.open());
+        s.drive->addFault({fault, 0xC1, 0x0091, -1, 0, 2});
+        EXPECT_EQ(ReadWords(s.link, 1, 0, 1, 0), status);
+        EXPECT_EQ(ReadWords(s.link, 1, 0, 1, 0), kStatusOk) << "two faults, then well again";
+    }
+}
+
+TEST(SimDrive, WritesLandInMemoryAndGoneDriveComesBack) {
+    SimLink s;
+    ASSERT_TRUE(s.open());
+    const uint16_t words[] = {7, 8, 9};
+    ASSERT_EQ(WriteWords(s.link, 1, 0x0260, words, 500), kStatusOk);
+    EXPECT_EQ(s.drive->read(0x0261), 8);
+    ASSERT_EQ(ReadWords(s.link, 2, 0x025F, 4, 500), kStatusOk);
+    EXPECT_EQ(s.link.replyWord(1), 7);
+
+    s.drive->goAwayFor(2'000'000);
+    EXPECT_EQ(PollRequest(s.link, 1, 500), kStatusNoReply);
+    s.clock.sleepMs(2000);
+    EXPECT_EQ(PollRequest(s.link, 1, 500), kStatusOk);
+}
+
+TEST(SimPort, PacedRepliesTakeTheirWireTime) {
+    VirtualClock clock;
+    auto drive = std::make_shared<sim::SimDrive>();
+    sim::SimPort port(drive, clock, true);
+    ASSERT_EQ(port.open(), OpenResult::Ok);
+    port.setTimeouts(PortTimeouts{});
+    const uint8_t probe[] = {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C};
+    const uint64_t t0 = clock.nowUs();
+    port.write(probe, sizeof probe);
+    uint8_t got[128];
+    ASSERT_EQ(port.read(got, sizeof got), 8u);
+    // Six bytes out, eight back, then the 1 ms of silence that ends the read.
+    EXPECT_EQ(clock.nowUs() - t0, sim::WireTimeUs(6) + sim::WireTimeUs(8) + 1000);
+}
+
+TEST(SimOptions, FaultSpecifications) {
+    sim::FaultRule rule;
+    EXPECT_FALSE(sim::ParseFaultRule("no-ack,cmd=0xC1,sub=0x0091,addr=0,skip=1,count=-1", rule));
+    EXPECT_EQ(rule.fault, sim::Fault::NoAck);
+    EXPECT_EQ(rule.command, 0xC1);
+    EXPECT_EQ(rule.subCommand, 0x91);
+    EXPECT_EQ(rule.address, 0);
+    EXPECT_EQ(rule.skip, 1);
+    EXPECT_EQ(rule.count, -1);
+    EXPECT_TRUE(sim::ParseFaultRule("gremlins", rule));
+    EXPECT_TRUE(sim::ParseFaultRule("silence,cmd", rule));
+    EXPECT_TRUE(sim::ParseFaultRule("silence,colour=3", rule));
+    sim::SimOptions options;
+    EXPECT_FALSE(sim::ParseAwaySpec("100:2000", options));
+    EXPECT_EQ(*options.awayAfterMs, 100u);
+    EXPECT_TRUE(sim::ParseAwaySpec("100", options));
+}
+
+}  // namespace
+}  // namespace qx::test
