@@ -61,8 +61,4 @@ LampStates ComputeLampStates(const StatusWords& w) {
     return ComputeLampStates(w.inputBits, w.outputBits, w.phaseBits);
 }
 
-int LampImageOffset(int lampSize, int imageSize) {
-    return (lampSize - imageSize) / 2;
-}
-
 }  // namespace qx

@@ -45,7 +45,4 @@ struct Rgb {
 inline constexpr Rgb kLampLit{0, 200, 0};
 inline constexpr Rgb kLampDark{180, 180, 180};
 
-// The top-left corner of the circle image inside a lamp: centred, (lamp - image) / 2.
-int LampImageOffset(int lampSize, int imageSize);
-
 }  // namespace qx

@@ -143,11 +143,5 @@ TEST(PortLamps, TheTableAgreesWithTheMapping) {
     EXPECT_EQ(kLamps[19].controlId, 1228);
 }
 
-TEST(PortLamps, ImagesAreCentredInTheirLamp) {
-    EXPECT_EQ(LampImageOffset(15, 15), 0);
-    EXPECT_EQ(LampImageOffset(20, 15), 2);
-    EXPECT_EQ(LampImageOffset(15, 20), -2);
-}
-
 }  // namespace
 }  // namespace qx::test
