@@ -143,6 +143,33 @@ TEST(MonitorThread, AStopBeforeTheThreadHasBegunWaitsForItAndItEndsAtOnce) {
     EXPECT_TRUE(s.drive->requestLog().empty());
 }
 
+TEST(MonitorThread, AThreadHungBeyondTheBoundIsLeftToEndOnItsOwn) {
+    MonitorLink s;
+    std::promise<void> gate;
+    std::shared_future<void> released = gate.get_future().share();
+    // A thread stuck (in real time) before its loop, as one hung inside the port would be.
+    MonitorThread monitor(s.link, s.state.driveStatus, [released](std::function<void()> fn) {
+        return std::thread([released, fn = std::move(fn)] {
+            released.wait();
+            fn();
+        });
+    });
+    ASSERT_TRUE(monitor.start(s.messages));
+    std::thread timePasses([&] {
+        Eventually([&] { return s.state.driveStatus.monitorRun == 0; });
+        s.clock.advanceUs(uint64_t{kStatusPollWorstMs + 1000} * 1000);
+    });
+    EXPECT_FALSE(monitor.stop()) << "the closing wait is bounded";
+    timePasses.join();
+    EXPECT_FALSE(monitor.started());
+    EXPECT_EQ(s.state.driveStatus.monitorFinished, 0u);
+
+    gate.set_value();
+    EXPECT_TRUE(Eventually([&] { return s.state.driveStatus.monitorFinished == 1; }))
+        << "it ends by itself once it gets going";
+    EXPECT_EQ(s.polls(), 0u);
+}
+
 TEST(MonitorThread, AStopDuringAPollReturnsWithinThePollsTimeouts) {
     MonitorLink s;
     // The drive opens every session but never answers the poll: each poll spends its
