@@ -10,7 +10,8 @@ const char* const kFaultHelp =
     "KIND[,cmd=N][,sub=N][,addr=N][,skip=N][,count=N]: KIND is silence, bad-checksum, "
     "no-ack, "
     "trailing-bytes, wrong-echo or truncate; cmd and sub pick the requests (for example "
-    "cmd=0xC1,sub=0x0091 for word reads, addr the word after the sub-command), skip lets that many through first, count -1 hits "
+    "cmd=0xC1,sub=0x0091 for word reads, addr the word after the sub-command), skip lets that many "
+    "through first, count -1 hits "
     "every one that follows (default 1)";
 
 namespace {
