@@ -78,6 +78,10 @@ void MonitorThread::Loop(DriveLink& link, DriveStatus& status, Control& control)
     control.finished.notify_all();
 }
 
+void MonitorThread::requestStop() {
+    status_.monitorRun = 0;
+}
+
 bool MonitorThread::stop() {
     status_.monitorRun = 0;
     if (!thread_.joinable()) {

@@ -49,6 +49,8 @@ class MonitorThread {
     // loop, then joins it. Waits at most kStatusPollWorstMs (on the link's clock) plus
     // a margin; returns false, leaving the thread to end on its own, if it did not.
     bool stop();
+    // Clears `monitorRun` without waiting: the poll under way becomes the last one.
+    void requestStop();
 
     bool started() const { return thread_.joinable(); }
     // Polls made since start().

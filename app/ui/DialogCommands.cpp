@@ -4,6 +4,8 @@
 #include "app/ui/CommandIds.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "link/ui/ComPortCommand.h"
+#include "monitor/ui/CPortsStateDlg.h"
+#include "monitor/ui/CServoStateDlg.h"
 
 namespace qx::ui {
 
@@ -15,6 +17,10 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
             ChooseComPortCommand(context, mainWindow, n);
         });
     }
+
+    // Monitor
+    app.setCommandHandler(ID_SERVO_STATE, ModalCommand<CServoStateDlg>(context));
+    app.setCommandHandler(ID_PORTS_STATE, ModalCommand<CPortsStateDlg>(context));
 
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));

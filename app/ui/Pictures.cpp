@@ -19,6 +19,7 @@
 #include "app/ui/MessageBoxSink.h"
 #include "link/ConnectDrive.h"
 #include "link/ui/CAboutServoDlg.h"
+#include "monitor/ui/MonitorPictures.h"
 
 namespace qx::ui {
 
@@ -128,6 +129,8 @@ std::vector<Picture> AllPictures() {
                                             QStringLiteral("Quendrix"))
                  .release();
          }},
+        {QStringLiteral("servo-state"), ServoStatePicture},
+        {QStringLiteral("ports-state"), PortsStatePicture},
     };
 }
 

@@ -87,6 +87,8 @@ void CPortsStateDlg::done(int result) {
 void CPortsStateDlg::stopMonitor() {
     redrawTimer_.stop();
     if (monitor_.started()) {
+        // Before anything else, so that the poll under way is the last one.
+        monitor_.requestStop();
         WaitCursor busy;
         monitor_.stop();
     }

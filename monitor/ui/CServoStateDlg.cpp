@@ -62,6 +62,8 @@ void CServoStateDlg::done(int result) {
 void CServoStateDlg::stopMonitor() {
     refreshTimer_.stop();
     if (monitor_.started()) {
+        // Before anything else, so that the poll under way is the last one.
+        monitor_.requestStop();
         WaitCursor busy;
         monitor_.stop();
     }
