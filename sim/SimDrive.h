@@ -87,6 +87,8 @@ class SimDrive {
     // Extension points for the features each subsystem needs from the drive.
     void setSubCommandHandler(uint16_t subCommand, SubCommandHandler handler);
     void setPollHandler(PollHandler handler);
+    // The handler installed for `subCommand` (empty if none), so a feature can wrap it.
+    SubCommandHandler subCommandHandler(uint16_t subCommand) const;
     // The poll handler installed last, for a feature that answers polls only when the
     // others have nothing pending.
     PollHandler pollHandler() const;

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "sim/MonitorFeatures.h"
+#include "sim/ParamFeatures.h"
 
 namespace qx::sim {
 
@@ -83,6 +84,7 @@ std::optional<std::string> ParseAwaySpec(const std::string& text, SimOptions& op
 
 std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t startUs) {
     auto drive = std::make_shared<SimDrive>(options.config);
+    InstallParameterFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);
     }

@@ -6,6 +6,7 @@
 #include "link/ui/ComPortCommand.h"
 #include "monitor/ui/CPortsStateDlg.h"
 #include "monitor/ui/CServoStateDlg.h"
+#include "params/ui/ParamMenuCommands.h"
 
 namespace qx::ui {
 
@@ -17,6 +18,23 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
             ChooseComPortCommand(context, mainWindow, n);
         });
     }
+
+    // File: parameters and EEPROM
+    app.setCommandHandler(ID_PARAM_SETTING, [&context](QWidget* mainWindow) {
+        ParametersSettingMenuCommand(context, mainWindow);
+    });
+    app.setCommandHandler(ID_PARAM_UPLOAD, [&app, &context](QWidget* mainWindow) {
+        ParametersUploadMenuCommand(app, context, mainWindow);
+    });
+    app.setCommandHandler(ID_PARAM_DOWNLOAD, [&app, &context](QWidget* mainWindow) {
+        ParametersDownloadMenuCommand(app, context, mainWindow);
+    });
+    app.setCommandHandler(ID_SAVE_EEPROM, [&context](QWidget* mainWindow) {
+        SaveToEepromMenuCommand(context, mainWindow);
+    });
+    app.setCommandHandler(ID_LOAD_DEFAULT, [&context](QWidget* mainWindow) {
+        LoadDefaultMenuCommand(context, mainWindow);
+    });
 
     // Monitor
     app.setCommandHandler(ID_SERVO_STATE, ModalCommand<CServoStateDlg>(context));
