@@ -4,6 +4,7 @@
 
 #include "link/Clock.h"
 #include "link/ConnectDrive.h"
+#include "sim/DriveStatusOptions.h"
 #include "sim/SimPort.h"
 
 namespace qx::cli {
@@ -38,6 +39,7 @@ void CliContext::addGlobalOptions(CLI::App& app) {
                    "Simulated drive: seed of the random faults");
     app.add_option("--sim-away", simAway_,
                    "Simulated drive: AFTER_MS:FOR_MS, go silent for a while, then come back");
+    sim::AddDriveStatusOptions(app, simOptions_.status, "sim-", "Simulated drive: ");
 }
 
 std::optional<std::string> CliContext::finishOptions() {

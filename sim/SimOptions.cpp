@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "sim/CaptureFeatures.h"
+#include "sim/MonitorFeatures.h"
 #include "sim/ParamFeatures.h"
 
 namespace qx::sim {
@@ -96,6 +97,8 @@ std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t start
         const uint64_t from = startUs + *options.awayAfterMs * 1000;
         drive->goAwayBetween(from, from + options.awayForMs * 1000);
     }
+    // Last: the status answers polls only when no job installed above is pending.
+    InstallMonitorFeatures(*drive, options.status, startUs);
     return drive;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/DriveStatusSettings.h"
 #include "sim/SimDrive.h"
 
 namespace qx::sim {
@@ -20,6 +21,7 @@ struct SimOptions {
     std::optional<uint64_t> awayAfterMs;
     uint64_t awayForMs = 0;
     bool pace = false;
+    DriveStatusSettings status;
 };
 
 // Parses "KIND[,cmd=0xC1][,sub=0x0091][,addr=N][,skip=N][,count=N]", KIND being silence,

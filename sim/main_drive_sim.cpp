@@ -9,6 +9,7 @@
 #include <iostream>
 
 #include "link/Clock.h"
+#include "sim/DriveStatusOptions.h"
 #include "sim/PtyDriveServer.h"
 #include "sim/SimOptions.h"
 
@@ -39,6 +40,7 @@ int main(int argc, char** argv) {
                    "Probability (0 to 1) that a request meets a random fault");
     app.add_option("--seed", options.randomFaultSeed, "Seed of the random faults");
     app.add_option("--away", away, "AFTER_MS:FOR_MS: go silent for a while, then come back");
+    qx::sim::AddDriveStatusOptions(app, options.status, "", "Status monitor: ");
     app.add_option("--link", linkPath, "Also make a symbolic link to the device at this path");
     CLI11_PARSE(app, argc, argv);
 

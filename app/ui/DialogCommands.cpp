@@ -10,6 +10,8 @@
 #include "capture/ui/CSpeedLoopDlg.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "link/ui/ComPortCommand.h"
+#include "monitor/ui/CPortsStateDlg.h"
+#include "monitor/ui/CServoStateDlg.h"
 #include "params/ui/ParamMenuCommands.h"
 
 namespace qx::ui {
@@ -48,6 +50,9 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
     app.setCommandHandler(ID_CURRENT_LOOP_ADJUST, ModalCommand<CCurrentLoopDlg>(context));
     app.setCommandHandler(ID_SPEED_LOOP_ADJUST, ModalCommand<CSpeedLoopDlg>(context));
     app.setCommandHandler(ID_POSITION_LOOP_ADJUST, ModalCommand<CPositionLoopDlg>(context));
+    // Monitor
+    app.setCommandHandler(ID_SERVO_STATE, ModalCommand<CServoStateDlg>(context));
+    app.setCommandHandler(ID_PORTS_STATE, ModalCommand<CPortsStateDlg>(context));
 
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));

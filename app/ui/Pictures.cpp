@@ -26,6 +26,7 @@
 #include "capture/ui/CapturePictures.h"
 #include "link/ConnectDrive.h"
 #include "link/ui/CAboutServoDlg.h"
+#include "monitor/ui/MonitorPictures.h"
 #include "params/ParamSettingCommand.h"
 #include "params/ui/CParamLoadingDlg.h"
 #include "params/ui/CUserParamDlg.h"
@@ -171,6 +172,8 @@ std::vector<Picture> AllPictures() {
         {QStringLiteral("speed-capture-setting"), CaptureSettingPicture<CSpeedCaptureSettingDlg>},
         {QStringLiteral("position-capture-setting"),
          CaptureSettingPicture<CPositionCaptureSettingDlg>},
+        {QStringLiteral("servo-state"), ServoStatePicture},
+        {QStringLiteral("ports-state"), PortsStatePicture},
     };
 }
 

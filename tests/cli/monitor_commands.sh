@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# The monitor and ports commands against the built-in simulated drive.
+set -euo pipefail
+cli=$1
+out=$(mktemp -d)
+trap 'rm -rf "$out"' EXIT
+
+# One header and one line per poll; no DC bus column below software version 1001.
+"$cli" --port sim monitor --count 3 --interval 0 >"$out/m913" 2>/dev/null
+[ "$(wc -l <"$out/m913")" -eq 4 ]
+head -n1 "$out/m913" | grep -q "Alarm$"
+
+# Version 1003 shows the DC bus; an alarm stops the motor and shows its number.
+"$cli" --port sim --sim-software 1003 --sim-alarm 7 --sim-dc-bus 540 \
+    monitor --count 2 --interval 0 >"$out/m1003" 2>/dev/null
+head -n1 "$out/m1003" | grep -q "DCBus(V)$"
+tail -n1 "$out/m1003" | awk '{ exit !($1 == "0" && $2 == "0" && $9 == "7" && $10 == "540") }'
+
+# The lamps, one per line, under their group captions.
+"$cli" --port sim --sim-inputs 0x0201 --sim-outputs 0x0011 --sim-phases 0x0020 ports \
+    >"$out/ports" 2>/dev/null
+[ "$(grep -c " on$" "$out/ports")" -eq 4 ]
+grep -q "^  ServoEn  *on$" "$out/ports"
+grep -q "^  PulseInv  *on$" "$out/ports"
+grep -q "^  SRDY   *on$" "$out/ports"
+grep -q "^  PhaseU  *on$" "$out/ports"
+grep -qx "CN1 Input" "$out/ports"
+
+# A drive that stops answering: the line says so and the exit status is 1.
+status=0
+"$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 monitor --count 1 >"$out/lost" \
+    2>/dev/null || status=$?
+[ "$status" -eq 1 ]
+grep -q "^no status from the drive (status 1)$" "$out/lost"
+status=0
+"$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 ports >/dev/null 2>&1 || status=$?
+[ "$status" -eq 1 ]
+echo "monitor and ports commands: ok"
