@@ -187,6 +187,17 @@ void SimDrive::setPollHandler(PollHandler handler) {
     pollHandler_ = std::move(handler);
 }
 
+SimDrive::SubCommandHandler SimDrive::subCommandHandler(uint16_t subCommand) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    const auto it = handlers_.find(subCommand);
+    return it == handlers_.end() ? SubCommandHandler{} : it->second;
+}
+
+SimDrive::PollHandler SimDrive::pollHandler() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return pollHandler_;
+}
+
 std::vector<std::vector<uint8_t>> SimDrive::requestLog() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return log_;

@@ -87,6 +87,10 @@ class SimDrive {
     // Extension points for the features each subsystem needs from the drive.
     void setSubCommandHandler(uint16_t subCommand, SubCommandHandler handler);
     void setPollHandler(PollHandler handler);
+    // The handlers in place (empty when none), so a feature can wrap them and pass on
+    // what is not its own.
+    SubCommandHandler subCommandHandler(uint16_t subCommand) const;
+    PollHandler pollHandler() const;
 
     // What arrived, for tests: every request frame in order.
     std::vector<std::vector<uint8_t>> requestLog() const;

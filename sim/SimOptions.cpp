@@ -2,13 +2,16 @@
 
 #include <sstream>
 
+#include "sim/SimMotor.h"
+
 namespace qx::sim {
 
 const char* const kFaultHelp =
     "KIND[,cmd=N][,sub=N][,addr=N][,skip=N][,count=N]: KIND is silence, bad-checksum, "
     "no-ack, "
     "trailing-bytes, wrong-echo or truncate; cmd and sub pick the requests (for example "
-    "cmd=0xC1,sub=0x0091 for word reads, addr the word after the sub-command), skip lets that many through first, count -1 hits "
+    "cmd=0xC1,sub=0x0091 for word reads, addr the word after the sub-command), skip lets that many "
+    "through first, count -1 hits "
     "every one that follows (default 1)";
 
 namespace {
@@ -80,6 +83,7 @@ std::optional<std::string> ParseAwaySpec(const std::string& text, SimOptions& op
 
 std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t startUs) {
     auto drive = std::make_shared<SimDrive>(options.config);
+    InstallMotorFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);
     }
