@@ -11,6 +11,7 @@
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 #include "motor/AutoMatchObserver.h"
+#include "motor/MatchSteps.h"
 #include "motor/MotorFields.h"
 
 namespace qx {
