@@ -1,6 +1,9 @@
 #include "sim/SimMotor.h"
 
 #include <cmath>
+#include <map>
+#include <mutex>
+#include <sstream>
 
 namespace qx::sim {
 
@@ -174,9 +177,89 @@ void SimMotor::afterWrite(uint16_t address, std::size_t count) {
     }
 }
 
+namespace {
+
+std::mutex gRegistryMutex;
+std::map<const SimDrive*, std::weak_ptr<SimMotor>> gRegistry;
+
+}  // namespace
+
+std::shared_ptr<SimMotor> MotorOf(const SimDrive& drive) {
+    std::lock_guard<std::mutex> lock(gRegistryMutex);
+    const auto it = gRegistry.find(&drive);
+    return it == gRegistry.end() ? nullptr : it->second.lock();
+}
+
+std::optional<std::string> ParseMotorSpec(const std::string& text, SimMotorSpec& spec) {
+    std::stringstream in(text);
+    std::string part;
+    while (std::getline(in, part, ',')) {
+        const auto eq = part.find('=');
+        if (eq == std::string::npos) {
+            return "expected key=value in '" + part + "'";
+        }
+        const std::string key = part.substr(0, eq);
+        const std::string value = part.substr(eq + 1);
+        try {
+            std::size_t used = 0;
+            if (key == "hall") {
+                std::array<uint16_t, 4> hall{};
+                std::stringstream words(value);
+                std::string w;
+                std::size_t n = 0;
+                while (std::getline(words, w, '/') && n < hall.size()) {
+                    hall[n++] = static_cast<uint16_t>(std::stoul(w, &used, 0));
+                }
+                if (n != hall.size()) {
+                    return "hall needs four words, as in hall=3/3/3/3";
+                }
+                spec.hallWords = hall;
+                continue;
+            }
+            if (key == "rpm") {
+                spec.turnRpm = std::stod(value, &used);
+            } else {
+                const long v = std::stol(value, &used, 0);
+                if (key == "pole-pairs") {
+                    spec.polePairs = static_cast<int>(v);
+                } else if (key == "pulse-number") {
+                    spec.pulseNumber = static_cast<int>(v);
+                } else if (key == "encoder-type") {
+                    spec.encoderType = static_cast<int>(v);
+                } else if (key == "magnet-direction") {
+                    spec.magnetDirection = static_cast<int>(v);
+                } else if (key == "pulse-direction") {
+                    spec.pulseDirection = static_cast<int>(v);
+                } else if (key == "uvw-direction") {
+                    spec.uvwDirection = static_cast<int>(v);
+                } else if (key == "z-type") {
+                    spec.zPulseType = static_cast<int>(v);
+                } else if (key == "offset") {
+                    spec.encoderOffset = static_cast<uint16_t>(v);
+                } else if (key == "test-ms") {
+                    spec.polePairTestMs = static_cast<uint32_t>(v);
+                } else {
+                    return "unknown key '" + key + "'";
+                }
+            }
+            if (used != value.size()) {
+                return "'" + value + "' is not a number";
+            }
+        } catch (const std::exception&) {
+            return "'" + value + "' is not a number";
+        }
+    }
+    return std::nullopt;
+}
+
 std::shared_ptr<SimMotor> InstallMotorFeatures(SimDrive& drive, const SimMotorSpec& spec) {
     auto motor = std::make_shared<SimMotor>(drive);
     motor->setSpec(spec);
+    {
+        std::lock_guard<std::mutex> lock(gRegistryMutex);
+        std::erase_if(gRegistry, [](const auto& entry) { return entry.second.expired(); });
+        gRegistry[&drive] = motor;
+    }
 
     drive.setSubCommandHandler(kSubMotorTest,
                                [motor](SimDrive&, std::span<const uint8_t> p, uint64_t nowUs) {

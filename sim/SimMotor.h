@@ -10,6 +10,7 @@
 #include <memory>
 #include <optional>
 #include <random>
+#include <string>
 
 #include "sim/SimDrive.h"
 
@@ -89,5 +90,13 @@ class SimMotor {
 // read, the two word writes and the poll that serve the motor's words and pass
 // everything else on to the handlers already in place.
 std::shared_ptr<SimMotor> InstallMotorFeatures(SimDrive& drive, const SimMotorSpec& spec = {});
+
+// The motor installed on `drive`, if any (for programs that only hold the drive).
+std::shared_ptr<SimMotor> MotorOf(const SimDrive& drive);
+
+// Parses "key=value,..." with the keys pole-pairs, pulse-number, encoder-type,
+// magnet-direction, pulse-direction, uvw-direction, z-type, offset, hall (four words
+// separated by '/'), rpm and test-ms into `spec`. Returns an explanation on error.
+std::optional<std::string> ParseMotorSpec(const std::string& text, SimMotorSpec& spec);
 
 }  // namespace qx::sim
