@@ -16,7 +16,7 @@
 namespace qx::bench {
 
 class SimProcess {
-public:
+  public:
     SimProcess(const std::string& program, std::vector<std::string> args) {
         int out[2];
         if (::pipe(out) != 0) {
@@ -60,7 +60,7 @@ public:
     const std::string& device() const { return device_; }
     pid_t pid() const { return pid_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string device_;
 };

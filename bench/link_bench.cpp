@@ -19,9 +19,8 @@ int main(int argc, char** argv) {
 
     SharedState state;
     const std::string device = sim.device();
-    DriveLink link(state.link, steadyClock(), [&](const std::string&) {
-        return std::make_unique<PosixSerialPort>(device);
-    });
+    DriveLink link(state.link, steadyClock(),
+                   [&](const std::string&) { return std::make_unique<PosixSerialPort>(device); });
     test::RecordingMessageSink messages;
     if (link.OpenDrivePort(messages, 1) != 1) {
         std::fprintf(stderr, "cannot open %s\n", device.c_str());
@@ -41,8 +40,7 @@ int main(int argc, char** argv) {
         }
     }
     const double measuredMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-            .count();
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
     const uint64_t bytes = kReads * (12ull + 8ull + 2ull * kWords);
     const double wireMs = sim::WireTimeMs(bytes);
     std::printf("%-28s %10s %12s %12s %8s\n", "operation", "bytes", "wire ms", "measured ms",

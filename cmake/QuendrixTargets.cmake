@@ -15,7 +15,8 @@ function(qx_target_defaults target)
 endfunction()
 
 # Collects the .cpp files of the given subsystem folders; SUBDIR "" takes the core
-# files at the top of each folder, SUBDIR "ui" the Qt files below it.
+# files at the top of each folder, SUBDIR "ui" the Qt files below it. A program's
+# main.cpp (app/main.cpp) belongs to its executable, never to a library.
 function(qx_glob_sources out subsystems subdir)
   set(_all "")
   foreach(_s IN LISTS subsystems)
@@ -24,6 +25,7 @@ function(qx_glob_sources out subsystems subdir)
     else()
       file(GLOB _f CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/${_s}/${subdir}/*.cpp)
     endif()
+    list(FILTER _f EXCLUDE REGEX ".*/main\\.cpp$")
     list(APPEND _all ${_f})
   endforeach()
   set(${out} ${_all} PARENT_SCOPE)

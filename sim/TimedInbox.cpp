@@ -17,8 +17,8 @@ std::size_t TimedInbox::read(uint8_t* buffer, std::size_t maxBytes, const PortTi
     }
     const uint64_t now = clock.nowUs();
     const uint64_t deadline =
-        now + 1000ull * (t.readTotalConstantMs +
-                         t.readTotalPerByteMs * static_cast<uint64_t>(maxBytes));
+        now +
+        1000ull * (t.readTotalConstantMs + t.readTotalPerByteMs * static_cast<uint64_t>(maxBytes));
     const uint64_t interval = 1000ull * t.readIntervalMs;
 
     std::size_t got = 0;

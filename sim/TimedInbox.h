@@ -13,7 +13,7 @@ namespace qx::sim {
 // silent for the interval after a byte, or at the total deadline; the caller's clock
 // sleeps until that instant, so with a VirtualClock the wait costs nothing.
 class TimedInbox {
-public:
+  public:
     void push(uint8_t byte, uint64_t dueUs) { bytes_.push_back({byte, dueUs}); }
     // Drops what has already arrived; bytes still on the wire keep coming.
     void dropArrived(uint64_t nowUs);
@@ -22,7 +22,7 @@ public:
     std::size_t read(uint8_t* buffer, std::size_t maxBytes, const PortTimeouts& timeouts,
                      Clock& clock);
 
-private:
+  private:
     struct Pending {
         uint8_t byte;
         uint64_t dueUs;

@@ -1,0 +1,24 @@
+#include "app/ui/DialogCommands.h"
+
+#include "app/ui/CAboutDlg.h"
+#include "app/ui/CommandIds.h"
+#include "link/ui/CAboutServoDlg.h"
+#include "link/ui/ComPortCommand.h"
+
+namespace qx::ui {
+
+void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
+    // COM
+    const int comIds[] = {ID_COM1, ID_COM2, ID_COM3, ID_COM4};
+    for (int n = 1; n <= 4; ++n) {
+        app.setCommandHandler(comIds[n - 1], [&context, n](QWidget* mainWindow) {
+            ChooseComPortCommand(context, mainWindow, n);
+        });
+    }
+
+    // Help
+    app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));
+    app.setCommandHandler(ID_APP_ABOUT, ModalCommand<CAboutDlg>(context));
+}
+
+}  // namespace qx::ui

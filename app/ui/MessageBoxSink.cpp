@@ -1,0 +1,37 @@
+#include "app/ui/MessageBoxSink.h"
+
+#include <QCursor>
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QMessageBox>
+
+namespace qx::ui {
+
+MessageBoxSink::MessageBoxSink(QWidget* owner) : owner_(owner) {}
+
+std::unique_ptr<QMessageBox> MessageBoxSink::MakeBox(QWidget* owner, const QString& text,
+                                                     const QString& title) {
+    auto box =
+        std::make_unique<QMessageBox>(QMessageBox::Warning, title, text, QMessageBox::Ok, owner);
+    box->setDefaultButton(QMessageBox::Ok);
+    // The OK button sits in the middle, as on the drive engineers' usual desktop.
+    if (auto* buttons = box->findChild<QDialogButtonBox*>()) {
+        buttons->setCenterButtons(true);
+    }
+    return box;
+}
+
+void MessageBoxSink::show(const std::string& text, const std::string& title) {
+    auto box = MakeBox(owner_.data(), QString::fromStdString(text), QString::fromStdString(title));
+    // A box raised in the middle of a blocking exchange must not look busy.
+    const bool busy = QGuiApplication::overrideCursor() != nullptr;
+    if (busy) {
+        QGuiApplication::setOverrideCursor(QCursor(Qt::ArrowCursor));
+    }
+    box->exec();
+    if (busy) {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+}  // namespace qx::ui

@@ -1,0 +1,171 @@
+#include "app/ui/Pictures.h"
+
+#include <QApplication>
+#include <QFont>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPainter>
+#include <QWidget>
+
+#include "app/ui/CAboutDlg.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/CQuendrixApp.h"
+#include "app/ui/DataExchange.h"
+#include "app/ui/GuiContext.h"
+#include "app/ui/MessageBoxSink.h"
+#include "link/ConnectDrive.h"
+#include "link/ui/CAboutServoDlg.h"
+
+namespace qx::ui {
+
+namespace {
+
+class SilentSink final : public MessageSink {
+  public:
+    void show(const std::string&, const std::string&) override {}
+};
+
+template <typename Dialog>
+QWidget* PreparedDialog(PictureStage& stage) {
+    auto* dialog = new Dialog(stage.context(), stage.mainWindow());
+    dialog->prepare();
+    return dialog;
+}
+
+QWidget* Box(PictureStage& stage, const char* text, const char* title) {
+    return MessageBoxSink::MakeBox(stage.mainWindow(), QString::fromLatin1(text),
+                                   QString::fromLatin1(title))
+        .release();
+}
+
+// The main window with one of its menus pulled down (and, with `submenu`, that submenu
+// opened too), as one picture carrying the window's title.
+QWidget* MenuOpen(PictureStage& stage, const QString& caption, const QString& submenu = {}) {
+    auto* frame = stage.app().mainFrame();
+    QMenuBar* bar = frame->menuBar();
+    QPixmap picture = frame->grab();
+    QPainter painter(&picture);
+    for (QAction* top : bar->actions()) {
+        if (top->text() != caption || top->menu() == nullptr) {
+            continue;
+        }
+        QMenu* menu = top->menu();
+        menu->ensurePolished();
+        menu->resize(menu->sizeHint());
+        const QPoint at = bar->mapTo(frame, bar->actionGeometry(top).bottomLeft());
+        painter.drawPixmap(at, menu->grab());
+        for (QAction* item : menu->actions()) {
+            if (item->menu() != nullptr && item->text() == submenu) {
+                QMenu* sub = item->menu();
+                sub->ensurePolished();
+                sub->resize(sub->sizeHint());
+                const QRect row = menu->actionGeometry(item);
+                painter.drawPixmap(at + QPoint(row.right() - 2, row.top() - 3), sub->grab());
+            }
+        }
+    }
+    painter.end();
+    auto* label = new QLabel;
+    label->setPixmap(picture);
+    label->setWindowTitle(frame->windowTitle());
+    label->setWindowIcon(frame->windowIcon());
+    label->resize(picture.size());
+    return label;
+}
+
+}  // namespace
+
+PictureStage::PictureStage(CQuendrixApp& app, GuiContext& context) : app_(app), context_(context) {}
+
+QWidget* PictureStage::mainWindow() {
+    return app_.mainFrame();
+}
+
+bool PictureStage::connectDrive() {
+    SilentSink silent;
+    return ChooseComPort(context_.link(), context_.state().identity, silent, 1) == 1;
+}
+
+std::vector<Picture> AllPictures() {
+    return {
+        {QStringLiteral("main-window"),
+         [](PictureStage& s) {
+             s.mainWindow()->resize(640, 420);
+             return s.mainWindow();
+         }},
+        {QStringLiteral("menu-file"),
+         [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&File")); }},
+        {QStringLiteral("menu-com"),
+         [](PictureStage& s) { return MenuOpen(s, QStringLiteral("COM")); }},
+        {QStringLiteral("menu-monitor"),
+         [](PictureStage& s) { return MenuOpen(s, QStringLiteral("Monitor")); }},
+        {QStringLiteral("menu-capture"),
+         [](PictureStage& s) {
+             return MenuOpen(s, QStringLiteral("&Capture"), QStringLiteral("Setting..."));
+         }},
+        {QStringLiteral("menu-motor"),
+         [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Motor")); }},
+        {QStringLiteral("menu-help"),
+         [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Help")); }},
+        {QStringLiteral("about-quendrix"), PreparedDialog<CAboutDlg>},
+        {QStringLiteral("message-connected"),
+         [](PictureStage& s) { return Box(s, "Connectting with servo succeeds!", "Notes"); }},
+        {QStringLiteral("message-mismatch"),
+         [](PictureStage& s) { return Box(s, "Quendrix mismatchs the servo!", "Warning"); }},
+        {QStringLiteral("about-servo"),
+         [](PictureStage& s) {
+             s.connectDrive();
+             return PreparedDialog<CAboutServoDlg>(s);
+         }},
+        {QStringLiteral("message-range-prompt"),
+         [](PictureStage& s) {
+             return MessageBoxSink::MakeBox(s.mainWindow(),
+                                            DataExchange::IntegerRangePrompt(1, 1024),
+                                            QStringLiteral("Quendrix"))
+                 .release();
+         }},
+    };
+}
+
+QImage RenderWindow(QWidget* window) {
+    window->show();
+    for (int i = 0; i < 3; ++i) {
+        QApplication::processEvents();
+    }
+    const QPixmap client = window->grab();
+
+    QFont captionFont = window->font();
+    captionFont.setBold(true);
+    const int captionHeight = QFontMetrics(captionFont).height() + 8;
+    const int border = 3;
+    QImage image(client.width() + 2 * border, client.height() + captionHeight + 2 * border,
+                 QImage::Format_ARGB32);
+    image.fill(QColor(0xd4, 0xd0, 0xc8));
+
+    QPainter painter(&image);
+    painter.setPen(QColor(0x80, 0x80, 0x80));
+    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
+    const QRect caption(border, border, client.width(), captionHeight);
+    QLinearGradient gradient(caption.topLeft(), caption.topRight());
+    gradient.setColorAt(0.0, QColor(0x0a, 0x24, 0x6a));
+    gradient.setColorAt(1.0, QColor(0xa6, 0xca, 0xf0));
+    painter.fillRect(caption, gradient);
+    int textLeft = caption.left() + 6;
+    if (!window->inherits("QDialog")) {
+        const int side = captionHeight - 6;
+        painter.drawPixmap(textLeft, caption.top() + 3, window->windowIcon().pixmap(side, side));
+        textLeft += side + 6;
+    }
+    painter.setFont(captionFont);
+    painter.setPen(Qt::white);
+    painter.drawText(QRect(textLeft, caption.top(), caption.right() - textLeft, captionHeight),
+                     Qt::AlignVCenter | Qt::AlignLeft, window->windowTitle());
+    painter.drawPixmap(border, border + captionHeight, client);
+    return image;
+}
+
+}  // namespace qx::ui

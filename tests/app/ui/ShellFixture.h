@@ -1,0 +1,152 @@
+#pragma once
+
+// A started window program on a virtual clock, with its message boxes, modal dialogs
+// and file dialogs recorded instead of shown.
+
+#include <gtest/gtest.h>
+
+#include <QCursor>
+#include <QDialog>
+#include <QGuiApplication>
+#include <QPointer>
+#include <QTimer>
+#include <cstddef>
+#include <cstring>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <vector>
+
+#include "app/SharedState.h"
+#include "app/ui/CMainFrame.h"
+#include "app/ui/CQuendrixApp.h"
+#include "app/ui/GuiContext.h"
+#include "link/Clock.h"
+#include "link/PortMap.h"
+#include "sim/SimOptions.h"
+#include "tests/support/GuiTestSupport.h"
+#include "tests/support/RecordingMessageSink.h"
+
+namespace qx::test {
+
+// A message box as the test saw it: what it said, whose it was, the cursor meanwhile.
+struct SeenBox {
+    std::string text;
+    std::string title;
+    QWidget* owner = nullptr;
+    std::optional<Qt::CursorShape> cursor;  // the override cursor while it was up
+};
+
+class ShellTest : public ::testing::Test {
+  protected:
+    static constexpr const char* kNoDevice = "/nonexistent/quendrix-test-port";
+
+    void SetUp() override { TestApplication(); }
+
+    void TearDown() override {
+        app.reset();
+        context.reset();
+    }
+
+    // Starts the program with COM1 on the simulated drive and COM2 to COM4 on nothing,
+    // unless the test maps them otherwise first.
+    void start() {
+        drive = sim::MakeSimDrive(simOptions, clock.nowUs());
+        context = std::make_unique<ui::GuiContext>(state, clock, ports, drive);
+        context->setMessageSinkFactory(
+            [this](QWidget* owner) { return std::make_unique<Forwarder>(*this, owner); });
+        context->setDialogRunner([this](QDialog& dialog) { return runDialog(dialog); });
+        context->setFileDialogRunner([this](const ui::FileDialogRequest& request) {
+            fileRequests.push_back(request);
+            std::optional<QString> answer;
+            if (!fileAnswers.empty()) {
+                answer = fileAnswers.front();
+                fileAnswers.pop_front();
+            }
+            return answer;
+        });
+        app = std::make_unique<ui::CQuendrixApp>(*context);
+        ASSERT_TRUE(app->initInstance());
+    }
+
+    ShellTest() {
+        ports.setDevice(1, PortMap::kSimulatedDevice);
+        for (int n = 2; n <= PortMap::kPortCount; ++n) {
+            ports.setDevice(n, kNoDevice);
+        }
+    }
+
+    ui::CMainFrame* frame() { return app->mainFrame(); }
+
+    // Chooses a menu command as the user would.
+    void choose(int id) {
+        QAction* action = app->action(id);
+        ASSERT_NE(action, nullptr) << id;
+        action->trigger();
+    }
+
+    std::vector<std::string> boxTexts() const {
+        std::vector<std::string> texts;
+        for (const SeenBox& box : boxes) {
+            texts.push_back(box.text);
+        }
+        return texts;
+    }
+
+    // Every byte of the shared records, to show that a command changed none of them.
+    std::vector<std::byte> snapshot() const {
+        std::vector<std::byte> bytes(sizeof(SharedState));
+        std::memcpy(bytes.data(), static_cast<const void*>(&state), sizeof(SharedState));
+        return bytes;
+    }
+
+    SharedState state;
+    VirtualClock clock{1'000'000};
+    PortMap ports;
+    sim::SimOptions simOptions;
+    std::shared_ptr<sim::SimDrive> drive;
+    std::unique_ptr<ui::GuiContext> context;
+    std::unique_ptr<ui::CQuendrixApp> app;
+
+    std::vector<SeenBox> boxes;
+    // Runs while a modal dialog is open (after its set-up); the dialog is then closed
+    // with OK unless the hook closed it already.
+    std::function<void(QDialog&)> whileOpen;
+    int dialogsOpened = 0;  // dialogs that reached their modal loop
+    std::vector<ui::FileDialogRequest> fileRequests;
+    std::deque<QString> fileAnswers;
+
+  private:
+    class Forwarder final : public MessageSink {
+      public:
+        Forwarder(ShellTest& test, QWidget* owner) : test_(test), owner_(owner) {}
+        void show(const std::string& text, const std::string& title) override {
+            SeenBox box{text, title, owner_, std::nullopt};
+            if (const QCursor* cursor = QGuiApplication::overrideCursor()) {
+                box.cursor = cursor->shape();
+            }
+            test_.boxes.push_back(box);
+        }
+
+      private:
+        ShellTest& test_;
+        QWidget* owner_;
+    };
+
+    int runDialog(QDialog& dialog) {
+        QPointer<QDialog> guard(&dialog);
+        QTimer::singleShot(0, &dialog, [this, guard]() {
+            ++dialogsOpened;
+            if (whileOpen) {
+                whileOpen(*guard);
+            }
+            if (guard && guard->isVisible()) {
+                guard->accept();
+            }
+        });
+        return dialog.exec();
+    }
+};
+
+}  // namespace qx::test

@@ -1,0 +1,56 @@
+#pragma once
+
+// A port that hands the link whatever bytes a fuzzer made, cut into reads of sizes the
+// fuzzer chose too.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "link/Clock.h"
+#include "link/SerialPort.h"
+
+namespace qx::fuzz {
+
+class FuzzPort final : public SerialPort {
+  public:
+    FuzzPort(Clock& clock, std::vector<uint8_t> stream, std::vector<uint8_t> cuts)
+        : clock_(clock), stream_(std::move(stream)), cuts_(std::move(cuts)) {}
+
+    OpenResult open() override {
+        open_ = true;
+        return OpenResult::Ok;
+    }
+    bool configure(const LineSettings&) override { return open_; }
+    bool setQueueSizes(std::size_t, std::size_t) override { return open_; }
+    bool purge() override { return open_; }
+    bool setTimeouts(const PortTimeouts&) override { return open_; }
+    std::size_t read(uint8_t* buffer, std::size_t maxBytes) override {
+        // Every read costs time, so the receive loop always ends.
+        clock_.sleepMs(cuts_.empty() ? 50 : 1 + cuts_[cut_ % cuts_.size()] % 60);
+        if (at_ >= stream_.size()) {
+            return 0;
+        }
+        std::size_t n = maxBytes;
+        if (!cuts_.empty()) {
+            n = std::min<std::size_t>(maxBytes, cuts_[cut_++ % cuts_.size()]);
+        }
+        n = std::min(n, stream_.size() - at_);
+        std::copy_n(stream_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
+        at_ += n;
+        return n;
+    }
+    std::size_t write(const uint8_t*, std::size_t bytes) override { return bytes; }
+    void close() override { open_ = false; }
+    bool isOpen() const override { return open_; }
+
+  private:
+    Clock& clock_;
+    std::vector<uint8_t> stream_;
+    std::vector<uint8_t> cuts_;
+    std::size_t at_ = 0;
+    std::size_t cut_ = 0;
+    bool open_ = false;
+};
+
+}  // namespace qx::fuzz
