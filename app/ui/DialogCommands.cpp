@@ -4,6 +4,8 @@
 #include "app/ui/CommandIds.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "link/ui/ComPortCommand.h"
+#include "motor/ui/CEncoderFixingDlg.h"
+#include "motor/ui/CMotorSettingDlg.h"
 
 namespace qx::ui {
 
@@ -15,6 +17,10 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
             ChooseComPortCommand(context, mainWindow, n);
         });
     }
+
+    // Motor
+    app.setCommandHandler(ID_MOTOR_BASIC_INFO, ModalCommand<CMotorSettingDlg>(context));
+    app.setCommandHandler(ID_ENCODER_FIXING, ModalCommand<CEncoderFixingDlg>(context));
 
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));

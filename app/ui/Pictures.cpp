@@ -19,6 +19,7 @@
 #include "app/ui/MessageBoxSink.h"
 #include "link/ConnectDrive.h"
 #include "link/ui/CAboutServoDlg.h"
+#include "motor/ui/MotorPictures.h"
 
 namespace qx::ui {
 
@@ -121,6 +122,10 @@ std::vector<Picture> AllPictures() {
              s.connectDrive();
              return PreparedDialog<CAboutServoDlg>(s);
          }},
+        {QStringLiteral("motor-setting"), MotorSettingPicture},
+        {QStringLiteral("motor-setting-matching"), MotorMatchingPicture},
+        {QStringLiteral("encoder-fixing"), EncoderFixingPicture},
+        {QStringLiteral("magnet-direction"), MagnetDirectionPicture},
         {QStringLiteral("message-range-prompt"),
          [](PictureStage& s) {
              return MessageBoxSink::MakeBox(s.mainWindow(),
