@@ -64,6 +64,11 @@ CMotorSettingDlg::CMotorSettingDlg(GuiContext& context, QWidget* parent)
 
 CMotorSettingDlg::~CMotorSettingDlg() {
     stopMatch();
+    // Tearing the window down moves the focus out of its edits; their commits must not
+    // reach a dialog that is already half gone.
+    for (CommitLineEdit* edit : findChildren<CommitLineEdit*>()) {
+        disconnect(edit, nullptr, this, nullptr);
+    }
 }
 
 void CMotorSettingDlg::connectIntegerField(int editId, int spinId, int32_t MotorFields::*field,

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTest>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
@@ -321,6 +322,21 @@ TEST_F(MotorDialogs, EncoderFixingWithoutAPortShowsTheMarkerAndSendsNothing) {
     };
     choose(ID_ENCODER_FIXING);
     EXPECT_TRUE(drive->requestLog().empty());
+}
+
+TEST_F(MotorDialogs, ClosingWithTheFocusInAnEditIsSafe) {
+    start();
+    auto* dialog = new CMotorSettingDlg(*context, frame());
+    ASSERT_TRUE(dialog->prepare());
+    dialog->show();
+    dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(dialog));
+    FindControl<QLineEdit>(dialog, 1021)->setFocus();
+    QApplication::processEvents();
+    // Tearing the window down takes the focus from the edit: its commit must not run on
+    // a half-destroyed dialog.
+    delete dialog;
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(MotorDialogs, TheDirectionCanOnlyBeConfirmedOnceChosen) {
