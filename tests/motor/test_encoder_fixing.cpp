@@ -34,11 +34,6 @@ TEST(EncoderFixing, ReleaseIsAServoOff) {
     EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
 }
 
-TEST(EncoderFixing, FreezeCurrentStaysWithinItsLimits) {
-    EXPECT_EQ(kFreezeCurrentRange.clamp(10 + 1), 10);
-    EXPECT_EQ(kFreezeCurrentRange.clamp(1 - 1), 1);
-}
-
 TEST(RotorPosition, ShownOnlyOnceTheIndexWasSeen) {
     MotorLink s;
     Session session(s.link);

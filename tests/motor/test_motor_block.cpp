@@ -98,18 +98,6 @@ TEST(FloatFields, ValuesBeyondAWordAreHeldAtItsEnds) {
     EXPECT_EQ(f.ratedCurrentRaw, 0);
 }
 
-TEST(IntegerFields, RangesAndClamps) {
-    EXPECT_EQ(kPolePairsRange.clamp(10 + 1), 10);
-    EXPECT_EQ(kEncoderOffsetRange.clamp(0 - 1), 0);
-    MotorFields f;
-    SetMotorDefaults(f);
-    EXPECT_EQ(f.polePairs, 4);
-    EXPECT_EQ(f.pulseNumber, 10000);
-    EXPECT_EQ(FirstFieldOutOfRange(f), MotorField::None);
-    f.polePairs = 11;
-    EXPECT_EQ(FirstFieldOutOfRange(f), MotorField::PolePairs);
-}
-
 TEST(MotorBlockWire, ReadOpensWithoutSyncAndAsksForTenWords) {
     ScriptedLink s;
     s.open();
