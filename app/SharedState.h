@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <thread>
 
+#include "params/UserParamTable.h"
+
 namespace qx {
 
 using Flag = std::atomic<uint32_t>;
@@ -140,6 +142,7 @@ struct SharedState {
     LinkState link;
     DriveIdentity identity;
     ParameterTableState parameterTable;
+    UserParamTable userParamTable;
     LoopCaptureSettings currentCaptureSettings;
     LoopCaptureSettings speedCaptureSettings;
     LoopCaptureSettings positionCaptureSettings;

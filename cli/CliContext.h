@@ -60,5 +60,6 @@ class CliContext {
 // Each subsystem adds its commands here.
 void RegisterLinkCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode);
+void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qx::cli

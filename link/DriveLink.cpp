@@ -163,19 +163,27 @@ uint32_t DriveLink::ReceiveReply(uint8_t command, uint8_t selector, uint32_t tim
         if (clock_.elapsedMs(start) > timeoutMs) {
             lastRead = true;
         }
+        // Ask for no more than the frame still needs: the read then returns with the
+        // frame's last byte instead of waiting out the silence that ends a read, which
+        // would cost a millisecond an exchange. Once the frame is known to be bad, read
+        // whole chunks until the time runs out.
+        std::size_t want = chunk.size();
+        if (status == 0) {
+            if (rxCount_ < kHeaderBytes) {
+                want = kHeaderBytes - rxCount_;
+            } else if (expected > rxCount_) {
+                want = std::min<std::size_t>(chunk.size(), expected - rxCount_);
+            }
+        }
         std::size_t n = 0;
         if (port_ && port_->isOpen()) {
-            n = port_->read(chunk.data(), chunk.size());
+            n = port_->read(chunk.data(), want);
         } else {
             // Nothing can arrive: wait out the read as the driver would, without spinning.
             clock_.sleepMs(timeouts.readTotalConstantMs +
-                           timeouts.readTotalPerByteMs * static_cast<uint32_t>(chunk.size()));
+                           timeouts.readTotalPerByteMs * static_cast<uint32_t>(want));
         }
-        // Bytes beyond the buffer are dropped; the frame itself is never that long.
-        const std::size_t room = rxFrame_.size() - rxCount_;
-        const std::size_t kept = std::min(n, room);
-        std::copy_n(chunk.begin(), kept, rxFrame_.begin() + rxCount_);
-        rxCount_ += static_cast<uint32_t>(kept);
+        append(chunk.data(), n);
 
         while (i < rxCount_ && status == 0) {
             const uint8_t b = rxFrame_[i];
@@ -220,6 +228,16 @@ uint32_t DriveLink::ReceiveReply(uint8_t command, uint8_t selector, uint32_t tim
         }
     }
 
+    if (done && port_ && port_->isOpen()) {
+        // Bytes beyond the frame that arrived with it make the frame suspect.
+        const std::size_t extra = port_->readAvailable(chunk.data(), chunk.size());
+        if (extra > 0) {
+            append(chunk.data(), extra);
+            status = kStatusTrailingBytes;
+            done = false;
+        }
+    }
+
     if (rxCount_ == 0) {
         status = kStatusNoReply;
     } else if (!done && status == 0) {
@@ -230,6 +248,13 @@ uint32_t DriveLink::ReceiveReply(uint8_t command, uint8_t selector, uint32_t tim
         status = kStatusNoAck;
     }
     return status;
+}
+
+void DriveLink::append(const uint8_t* bytes, std::size_t n) {
+    // Bytes beyond the buffer are dropped; a frame itself is never that long.
+    const std::size_t kept = std::min(n, rxFrame_.size() - rxCount_);
+    std::copy_n(bytes, kept, rxFrame_.begin() + rxCount_);
+    rxCount_ += static_cast<uint32_t>(kept);
 }
 
 uint16_t DriveLink::replyWord(std::size_t k) const {

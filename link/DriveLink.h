@@ -39,6 +39,7 @@ inline constexpr std::size_t kCommandPayloadBytes = 512;
 inline constexpr std::size_t kTxFrameBytes = 1024;
 inline constexpr std::size_t kRxFrameBytes = 1024;
 inline constexpr std::size_t kReadChunkBytes = 128;
+inline constexpr std::size_t kHeaderBytes = 4;
 inline constexpr std::size_t kSyncBurstBytes = 255;
 inline constexpr uint8_t kSyncByte = 0x01;
 inline constexpr uint32_t kSyncQuietMs = 30;
@@ -99,6 +100,7 @@ class DriveLink {
   private:
     void closePort();
     void purgePort();
+    void append(const uint8_t* bytes, std::size_t n);
 
     LinkState& state_;
     Clock& clock_;

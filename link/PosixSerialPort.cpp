@@ -222,6 +222,14 @@ std::size_t PosixSerialPort::read(uint8_t* buffer, std::size_t maxBytes) {
     return got;
 }
 
+std::size_t PosixSerialPort::readAvailable(uint8_t* buffer, std::size_t maxBytes) {
+    if (fd_ < 0 || maxBytes == 0) {
+        return 0;
+    }
+    const ssize_t r = ::read(fd_, buffer, maxBytes);  // the descriptor never blocks
+    return r > 0 ? static_cast<std::size_t>(r) : 0;
+}
+
 std::size_t PosixSerialPort::write(const uint8_t* data, std::size_t bytes) {
     if (fd_ < 0) {
         return 0;

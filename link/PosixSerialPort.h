@@ -19,6 +19,7 @@ class PosixSerialPort final : public SerialPort {
     bool purge() override;
     bool setTimeouts(const PortTimeouts& timeouts) override;
     std::size_t read(uint8_t* buffer, std::size_t maxBytes) override;
+    std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override;
     std::size_t write(const uint8_t* data, std::size_t bytes) override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }

@@ -47,6 +47,8 @@ class SerialPort {
     virtual bool setTimeouts(const PortTimeouts& timeouts) = 0;
     // Reads at most `maxBytes` under the time-outs; returns the count read (0 on silence).
     virtual std::size_t read(uint8_t* buffer, std::size_t maxBytes) = 0;
+    // Takes what has already arrived, up to `maxBytes`, without waiting.
+    virtual std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) = 0;
     // Writes a block; returns the count written.
     virtual std::size_t write(const uint8_t* data, std::size_t bytes) = 0;
     virtual void close() = 0;

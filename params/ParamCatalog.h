@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include "link/ConnectDrive.h"  // IsSupportedSoftwareVersion: the version gate
+#include "params/UserParamTable.h"
 
 namespace qx {
 
@@ -31,18 +32,6 @@ inline constexpr int kHighestFixedTextParam = 63;
 
 // From this Pn on, titles and help texts depend on the drive's software version.
 inline constexpr int kFirstVersionGatedParam = 58;
-
-// The program-wide cache of every parameter's value and range. The arrays are larger
-// than the catalogue because the loader's last batch of eight runs past Pn 183.
-inline constexpr int kUserParamTableSize = 512;
-
-struct UserParamTable {
-    int32_t highestParamNumber = 0;
-    uint32_t rangeTableBase = 0;
-    std::array<int32_t, kUserParamTableSize> value{};    // sign-extended drive words
-    std::array<int32_t, kUserParamTableSize> minimum{};  // sign-extended drive words
-    std::array<int32_t, kUserParamTableSize> maximum{};  // sign-extended drive words
-};
 
 constexpr bool IsValidParamNumber(int pn) {
     return pn >= 0 && pn <= kHighestParamNumber;

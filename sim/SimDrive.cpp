@@ -182,15 +182,15 @@ void SimDrive::setSubCommandHandler(uint16_t subCommand, SubCommandHandler handl
     handlers_[subCommand] = std::move(handler);
 }
 
-void SimDrive::setPollHandler(PollHandler handler) {
-    std::lock_guard<std::recursive_mutex> lock(mutex_);
-    pollHandler_ = std::move(handler);
-}
-
 SimDrive::SubCommandHandler SimDrive::subCommandHandler(uint16_t subCommand) const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     const auto it = handlers_.find(subCommand);
     return it == handlers_.end() ? SubCommandHandler{} : it->second;
+}
+
+void SimDrive::setPollHandler(PollHandler handler) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    pollHandler_ = std::move(handler);
 }
 
 SimDrive::PollHandler SimDrive::pollHandler() const {

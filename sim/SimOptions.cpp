@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "sim/ParamFeatures.h"
 #include "sim/SimMotor.h"
 
 namespace qx::sim {
@@ -84,6 +85,7 @@ std::optional<std::string> ParseAwaySpec(const std::string& text, SimOptions& op
 std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t startUs) {
     auto drive = std::make_shared<SimDrive>(options.config);
     InstallMotorFeatures(*drive);
+    InstallParameterFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);
     }

@@ -77,6 +77,10 @@ std::size_t SimPort::read(uint8_t* buffer, std::size_t maxBytes) {
     return incoming_.read(buffer, maxBytes, timeouts_, clock_);
 }
 
+std::size_t SimPort::readAvailable(uint8_t* buffer, std::size_t maxBytes) {
+    return open_ ? incoming_.readArrived(buffer, maxBytes, clock_.nowUs()) : 0;
+}
+
 void SimPort::close() {
     open_ = false;
     incoming_.clear();

@@ -36,12 +36,21 @@ std::size_t TimedInbox::read(uint8_t* buffer, std::size_t maxBytes, const PortTi
     }
     uint64_t end = deadline;
     if (got == maxBytes) {
-        end = lastDue;
+        end = std::max(lastDue, now + kMinReadUs);
     } else if (got > 0) {
         end = std::min(deadline, lastDue + interval);
     }
     bytes_.erase(bytes_.begin(), bytes_.begin() + static_cast<std::ptrdiff_t>(got));
     clock.sleepUntilUs(end);
+    return got;
+}
+
+std::size_t TimedInbox::readArrived(uint8_t* buffer, std::size_t maxBytes, uint64_t nowUs) {
+    std::size_t got = 0;
+    while (got < maxBytes && !bytes_.empty() && bytes_.front().dueUs <= nowUs) {
+        buffer[got++] = bytes_.front().byte;
+        bytes_.pop_front();
+    }
     return got;
 }
 

@@ -21,6 +21,12 @@ class TimedInbox {
     bool empty() const { return bytes_.empty(); }
     std::size_t read(uint8_t* buffer, std::size_t maxBytes, const PortTimeouts& timeouts,
                      Clock& clock);
+    // What has arrived by now, without waiting.
+    std::size_t readArrived(uint8_t* buffer, std::size_t maxBytes, uint64_t nowUs);
+
+    // Even a read whose bytes are all there takes a little time, so a caller that
+    // retries immediate answers still sees its clock move.
+    static constexpr uint64_t kMinReadUs = 100;
 
   private:
     struct Pending {

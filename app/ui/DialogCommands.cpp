@@ -6,6 +6,7 @@
 #include "link/ui/ComPortCommand.h"
 #include "motor/ui/CEncoderFixingDlg.h"
 #include "motor/ui/CMotorSettingDlg.h"
+#include "params/ui/ParamMenuCommands.h"
 
 namespace qx::ui {
 
@@ -21,6 +22,22 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
     // Motor
     app.setCommandHandler(ID_MOTOR_BASIC_INFO, ModalCommand<CMotorSettingDlg>(context));
     app.setCommandHandler(ID_ENCODER_FIXING, ModalCommand<CEncoderFixingDlg>(context));
+    // File: parameters and EEPROM
+    app.setCommandHandler(ID_PARAM_SETTING, [&context](QWidget* mainWindow) {
+        ParametersSettingMenuCommand(context, mainWindow);
+    });
+    app.setCommandHandler(ID_PARAM_UPLOAD, [&app, &context](QWidget* mainWindow) {
+        ParametersUploadMenuCommand(app, context, mainWindow);
+    });
+    app.setCommandHandler(ID_PARAM_DOWNLOAD, [&app, &context](QWidget* mainWindow) {
+        ParametersDownloadMenuCommand(app, context, mainWindow);
+    });
+    app.setCommandHandler(ID_SAVE_EEPROM, [&context](QWidget* mainWindow) {
+        SaveToEepromMenuCommand(context, mainWindow);
+    });
+    app.setCommandHandler(ID_LOAD_DEFAULT, [&context](QWidget* mainWindow) {
+        LoadDefaultMenuCommand(context, mainWindow);
+    });
 
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));

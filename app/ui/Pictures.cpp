@@ -20,6 +20,9 @@
 #include "link/ConnectDrive.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "motor/ui/MotorPictures.h"
+#include "params/ParamSettingCommand.h"
+#include "params/ui/CParamLoadingDlg.h"
+#include "params/ui/CUserParamDlg.h"
 
 namespace qx::ui {
 
@@ -29,6 +32,14 @@ class SilentSink final : public MessageSink {
   public:
     void show(const std::string&, const std::string&) override {}
 };
+
+class QuietLoad final : public ParamLoadProgress {
+  public:
+    void post(ParamLoadStage, int) override {}
+};
+
+// A bit-field parameter: its help carries one of the character-drawn bit tables.
+constexpr int kPictureParam = 8;
 
 template <typename Dialog>
 QWidget* PreparedDialog(PictureStage& stage) {
@@ -126,6 +137,23 @@ std::vector<Picture> AllPictures() {
         {QStringLiteral("motor-setting-matching"), MotorMatchingPicture},
         {QStringLiteral("encoder-fixing"), EncoderFixingPicture},
         {QStringLiteral("magnet-direction"), MagnetDirectionPicture},
+        {QStringLiteral("param-loading"),
+         [](PictureStage& s) -> QWidget* {
+             // Halfway through the ranges, as the worker's reports would leave it.
+             auto* dialog = new CParamLoadingDlg(s.context(), s.mainWindow());
+             dialog->onLoadProgress(ParamLoadStage::Ranges, 46);
+             return dialog;
+         }},
+        {QStringLiteral("param-editor"),
+         [](PictureStage& s) -> QWidget* {
+             s.connectDrive();
+             QuietLoad quiet;
+             LoadParamTableInline(s.context().link(), s.context().state(), quiet);
+             auto* dialog = new CUserParamDlg(s.context(), s.mainWindow());
+             dialog->prepare();
+             dialog->showParam(kPictureParam);
+             return dialog;
+         }},
         {QStringLiteral("message-range-prompt"),
          [](PictureStage& s) {
              return MessageBoxSink::MakeBox(s.mainWindow(),

@@ -126,11 +126,11 @@ TEST(ConnectDrive, UnsupportedVersionIsRejectedAfterOnePass) {
     EXPECT_EQ(s.state.identity.baseSampleRateHz, 0) << "never accepted: stays 0";
 }
 
-TEST(ConnectDrive, DriveSilentAtTheFpgaReadGetsPassesUntilTheLimit) {
+TEST(ConnectDrive, DriveFailingAtTheFpgaReadGetsPassesUntilTheLimit) {
     SimLink s;
     ASSERT_TRUE(s.open());
-    // Every FPGA read (word 0) goes unanswered.
-    s.drive->addFault({sim::Fault::Silence, 0xC1, 0x0091, 0x0000, 0, -1});
+    // Every FPGA read (word 0) is answered without acknowledgement.
+    s.drive->addFault({sim::Fault::NoAck, 0xC1, 0x0091, 0x0000, 0, -1});
     const uint32_t t0 = s.clock.tickMs();
     EXPECT_EQ(ConnectDrive(s.link, s.state.identity, s.messages), 0);
     EXPECT_GE(s.clock.tickMs() - t0, kConnectLimitMs);
@@ -145,6 +145,16 @@ TEST(ConnectDrive, DriveSilentAtTheFpgaReadGetsPassesUntilTheLimit) {
         passes += f[1] == 0xC1 && f[5] == 0x1A;
     }
     EXPECT_GE(passes, 2);
+}
+
+TEST(ConnectDrive, DriveSilentFromTheFpgaReadOnIsRejected) {
+    SimLink s;
+    ASSERT_TRUE(s.open());
+    s.drive->addFault({sim::Fault::Silence, 0xC1, 0x0091, 0x0000, 0, -1});
+    EXPECT_EQ(ConnectDrive(s.link, s.state.identity, s.messages), 0);
+    EXPECT_EQ(s.messages.texts(), std::vector<std::string>{"Quendrix mismatchs the servo!"});
+    EXPECT_EQ(s.state.identity.versionAccepted, 1u);
+    EXPECT_EQ(s.state.link.driveConnected, 0u);
 }
 
 TEST(ConnectDrive, DriveThatComesBackWithinTheLimitIsAccepted) {

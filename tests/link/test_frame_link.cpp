@@ -81,9 +81,7 @@ TEST(ReceiveReply, EveryStatusCode) {
         SCOPED_TRACE(c.name);
         ScriptedLink s;
         s.open();
-        // A zero budget makes two attempts; both meet the same reply.
-        s.port->script(c.reply);
-        s.port->script(c.reply);
+        s.port->scriptAlways(c.reply);
         EXPECT_EQ(s.link.SendCommand(0xC1, 7, 0, 0), c.status);
     }
 }
@@ -92,8 +90,7 @@ TEST(ReceiveReply, ShortReplyNeverBorrowsAnEarlierAcknowledgement) {
     ScriptedLink s;
     s.open();
     // The probe reply left 0xAA 0x55 at bytes 4 and 5 of the receive buffer.
-    s.port->script(Bytes{0xAB, 0xCF, 0x00});
-    s.port->script(Bytes{0xAB, 0xCF, 0x00});
+    s.port->scriptAlways(Bytes{0xAB, 0xCF, 0x00});
     EXPECT_EQ(s.link.SendCommand(0xCF, 0, 0, 0), kStatusNoAck);
 }
 
@@ -114,8 +111,7 @@ TEST(ReceiveReply, ParsesIncrementallyAcrossReadsAndPauses) {
 TEST(ReceiveReply, EndlessStreamNeverOverrunsTheBuffer) {
     ScriptedLink s;
     s.open();
-    s.port->script(Bytes(5000, 0x55));
-    s.port->script(Bytes(5000, 0x55));
+    s.port->scriptAlways(Bytes(5000, 0x55));
     EXPECT_EQ(s.link.SendCommand(0xC1, 1, 0, 0), kStatusNoAck);
     EXPECT_LE(s.link.rxCount(), kRxFrameBytes);
 }

@@ -14,12 +14,23 @@ namespace qx::test {
 
 using Bytes = std::vector<uint8_t>;
 
-// A link to a simulated drive with a motor, connected, in virtual time.
-struct MotorLink : SimLink {
+// A link to a simulated drive with a motor, connected, in virtual time. Bytes are paced
+// at the wire's speed, so every exchange takes the couple of milliseconds it takes on a
+// real line and the rotor moves between two reads as it would.
+struct MotorLink {
+    VirtualClock clock{1'000'000};
+    SharedState state;
+    std::shared_ptr<sim::SimDrive> drive = std::make_shared<sim::SimDrive>();
     std::shared_ptr<sim::SimMotor> motor;
+    RecordingMessageSink messages;
+    DriveLink link{state.link, clock, [this](const std::string&) -> std::unique_ptr<SerialPort> {
+                       return std::make_unique<sim::SimPort>(drive, clock, true);
+                   }};
+
     explicit MotorLink(const sim::SimMotorSpec& spec = {}) {
+        ApplyStartupValues(state);
         motor = sim::InstallMotorFeatures(*drive, spec);
-        open();
+        link.OpenDrivePort(messages, 1);
         drive->clearRequestLog();
     }
 };

@@ -38,17 +38,20 @@ std::size_t ScriptedPort::write(const uint8_t* data, std::size_t bytes) {
         return n;  // the sync burst
     }
     requests_.emplace_back(data, data + n);
-    if (replies_.empty()) {
+    if (replies_.empty() && !always_) {
         return n;
     }
+    const Reply reply = replies_.empty() ? *always_ : replies_.front();
+    if (!replies_.empty()) {
+        replies_.pop_front();
+    }
     uint64_t at = clock_.nowUs();
-    for (const Piece& piece : replies_.front()) {
+    for (const Piece& piece : reply) {
         at += piece.delayUs;
         for (uint8_t b : piece.bytes) {
             inbox_.push(b, at);
         }
     }
-    replies_.pop_front();
     return n;
 }
 

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <deque>
+#include <optional>
 #include <vector>
 
 #include "link/Clock.h"
@@ -26,6 +27,8 @@ class ScriptedPort final : public SerialPort {
     void script(std::vector<uint8_t> bytes) { replies_.push_back({Piece{std::move(bytes)}}); }
     void script(Reply reply) { replies_.push_back(std::move(reply)); }
     void scriptSilence() { replies_.push_back({}); }
+    // Every request from now on meets this reply, however many attempts a call makes.
+    void scriptAlways(std::vector<uint8_t> bytes) { always_ = Reply{Piece{std::move(bytes)}}; }
     // Bytes that arrive `delayUs` from now whatever is written.
     void inject(const std::vector<uint8_t>& bytes, uint32_t delayUs = 0);
 
@@ -45,6 +48,9 @@ class ScriptedPort final : public SerialPort {
         return open_;
     }
     std::size_t read(uint8_t* buffer, std::size_t maxBytes) override;
+    std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override {
+        return open_ ? inbox_.readArrived(buffer, maxBytes, clock_.nowUs()) : 0;
+    }
     std::size_t write(const uint8_t* data, std::size_t bytes) override;
     void close() override {
         open_ = false;
@@ -65,6 +71,7 @@ class ScriptedPort final : public SerialPort {
     std::size_t writeLimit_ = SIZE_MAX;
     PortTimeouts timeouts_;
     std::deque<Reply> replies_;
+    std::optional<Reply> always_;
     std::vector<std::vector<uint8_t>> requests_;
     std::vector<std::vector<uint8_t>> writes_;
     sim::TimedInbox inbox_;

@@ -1,0 +1,106 @@
+#include "params/ui/ParamMenuCommands.h"
+
+#include <QFile>
+#include <optional>
+
+#include "app/ui/CQuendrixApp.h"
+#include "app/ui/GuiContext.h"
+#include "app/ui/WaitCursor.h"
+#include "params/ParamFileCommands.h"
+#include "params/ParamSettingCommand.h"
+#include "params/ui/CParamLoadingDlg.h"
+#include "params/ui/CUserParamDlg.h"
+
+namespace qx::ui {
+
+namespace {
+
+class WindowDialogs final : public ParamSettingDialogs {
+  public:
+    WindowDialogs(GuiContext& context, QWidget* mainWindow)
+        : context_(context), mainWindow_(mainWindow) {}
+    int runLoadingDialog() override {
+        CParamLoadingDlg dialog(context_, mainWindow_);
+        return context_.runModal(dialog);
+    }
+    void runEditor() override {
+        CUserParamDlg dialog(context_, mainWindow_);
+        context_.runModal(dialog);
+    }
+
+  private:
+    GuiContext& context_;
+    QWidget* mainWindow_;
+};
+
+// The file dialog of a parameter command. The wait cursor is off while it is up and on
+// again once a file was chosen, for the exchange with the drive that follows.
+PathChooser AskForParamFile(GuiContext& context, QWidget* mainWindow, FileDialogRequest::Mode mode,
+                            std::optional<WaitCursor>& busy) {
+    return [&context, mainWindow, mode, &busy]() -> std::optional<std::string> {
+        busy.reset();
+        FileDialogRequest request;
+        request.mode = mode;
+        request.owner = mainWindow;
+        request.filter = QString::fromLatin1(kParamFileFilter);
+        const std::optional<QString> path = context.askFileName(request);
+        if (!path) {
+            return std::nullopt;
+        }
+        busy.emplace();
+        return QFile::encodeName(*path).toStdString();
+    };
+}
+
+std::string LastPath(const CQuendrixApp& app) {
+    return QFile::encodeName(app.lastParameterPath()).toStdString();
+}
+
+void RememberPath(CQuendrixApp& app, const std::string& path) {
+    app.setLastParameterPath(QFile::decodeName(QByteArray::fromStdString(path)));
+}
+
+}  // namespace
+
+void ParametersSettingMenuCommand(GuiContext& context, QWidget* mainWindow) {
+    WindowDialogs dialogs(context, mainWindow);
+    const auto owner = context.messagesFor(mainWindow);
+    ParametersSettingCommand(context.state().parameterTable, dialogs, *owner);
+}
+
+void ParametersUploadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidget* mainWindow) {
+    const auto owner = context.messagesFor(mainWindow);
+    std::optional<WaitCursor> busy;
+    busy.emplace();
+    std::string lastPath = LastPath(app);
+    ParametersUploadCommand(
+        context.link(), context.state().parameterImage, *owner,
+        AskForParamFile(context, mainWindow, FileDialogRequest::Mode::Save, busy), lastPath);
+    busy.reset();
+    RememberPath(app, lastPath);
+}
+
+void ParametersDownloadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidget* mainWindow) {
+    const auto owner = context.messagesFor(mainWindow);
+    std::optional<WaitCursor> busy;
+    std::string lastPath = LastPath(app);
+    ParametersDownloadCommand(
+        context.link(), context.state().parameterImage, *owner,
+        AskForParamFile(context, mainWindow, FileDialogRequest::Mode::Open, busy), lastPath);
+    busy.reset();
+    RememberPath(app, lastPath);
+}
+
+void SaveToEepromMenuCommand(GuiContext& context, QWidget* mainWindow) {
+    const auto owner = context.messagesFor(mainWindow);
+    WaitCursor busy;
+    SaveToEepromCommand(context.link(), *owner);
+}
+
+void LoadDefaultMenuCommand(GuiContext& context, QWidget* mainWindow) {
+    const auto owner = context.messagesFor(mainWindow);
+    WaitCursor busy;
+    LoadDefaultCommand(context.link(), *owner);
+}
+
+}  // namespace qx::ui

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# The parameter commands of quendrix-cli against quendrix-drive-sim over a
+# pseudo-terminal: table dump, one parameter, files, EEPROM.
+set -euo pipefail
+cli=$1
+sim=$2
+out=$(mktemp -d)
+trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
+
+"$sim" >"$out/sim" &
+simpid=$!
+for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
+dev=$(head -n1 "$out/sim")
+q() { "$cli" --port "$dev" "$@"; }
+
+# The whole table: a header and 184 parameters.
+q params dump --csv >"$out/dump.csv" 2>/dev/null
+[ "$(wc -l <"$out/dump.csv")" -eq 185 ]
+grep -qx '41,"Speed in JOG Mode",120,0,5000' "$out/dump.csv"
+grep -qx '8,"Inverting enable of low part CN2 input signals",000000,000000,111111' "$out/dump.csv"
+
+# One parameter, clamped to its range; bit fields as binary text.
+q param set 22 500 >"$out/set" 2>"$out/set.err"
+grep -q '^Pn 22 = 300 ' "$out/set"
+grep -q 'outside the range' "$out/set.err"
+q param set 8 000101 >/dev/null 2>&1
+q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
+status=0; q param set 8 0101 2>"$out/bad" || status=$?
+[ "$status" -eq 2 ] && grep -q "Warning: Invalid input value!" "$out/bad"
+status=0; q param get 184 2>/dev/null || status=$?
+[ "$status" -eq 2 ]
+
+# Upload: exactly 1024 bytes, starting with the software version 913 (0x0391).
+q params upload "$out/a.par" 2>"$out/up"
+grep -qx "Note: Uploading Parameters Succeeds!" "$out/up"
+[ "$(stat -c %s "$out/a.par")" -eq 1024 ]
+[ "$(head -c2 "$out/a.par" | od -An -tx1 | tr -d ' ')" = "0391" ]
+
+# Store, change, restore the defaults: the stored value comes back.
+q eeprom save 2>"$out/save"
+grep -qx "NOTES: Save to EEPROM Succeeds!" "$out/save"
+q param set 41 777 >/dev/null 2>&1
+q eeprom defaults 2>"$out/def"
+grep -qx "NOTES: Loading Default Parameters from EEPROM Succeeds!" "$out/def"
+q param get 41 2>/dev/null | grep -q '^Pn 41 = 120 '
+
+# Download the uploaded file after a change: Pn 8 goes back to the file's 000101.
+q param set 8 111111 >/dev/null 2>&1
+q params download "$out/a.par" 2>"$out/down"
+grep -qx "Note: Downloading Parameters Succeeds!" "$out/down"
+q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
+
+# A file of the wrong size is refused and nothing is sent.
+head -c 1000 "$out/a.par" >"$out/short.par"
+status=0; q params download "$out/short.par" 2>"$out/short" || status=$?
+[ "$status" -eq 1 ] && grep -q "exactly 1024 bytes" "$out/short"
+echo "parameters over a pseudo-terminal: ok"
