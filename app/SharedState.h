@@ -11,6 +11,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <thread>
 
 #include "params/UserParamTable.h"
@@ -157,6 +158,8 @@ struct SharedState {
     WorkerSync workerSync;
     std::array<uint8_t, kParameterImageBytes> parameterImage{};
     std::array<uint8_t, kSampleBufferBytes> sampleBuffer{};
+    // Held while the capture worker publishes a record and while a window decodes it.
+    std::mutex sampleBufferMutex;
     int32_t magnetDirectionAnswer = 0;  // 0 counter-clockwise, 1 clockwise
 
     SharedState() = default;

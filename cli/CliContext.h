@@ -61,5 +61,6 @@ class CliContext {
 void RegisterLinkCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode);
+void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qx::cli

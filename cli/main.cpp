@@ -24,6 +24,7 @@ int main(int argc, char** argv) {
     RegisterLinkCommands(app, context, exitCode);
     RegisterMotorCommands(app, context, exitCode);
     RegisterParamsCommands(app, context, exitCode);
+    RegisterCaptureCommands(app, context, exitCode);
 
     // Set after the commands exist, so only the top level collects unknown words.
     app.allow_extras();

@@ -90,6 +90,8 @@ class SimDrive {
     // The handlers in place (empty when none), so a feature can wrap them and pass on
     // what is not its own.
     SubCommandHandler subCommandHandler(uint16_t subCommand) const;
+    // The handler installed so far, so that a feature can answer the polls that concern
+    // it and hand the others on.
     PollHandler pollHandler() const;
 
     // What arrived, for tests: every request frame in order.

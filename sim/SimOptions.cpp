@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "sim/CaptureFeatures.h"
 #include "sim/ParamFeatures.h"
 #include "sim/SimMotor.h"
 
@@ -86,6 +87,7 @@ std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t start
     auto drive = std::make_shared<SimDrive>(options.config);
     InstallMotorFeatures(*drive);
     InstallParameterFeatures(*drive);
+    InstallCaptureFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);
     }

@@ -2,6 +2,12 @@
 
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CommandIds.h"
+#include "capture/ui/CCurrentCaptureSettingDlg.h"
+#include "capture/ui/CCurrentLoopDlg.h"
+#include "capture/ui/CPositionCaptureSettingDlg.h"
+#include "capture/ui/CPositionLoopDlg.h"
+#include "capture/ui/CSpeedCaptureSettingDlg.h"
+#include "capture/ui/CSpeedLoopDlg.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "link/ui/ComPortCommand.h"
 #include "motor/ui/CEncoderFixingDlg.h"
@@ -38,6 +44,15 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
     app.setCommandHandler(ID_LOAD_DEFAULT, [&context](QWidget* mainWindow) {
         LoadDefaultMenuCommand(context, mainWindow);
     });
+
+    // Capture
+    app.setCommandHandler(ID_SET_CURRENT_CAPTURE, ModalCommand<CCurrentCaptureSettingDlg>(context));
+    app.setCommandHandler(ID_SET_SPEED_CAPTURE, ModalCommand<CSpeedCaptureSettingDlg>(context));
+    app.setCommandHandler(ID_SET_POSITION_CAPTURE,
+                          ModalCommand<CPositionCaptureSettingDlg>(context));
+    app.setCommandHandler(ID_CURRENT_LOOP_ADJUST, ModalCommand<CCurrentLoopDlg>(context));
+    app.setCommandHandler(ID_SPEED_LOOP_ADJUST, ModalCommand<CSpeedLoopDlg>(context));
+    app.setCommandHandler(ID_POSITION_LOOP_ADJUST, ModalCommand<CPositionLoopDlg>(context));
 
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));

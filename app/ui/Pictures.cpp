@@ -17,6 +17,13 @@
 #include "app/ui/DataExchange.h"
 #include "app/ui/GuiContext.h"
 #include "app/ui/MessageBoxSink.h"
+#include "capture/ui/CCurrentCaptureSettingDlg.h"
+#include "capture/ui/CCurrentLoopDlg.h"
+#include "capture/ui/CPositionCaptureSettingDlg.h"
+#include "capture/ui/CPositionLoopDlg.h"
+#include "capture/ui/CSpeedCaptureSettingDlg.h"
+#include "capture/ui/CSpeedLoopDlg.h"
+#include "capture/ui/CapturePictures.h"
 #include "link/ConnectDrive.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "motor/ui/MotorPictures.h"
@@ -161,6 +168,14 @@ std::vector<Picture> AllPictures() {
                                             QStringLiteral("Quendrix"))
                  .release();
          }},
+        {QStringLiteral("current-loop"), TuningWindowPicture<CCurrentLoopDlg>},
+        {QStringLiteral("speed-loop"), TuningWindowPicture<CSpeedLoopDlg>},
+        {QStringLiteral("position-loop"), TuningWindowPicture<CPositionLoopDlg>},
+        {QStringLiteral("current-capture-setting"),
+         CaptureSettingPicture<CCurrentCaptureSettingDlg>},
+        {QStringLiteral("speed-capture-setting"), CaptureSettingPicture<CSpeedCaptureSettingDlg>},
+        {QStringLiteral("position-capture-setting"),
+         CaptureSettingPicture<CPositionCaptureSettingDlg>},
     };
 }
 

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+
+#include "app/SharedState.h"
+#include "capture/CaptureJob.h"
+#include "capture/PlotData.h"
+
+namespace qx {
+
+inline constexpr float kCurrentRawPerAmp = 128.0f;
+inline constexpr float kSpeedRawPerRpm = 4.0f;
+
+// The kind and point count of the record the shared records describe.
+struct RecordShape {
+    CaptureKind kind = CaptureKind::Current;
+    int count = 0;
+};
+RecordShape CurrentRecordShape(const SharedState& state);
+
+// Turns `count` points of a record (bytes as the drive sent them) into the traces.
+// Entries beyond the count keep their contents; points the record does not hold are
+// not read.
+void DecodeSamples(std::span<const uint8_t> record, CaptureKind kind, int count, PlotData& plot);
+
+// What a capture window does with the shared sample buffer: decode it when `decoding`
+// is 1, otherwise clear both traces.
+void DecodeSamples(SharedState& state, PlotData& plot, int decoding);
+
+}  // namespace qx

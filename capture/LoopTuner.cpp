@@ -1,0 +1,208 @@
+#include "capture/LoopTuner.h"
+
+#include "capture/CaptureControl.h"
+#include "capture/DecodeSamples.h"
+#include "capture/TuningRequest.h"
+#include "link/DriveCommands.h"
+
+namespace qx {
+
+namespace {
+
+constexpr int32_t kDefaultKi = 2000;
+
+}  // namespace
+
+uint16_t GainAddress(CaptureKind kind) {
+    switch (kind) {
+        case CaptureKind::Speed:
+            return drive_address::kSpeedLoopGains;
+        case CaptureKind::Position:
+            return drive_address::kPositionLoopGains;
+        case CaptureKind::Current:
+            break;
+    }
+    return drive_address::kCurrentLoopGains;
+}
+
+int GainCount(CaptureKind kind) {
+    return kind == CaptureKind::Position ? 3 : 4;
+}
+
+LoopGains DefaultGains(CaptureKind kind) {
+    switch (kind) {
+        case CaptureKind::Speed:
+            return {{100, 50, 500, 500}, 4};
+        case CaptureKind::Position:
+            return {{400, 0, 100, 0}, 3};
+        case CaptureKind::Current:
+            break;
+    }
+    return {{0, 0, 0, kDefaultKi}, 4};
+}
+
+LoopGains SharedGains(const SharedState& s, CaptureKind kind) {
+    switch (kind) {
+        case CaptureKind::Speed: {
+            const SpeedLoopGains& g = s.speedLoopGains;
+            return {{g.kp, g.trc, g.speedLpfHz, g.outputLpfHz}, 4};
+        }
+        case CaptureKind::Position: {
+            const PositionLoopGains& g = s.positionLoopGains;
+            return {{g.kp, g.kd, g.cutoffHz, 0}, 3};
+        }
+        case CaptureKind::Current:
+            break;
+    }
+    const CurrentLoopModel& m = s.currentLoopModel;
+    return {{m.lsRaw, m.rsRaw, m.keRaw, m.word0215}, 4};
+}
+
+void StoreGains(SharedState& s, CaptureKind kind, const LoopGains& g) {
+    const auto& w = g.words;
+    switch (kind) {
+        case CaptureKind::Speed:
+            s.speedLoopGains.kp = w[0];
+            s.speedLoopGains.trc = w[1];
+            s.speedLoopGains.speedLpfHz = w[2];
+            s.speedLoopGains.outputLpfHz = w[3];
+            return;
+        case CaptureKind::Position:
+            s.positionLoopGains.kp = w[0];
+            s.positionLoopGains.kd = w[1];
+            s.positionLoopGains.cutoffHz = w[2];
+            return;
+        case CaptureKind::Current:
+            break;
+    }
+    s.currentLoopModel.lsRaw = w[0];
+    s.currentLoopModel.rsRaw = w[1];
+    s.currentLoopModel.keRaw = w[2];
+    s.currentLoopModel.word0215 = w[3];
+}
+
+uint32_t ReadLoopGains(DriveLink& link, CaptureKind kind, LoopGains& gains) {
+    // The speed words answer quickly; the others may sit behind slower drive work.
+    const uint32_t budget = kind == CaptureKind::Speed ? kBudgetShortMs : kBudgetLongMs;
+    const int count = GainCount(kind);
+    Clock& clock = link.clock();
+    const uint32_t start = clock.tickMs();
+    uint32_t status = 0;
+    do {
+        Session session(link);
+        status = session.open();
+        if (status == kStatusOk) {
+            status = ReadWords(link, session.next(), GainAddress(kind), static_cast<uint8_t>(count),
+                               budget);
+        }
+        if (status == kStatusOk) {
+            gains.count = count;
+            for (int k = 0; k < count; ++k) {
+                gains.words[k] = link.replyWord(k);
+            }
+            return status;
+        }
+    } while (clock.elapsedMs(start) <= kReadGainsLimitMs);
+    return status;
+}
+
+LoopTuner::LoopTuner(SharedState& state, DriveLink& link, CaptureKind kind, MessageSink& window,
+                     MessageSink& mainWindow, SampleDoneListener& listener)
+    : state_(state),
+      link_(link),
+      kind_(kind),
+      window_(window),
+      mainWindow_(mainWindow),
+      listener_(listener),
+      values_(DefaultGains(kind)) {
+    saved_.count = GainCount(kind);
+}
+
+LoopTuner::~LoopTuner() {
+    close();
+}
+
+bool LoopTuner::open() {
+    state_.loopCaptureRun.tuningActive = 1;
+    if (state_.link.driveConnected.load() == 0) {
+        return false;  // the window shows its defaults and never captures
+    }
+    closed_ = false;
+    values_ = LoopGains{};
+    values_.count = GainCount(kind_);
+    const uint32_t read = ReadLoopGains(link_, kind_, values_);
+    gainsRead_ = read == kStatusOk;
+    if (gainsRead_) {
+        if (kind_ == CaptureKind::Current) {
+            // Ls, Rs and Ke are the motor's data and go to the shared model at once;
+            // Ki follows once the capture set-up has been accepted.
+            LoopGains model = SharedGains(state_, kind_);
+            model.words[0] = values_.words[0];
+            model.words[1] = values_.words[1];
+            model.words[2] = values_.words[2];
+            StoreGains(state_, kind_, model);
+        } else {
+            state_.link.driveConnected = 1;
+        }
+    } else {
+        state_.link.driveConnected = 0;
+        window_.show("Communication with Servo Fails!", kTitleWarning);
+    }
+
+    FillTuningRequest(state_, kind_);
+    SetupCapture(link_, state_);
+    // Every capture writes the window's gains to the drive: without the drive's own
+    // values to start from that would overwrite its tuning with guesses.
+    if (state_.link.driveConnected.load() != 1 || !gainsRead_) {
+        return false;
+    }
+    StoreGains(state_, kind_, values_);
+    thread_ = std::make_unique<SampleThread>(state_, link_, listener_);
+    if (!StartSampleThread(*thread_, window_)) {
+        thread_.reset();
+        return false;
+    }
+    saved_ = LoopGains{};
+    saved_.count = GainCount(kind_);
+    dataValid_ = 0;
+    return true;
+}
+
+bool LoopTuner::timerTick() {
+    if (state_.link.driveConnected.load() != 1 || !thread_) {
+        return false;
+    }
+    const LoopGains now = SharedGains(state_, kind_);
+    if (now == saved_) {
+        return false;
+    }
+    thread_->postStart();
+    saved_ = now;
+    dataValid_ = 0;
+    return true;
+}
+
+void LoopTuner::sampleDone(PlotData& plot, bool next) {
+    DecodeSamples(state_, plot, 1);
+    dataValid_ = 1;
+    if (next && thread_) {
+        thread_->postStart();
+    }
+    saved_ = SharedGains(state_, kind_);
+}
+
+void LoopTuner::close() {
+    if (closed_) {
+        return;
+    }
+    closed_ = true;
+    if (thread_) {
+        thread_->end();
+        thread_.reset();
+    }
+    if (state_.link.driveConnected.load() == 1) {
+        StopCapture(link_, state_, mainWindow_);
+    }
+}
+
+}  // namespace qx

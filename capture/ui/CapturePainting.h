@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QImage>
+
+#include "app/SharedState.h"
+#include "capture/CapturePreview.h"
+#include "capture/CaptureSettingsForm.h"
+#include "capture/PlotData.h"
+#include "capture/WaveformGeometry.h"
+
+namespace qx::ui {
+
+class ImageFrame;
+
+// Paints a laid-out plot into a picture of its size.
+QImage RenderWaveform(const WaveformPicture& picture);
+
+// Draws the two traces of a capture window into its plot control: the layout from the
+// shared records and `plot`, painted off screen, then handed to the control whole.
+void DrawWaveform(ImageFrame& control, const SharedState& state, PlotData& plot, int dataValid);
+
+// Paints the preview of a capture setting dialog into a picture of `size`, on `face`.
+QImage RenderCapturePreview(QSize size, const CapturePreview& preview, QColor face);
+
+// Draws the preview of the dialog's current fields into its preview frame.
+void DrawCapturePreview(ImageFrame& control, const CaptureSettingFields& fields);
+
+}  // namespace qx::ui

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include "app/ui/Pictures.h"
+
+namespace qx::ui {
+
+// Longest wait for the first step response of a tuning window's picture.
+inline constexpr qint64 kPictureRecordWaitMs = 20'000;
+
+// A loop tuning window connected to the simulated drive, shown once its first step
+// response has been captured and drawn.
+template <typename Dialog>
+QWidget* TuningWindowPicture(PictureStage& stage) {
+    stage.connectDrive();
+    auto* dialog = new Dialog(stage.context(), stage.mainWindow());
+    dialog->prepare();
+    QElapsedTimer waited;
+    waited.start();
+    while (dialog->recordsShown() == 0 && waited.elapsed() < kPictureRecordWaitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return dialog;
+}
+
+// A capture setting dialog with a drive accepted, so that its rate and preview are real.
+template <typename Dialog>
+QWidget* CaptureSettingPicture(PictureStage& stage) {
+    stage.connectDrive();
+    auto* dialog = new Dialog(stage.context(), stage.mainWindow());
+    dialog->prepare();
+    return dialog;
+}
+
+}  // namespace qx::ui

@@ -1,0 +1,88 @@
+#include "capture/ui/LoopTuningDialog.h"
+
+#include <QMetaObject>
+
+#include "app/ui/CommitLineEdit.h"
+#include "app/ui/DeltaSpin.h"
+#include "capture/ui/CapturePainting.h"
+#include "capture/ui/ImageFrame.h"
+
+namespace qx::ui {
+
+LoopTuningDialog::LoopTuningDialog(GuiContext& context, QWidget* parent, CaptureKind kind)
+    : ModalDialog(context, parent),
+      kind_(kind),
+      windowMessages_(context.messagesFor(this)),
+      mainMessages_(context.messagesFor(parent)) {
+    tuner_ = std::make_unique<LoopTuner>(context.state(), context.link(), kind, *windowMessages_,
+                                         *mainMessages_, *this);
+    timer_.setInterval(static_cast<int>(kTuningTimerMs));
+    connect(&timer_, &QTimer::timeout, this, &LoopTuningDialog::onTimer);
+}
+
+LoopTuningDialog::~LoopTuningDialog() {
+    // Hiding the window on its way out takes the focus from an edit; its handlers belong
+    // to the part of the window already gone.
+    for (CommitLineEdit* edit : findChildren<CommitLineEdit*>()) {
+        disconnect(edit, nullptr, this, nullptr);
+    }
+    closeTuning();
+}
+
+void LoopTuningDialog::sampleDone() {
+    QMetaObject::invokeMethod(
+        this, [this] { onSampleDone(); }, Qt::QueuedConnection);
+}
+
+void LoopTuningDialog::done(int result) {
+    closeTuning();
+    ModalDialog::done(result);
+}
+
+void LoopTuningDialog::onInitDialog() {
+    const bool connected = context().state().link.driveConnected.load() == 1;
+    tuner_->open();
+    takeGains(tuner_->values());
+    if (connected) {
+        timer_.start();
+    }
+    updateData(false);
+}
+
+void LoopTuningDialog::wire(CommitLineEdit* edit, DeltaSpin* spin, std::function<void()> committed,
+                            std::function<void(int)> spun) {
+    connect(edit, &CommitLineEdit::committed, this, std::move(committed));
+    connect(spin, &DeltaSpin::deltaPos, this, std::move(spun));
+}
+
+void LoopTuningDialog::onTimer() {
+    if (context().state().link.driveConnected.load() != 1) {
+        return;
+    }
+    tuner_->timerTick();
+    redraw();
+}
+
+void LoopTuningDialog::onSampleDone() {
+    if (!tuner_ || !tuner_->capturing()) {
+        return;  // a record that arrived while the window closed
+    }
+    tuner_->sampleDone(plot_);
+    ++recordsShown_;
+    redraw();
+}
+
+void LoopTuningDialog::redraw() {
+    if (plotControl_ != nullptr) {
+        DrawWaveform(*plotControl_, context().state(), plot_, tuner_->dataValid());
+    }
+}
+
+void LoopTuningDialog::closeTuning() {
+    timer_.stop();
+    if (tuner_) {
+        tuner_->close();
+    }
+}
+
+}  // namespace qx::ui

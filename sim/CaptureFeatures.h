@@ -1,0 +1,27 @@
+#pragma once
+
+#include <cstdint>
+
+#include "sim/ServoLoopModel.h"
+#include "sim/SimDrive.h"
+
+namespace qx::sim {
+
+// Sub-commands of the drive's capture unit.
+inline constexpr uint16_t kSubCaptureSetup = 0x0010;
+inline constexpr uint16_t kSubServoControl = 0x0011;
+inline constexpr uint16_t kSubStartStepTest = 0x0012;
+
+inline constexpr uint16_t kRingFirstWord = 1024;
+inline constexpr uint16_t kRingWords = 2048;
+
+// Gives the drive its step-test capture: the capture set-up, the step test that records
+// into the ring at words 1024 to 3071 while a poll answers "busy", servo control, and
+// good gain words for the simulated motor. Polls that do not concern a step test are
+// handed to whatever answered them before.
+void InstallCaptureFeatures(SimDrive& drive);
+
+// The gain words the drive holds now.
+LoopGainWords ReadGainWords(const SimDrive& drive);
+
+}  // namespace qx::sim

@@ -1,0 +1,235 @@
+// The loop tuning windows and the capture setting dialogs as the engineer meets them:
+// opened from the menu, with and without a drive, their edits and arrows, the plot and
+// the preview, and what closing sends.
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QThread>
+
+#include "app/ui/CommandIds.h"
+#include "app/ui/CommitLineEdit.h"
+#include "app/ui/Controls.h"
+#include "app/ui/DeltaSpin.h"
+#include "capture/ui/CaptureSettingDialog.h"
+#include "capture/ui/ImageFrame.h"
+#include "capture/ui/LoopTuningDialog.h"
+#include "tests/app/ui/ShellFixture.h"
+
+namespace qx::test {
+namespace {
+
+using namespace qx::ui;
+using LoopWindowTest = ShellTest;
+
+CommitLineEdit* Edit(QDialog& d, int id) {
+    auto* e = FindControl<CommitLineEdit>(&d, id);
+    EXPECT_NE(e, nullptr) << id;
+    return e;
+}
+
+void Type(QDialog& d, int id, const QString& text) {
+    CommitLineEdit* e = Edit(d, id);
+    e->setText(text);
+    emit e->committed();
+}
+
+void Arrow(QDialog& d, int id, int delta) {
+    auto* spin = FindControl<DeltaSpin>(&d, id);
+    ASSERT_NE(spin, nullptr) << id;
+    emit spin->deltaPos(delta);
+}
+
+QString Text(QDialog& d, int id) {
+    return Edit(d, id)->text();
+}
+
+// Lets the window's timer and the worker run until `records` step responses were drawn.
+bool WaitForRecords(LoopTuningDialog& window, int records) {
+    QElapsedTimer waited;
+    waited.start();
+    while (window.recordsShown() < records && waited.elapsed() < 30'000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return window.recordsShown() >= records;
+}
+
+TEST_F(LoopWindowTest, APositionWindowWithoutADriveShowsItsDefaultsAndSendsNothing) {
+    start();
+    QString title;
+    whileOpen = [&](QDialog& d) {
+        title = d.windowTitle();
+        EXPECT_EQ(Text(d, 1180), QStringLiteral("400"));
+        EXPECT_EQ(Text(d, 1181), QStringLiteral("0"));
+        EXPECT_EQ(Text(d, 1092), QStringLiteral("100"));
+        EXPECT_EQ(FindControl<QLabel>(&d, 1234)->text(),
+                  QStringLiteral("Horizontal Unit: ms        Vertical Unit: Pulse"));
+        EXPECT_TRUE(FindControl<ImageFrame>(&d, 1155)->image().isNull()) << "no plot";
+        // Edits still reach the shared gains.
+        Type(d, 1181, QStringLiteral("70000"));
+        EXPECT_EQ(Text(d, 1181), QStringLiteral("65535"));
+    };
+    choose(ID_POSITION_LOOP_ADJUST);
+    EXPECT_EQ(dialogsOpened, 1);
+    EXPECT_EQ(title, QStringLiteral("Setting Position Loop Parameters"));
+    EXPECT_EQ(state.positionLoopGains.kd, 65535);
+    EXPECT_EQ(drive->requestCount(), 0u);
+}
+
+TEST_F(LoopWindowTest, TheCurrentWindowCapturesQuantisesItsEditsAndSwitchesTheServoOff) {
+    start();
+    choose(ID_COM1);
+    boxes.clear();
+    state.currentCaptureSettings.sampleCount = 128;
+    whileOpen = [&](QDialog& d) {
+        auto& window = dynamic_cast<LoopTuningDialog&>(d);
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Adjust the parameters in the current loop "));
+        EXPECT_EQ(Text(d, 1226), QStringLiteral("4"));
+        EXPECT_EQ(Text(d, 1229), QStringLiteral("2000"));
+        ASSERT_TRUE(WaitForRecords(window, 1));
+        EXPECT_EQ(window.dataValid(), 1);
+        const QImage plot = FindControl<ImageFrame>(&d, 1089)->image();
+        EXPECT_EQ(plot.size(), FindControl<ImageFrame>(&d, 1089)->clientSize());
+        EXPECT_EQ(plot.pixelColor(5, 5), QColor(255, 255, 128)) << "the field";
+
+        Type(d, 1226, QStringLiteral("1.2345"));
+        EXPECT_EQ(state.currentLoopModel.lsRaw, 1264);
+        EXPECT_EQ(Text(d, 1226), QStringLiteral("1.23438")) << "1.234375 as the window shows it";
+        Type(d, 1229, QStringLiteral("-4"));
+        EXPECT_EQ(Text(d, 1229), QStringLiteral("1"));
+        EXPECT_EQ(state.currentLoopModel.word0215, 1);
+        Arrow(d, 1021, -1);  // up
+        EXPECT_EQ(state.currentLoopModel.word0215, 2);
+        Arrow(d, 1228, -1);  // Rs up by 0.01 from what the window holds
+        EXPECT_EQ(state.currentLoopModel.rsRaw, static_cast<int>((1228 / 1024.0f + 0.01f) * 1024));
+        // The changed gains restart the capture, which writes them first.
+        const int before = window.recordsShown();
+        ASSERT_TRUE(WaitForRecords(window, before + 1));
+    };
+    choose(ID_CURRENT_LOOP_ADJUST);
+    EXPECT_EQ(dialogsOpened, 1);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(state.workerSync.sampleThreadEnded.load(), 1u);
+    const auto log = drive->requestLog();
+    ASSERT_FALSE(log.empty());
+    const std::vector<uint8_t> servoOff(log.back().begin() + 4, log.back().end() - 2);
+    EXPECT_EQ(servoOff, (std::vector<uint8_t>{0x00, 0x11, 0x00, 0x50}));
+    bool wroteNewGains = false;
+    for (const auto& f : log) {
+        if (f.size() > 8 && f[1] == 0xC1 && f[4] == 0x00 && f[5] == 0x15) {
+            wroteNewGains = wroteNewGains || (f[10] << 8 | f[11]) == 1264;
+        }
+    }
+    EXPECT_TRUE(wroteNewGains);
+}
+
+TEST_F(LoopWindowTest, SpeedFiltersAreKeptWithinOneToAThousand) {
+    start();
+    choose(ID_COM1);
+    boxes.clear();
+    state.speedCaptureSettings.sampleCount = 32;
+    whileOpen = [&](QDialog& d) {
+        Type(d, 1094, QStringLiteral("0"));
+        EXPECT_EQ(Text(d, 1094), QStringLiteral("1"));
+        Type(d, 1094, QStringLiteral("5000"));
+        EXPECT_EQ(Text(d, 1094), QStringLiteral("1000"));
+        EXPECT_EQ(state.speedLoopGains.outputLpfHz, 1000);
+        Arrow(d, 1095, -1);
+        EXPECT_EQ(Text(d, 1094), QStringLiteral("1000"));
+        Type(d, 1094, QStringLiteral("1"));
+        Arrow(d, 1095, +1);
+        EXPECT_EQ(Text(d, 1094), QStringLiteral("1"));
+        Arrow(d, 1149, -1);
+        EXPECT_EQ(state.speedLoopGains.kp, 101);
+    };
+    choose(ID_SPEED_LOOP_ADJUST);
+    std::vector<std::string> prompts;
+    for (const SeenBox& b : boxes) {
+        prompts.push_back(b.text);
+    }
+    EXPECT_EQ(prompts, (std::vector<std::string>{"Please enter an integer between 1 and 1000.",
+                                                 "Please enter an integer between 1 and 1000."}))
+        << "0 and 5000 are prompted for, and still limited";
+}
+
+TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {
+    start();
+    choose(ID_COM1);
+    boxes.clear();
+    whileOpen = [&](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Setting current sample mode"));
+        EXPECT_EQ(Text(d, 1037), QStringLiteral("4000"));
+        EXPECT_EQ(Text(d, 1039), QStringLiteral("512"));
+        EXPECT_EQ(Text(d, 1041), QStringLiteral("0.96"));
+        EXPECT_EQ(Text(d, 1043), QStringLiteral("1"));
+        EXPECT_EQ(Text(d, 1045), QStringLiteral("300"));
+        const QImage preview = FindControl<ImageFrame>(&d, 1056)->image();
+        ASSERT_FALSE(preview.isNull());
+        const int m = preview.height() / 2;
+        // The blue start line at L + 40 + S, S = 134; the end at 29 pixels after it.
+        EXPECT_EQ(preview.pixelColor(40 + 134, m + 110), QColor(0, 0, 255));
+        EXPECT_EQ(preview.pixelColor(40 + 134 + 29, m + 110), QColor(0, 0, 255));
+        EXPECT_NE(preview.pixelColor(40 + 134 + 15, m + 110), QColor(0, 0, 255));
+
+        Type(d, 1037, QStringLiteral("1500"));
+        EXPECT_EQ(Text(d, 1037), QStringLiteral("2000"));
+        Type(d, 1041, QStringLiteral("-0.5"));
+        EXPECT_EQ(Text(d, 1041), QStringLiteral("0"));
+        Arrow(d, 1044, +1);
+        Arrow(d, 1044, +1);
+        EXPECT_EQ(Text(d, 1043), QStringLiteral("0.98"));
+        FindControl<QPushButton>(&d, 2)->click();  // Cancel
+    };
+    state.currentCaptureSettings.sampleRateHz = 3;
+    choose(ID_SET_CURRENT_CAPTURE);
+    EXPECT_EQ(state.currentCaptureSettings.sampleDivider, 1) << "cancelled";
+    EXPECT_EQ(state.currentCaptureSettings.samplePosition, 0.96f);
+    EXPECT_EQ(state.currentCaptureSettings.range, 1.0f);
+    EXPECT_EQ(state.currentCaptureSettings.sampleRateHz, 4000) << "set on every opening";
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(LoopWindowTest, OkStoresTheSettingsOnlyWhenEveryValuePasses) {
+    start();
+    choose(ID_COM1);
+    boxes.clear();
+    int attempts = 0;
+    whileOpen = [&](QDialog& d) {
+        Edit(d, 1082)->setText(QStringLiteral("600"));  // position: at most 512
+        FindControl<QPushButton>(&d, 1)->click();
+        ++attempts;
+        EXPECT_TRUE(d.isVisible()) << "a refused value keeps the dialog open";
+        Edit(d, 1082)->setText(QStringLiteral("256"));
+        Edit(d, 1189)->setText(QStringLiteral("65536"));
+        FindControl<QPushButton>(&d, 1)->click();
+    };
+    choose(ID_SET_POSITION_CAPTURE);
+    EXPECT_EQ(attempts, 1);
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].text, "Please enter an integer between 1 and 512.");
+    EXPECT_EQ(state.positionCaptureSettings.sampleCount, 256);
+    EXPECT_EQ(state.positionCaptureSettings.lastingTimeMs, 65536);
+}
+
+TEST_F(LoopWindowTest, WithoutAnAcceptedDriveTheRateIsZeroAndThePreviewHasNoStretch) {
+    start();
+    whileOpen = [&](QDialog& d) {
+        EXPECT_EQ(Text(d, 1064), QStringLiteral("0"));
+        Type(d, 1064, QStringLiteral("1000"));
+        EXPECT_EQ(Text(d, 1064), QStringLiteral("0"));
+        EXPECT_EQ(dynamic_cast<CaptureSettingDialog&>(d).fields().sampleDivider, 1);
+        const QImage preview = FindControl<ImageFrame>(&d, 1072)->image();
+        for (int y = 0; y < preview.height(); ++y) {
+            for (int x = 0; x < preview.width(); ++x) {
+                ASSERT_NE(preview.pixelColor(x, y), QColor(0, 0, 255)) << x << "," << y;
+            }
+        }
+    };
+    choose(ID_SET_SPEED_CAPTURE);
+    EXPECT_EQ(dialogsOpened, 1);
+}
+
+}  // namespace
+}  // namespace qx::test

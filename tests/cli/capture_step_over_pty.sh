@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# 'capture step' against quendrix-drive-sim over a pseudo-terminal: one step test of
+# each loop, written as CSV.
+set -euo pipefail
+cli=$1
+sim=$2
+out=$(mktemp -d)
+trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
+
+"$sim" >"$out/sim" &
+simpid=$!
+for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
+dev=$(head -n1 "$out/sim")
+
+"$cli" --port "$dev" capture step current --count 256 --csv "$out/current.csv" 2>/dev/null
+head -n1 "$out/current.csv" | grep -qx "time_ms,command_A,feedback_A"
+[ "$(wc -l <"$out/current.csv")" -eq 257 ]
+# 0.25 ms a point at 4000 Hz; the command is +-1 A.
+sed -n 3p "$out/current.csv" | grep -q "^0.250,-1,"
+tail -n1 "$out/current.csv" | grep -q "^63.750,1,"
+
+"$cli" --port "$dev" capture step speed --count 64 >"$out/speed.csv" 2>/dev/null
+head -n1 "$out/speed.csv" | grep -qx "time_ms,command_rpm,feedback_rpm"
+sed -n 3p "$out/speed.csv" | grep -q "^1.000,-2500,"
+
+"$cli" --port "$dev" capture step position --count 16 --lasting-ms 100 >"$out/pos.csv" 2>/dev/null
+[ "$(wc -l <"$out/pos.csv")" -eq 17 ]
+
+# Usage errors.
+if "$cli" --port "$dev" capture step torque >/dev/null 2>&1; then exit 1; fi
+if "$cli" --port "$dev" capture step position --count 600 >/dev/null 2>&1; then exit 1; fi
+echo ok
