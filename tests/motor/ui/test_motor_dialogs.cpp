@@ -124,6 +124,7 @@ TEST_F(MotorDialogs, AZTypeOfThreeFromTheDriveMustBeCorrectedBeforeOk) {
 TEST_F(MotorDialogs, FloatEditsAndArrowsStayOnTheWordGrid) {
     start();
     connectDrive();
+    putBlock({0, 4, 0, 0, 0, 0, 0, 0, 10000, 0});
     whileOpen = [&](QDialog& d) {
         auto& dlg = static_cast<CMotorSettingDlg&>(d);
         Type(&d, 1017, "1.23");
