@@ -59,6 +59,7 @@ class CliContext {
 
 // Each subsystem adds its commands here.
 void RegisterLinkCommands(CLI::App& app, CliContext& context, int& exitCode);
+void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode);

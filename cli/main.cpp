@@ -22,6 +22,7 @@ int main(int argc, char** argv) {
         }
     });
     RegisterLinkCommands(app, context, exitCode);
+    RegisterMotorCommands(app, context, exitCode);
     RegisterParamsCommands(app, context, exitCode);
     RegisterCaptureCommands(app, context, exitCode);
     RegisterMonitorCommands(app, context, exitCode);

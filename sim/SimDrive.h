@@ -87,7 +87,8 @@ class SimDrive {
     // Extension points for the features each subsystem needs from the drive.
     void setSubCommandHandler(uint16_t subCommand, SubCommandHandler handler);
     void setPollHandler(PollHandler handler);
-    // The handler installed for `subCommand` (empty if none), so a feature can wrap it.
+    // The handlers in place (empty when none), so a feature can wrap them and pass on
+    // what is not its own.
     SubCommandHandler subCommandHandler(uint16_t subCommand) const;
     // The handler installed so far, so that a feature can answer the polls that concern
     // it and hand the others on.

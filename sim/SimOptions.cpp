@@ -5,6 +5,7 @@
 #include "sim/CaptureFeatures.h"
 #include "sim/MonitorFeatures.h"
 #include "sim/ParamFeatures.h"
+#include "sim/SimMotor.h"
 
 namespace qx::sim {
 
@@ -85,6 +86,7 @@ std::optional<std::string> ParseAwaySpec(const std::string& text, SimOptions& op
 
 std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t startUs) {
     auto drive = std::make_shared<SimDrive>(options.config);
+    InstallMotorFeatures(*drive);
     InstallParameterFeatures(*drive);
     InstallCaptureFeatures(*drive);
     for (const FaultRule& rule : options.faults) {

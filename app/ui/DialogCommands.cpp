@@ -12,6 +12,8 @@
 #include "link/ui/ComPortCommand.h"
 #include "monitor/ui/CPortsStateDlg.h"
 #include "monitor/ui/CServoStateDlg.h"
+#include "motor/ui/CEncoderFixingDlg.h"
+#include "motor/ui/CMotorSettingDlg.h"
 #include "params/ui/ParamMenuCommands.h"
 
 namespace qx::ui {
@@ -25,6 +27,9 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
         });
     }
 
+    // Motor
+    app.setCommandHandler(ID_MOTOR_BASIC_INFO, ModalCommand<CMotorSettingDlg>(context));
+    app.setCommandHandler(ID_ENCODER_FIXING, ModalCommand<CEncoderFixingDlg>(context));
     // File: parameters and EEPROM
     app.setCommandHandler(ID_PARAM_SETTING, [&context](QWidget* mainWindow) {
         ParametersSettingMenuCommand(context, mainWindow);

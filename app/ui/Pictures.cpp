@@ -27,6 +27,7 @@
 #include "link/ConnectDrive.h"
 #include "link/ui/CAboutServoDlg.h"
 #include "monitor/ui/MonitorPictures.h"
+#include "motor/ui/MotorPictures.h"
 #include "params/ParamSettingCommand.h"
 #include "params/ui/CParamLoadingDlg.h"
 #include "params/ui/CUserParamDlg.h"
@@ -140,6 +141,10 @@ std::vector<Picture> AllPictures() {
              s.connectDrive();
              return PreparedDialog<CAboutServoDlg>(s);
          }},
+        {QStringLiteral("motor-setting"), MotorSettingPicture},
+        {QStringLiteral("motor-setting-matching"), MotorMatchingPicture},
+        {QStringLiteral("encoder-fixing"), EncoderFixingPicture},
+        {QStringLiteral("magnet-direction"), MagnetDirectionPicture},
         {QStringLiteral("param-loading"),
          [](PictureStage& s) -> QWidget* {
              // Halfway through the ranges, as the worker's reports would leave it.
