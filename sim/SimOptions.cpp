@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "sim/CaptureFeatures.h"
+#include "sim/FreeRunFeatures.h"
 #include "sim/ParamFeatures.h"
 
 namespace qx::sim {
@@ -86,6 +87,7 @@ std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t start
     auto drive = std::make_shared<SimDrive>(options.config);
     InstallParameterFeatures(*drive);
     InstallCaptureFeatures(*drive);
+    InstallFreeRunFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);
     }
