@@ -35,7 +35,7 @@ int32_t EffectiveBaseRate(int32_t baseRateHz) {
 SnappedRate RateOfDivider(int32_t baseRateHz, int64_t divider) {
     const int32_t base = EffectiveBaseRate(baseRateHz);
     const auto d = static_cast<int32_t>(
-        std::clamp<int64_t>(divider, kMinSampleDivider, std::numeric_limits<int32_t>::max()));
+        std::clamp<int64_t>(divider, kMinFreeRunDivider, std::numeric_limits<int32_t>::max()));
     return {base / d, d};
 }
 

@@ -7,8 +7,8 @@
 namespace qx {
 
 inline constexpr int32_t kMinSampleCount = 1;
-inline constexpr int32_t kMinSampleDivider = 1;
-inline constexpr int32_t kMaxSampleDivider = 200;
+inline constexpr int32_t kMinFreeRunDivider = 1;
+inline constexpr int32_t kMaxFreeRunDivider = 200;
 inline constexpr double kMaxCurrentTriggerA = 100.0;
 inline constexpr double kMaxSpeedTriggerRpm = 6000.0;
 inline constexpr int32_t kWaveOffsetHundredths = 100;

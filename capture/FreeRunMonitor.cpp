@@ -63,7 +63,7 @@ void FreeRunMonitor::loadType(CaptureKind kind, const char* caption, int32_t bas
     view_.sampleRateHz = s.sampleRateHz[i];
     // A stored rate of 0 or less cannot be divided by; the fastest rate stands in.
     view_.sampleDivider = view_.sampleRateHz > 0 ? baseRateHz / view_.sampleRateHz : 1;
-    view_.sampleDivider = std::max(view_.sampleDivider, kMinSampleDivider);
+    view_.sampleDivider = std::max(view_.sampleDivider, kMinFreeRunDivider);
     view_.autoRun = s.triggerType[i] == 1 ? 1 : 0;
     view_.edge = s.triggerEdge[i] == 1 ? 1 : 0;
     view_.triggerValue = s.triggerValue[i];
@@ -215,7 +215,7 @@ void FreeRunMonitor::spinSampleCount(int delta) {
 
 void FreeRunMonitor::spinSampleRate(int delta) {
     const int64_t divider = std::clamp<int64_t>(int64_t{view_.sampleDivider} + delta,
-                                                kMinSampleDivider, kMaxSampleDivider);
+                                                kMinFreeRunDivider, kMaxFreeRunDivider);
     const SnappedRate snapped = RateOfDivider(baseRate(), divider);
     view_.sampleDivider = snapped.divider;
     view_.sampleRateHz = snapped.rateHz;

@@ -4,6 +4,7 @@
 #include "app/ui/CommandIds.h"
 #include "capture/ui/CCurrentCaptureSettingDlg.h"
 #include "capture/ui/CCurrentLoopDlg.h"
+#include "capture/ui/CNormalMonitorDlg.h"
 #include "capture/ui/CPositionCaptureSettingDlg.h"
 #include "capture/ui/CPositionLoopDlg.h"
 #include "capture/ui/CSpeedCaptureSettingDlg.h"
@@ -48,6 +49,7 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
     app.setCommandHandler(ID_CURRENT_LOOP_ADJUST, ModalCommand<CCurrentLoopDlg>(context));
     app.setCommandHandler(ID_SPEED_LOOP_ADJUST, ModalCommand<CSpeedLoopDlg>(context));
     app.setCommandHandler(ID_POSITION_LOOP_ADJUST, ModalCommand<CPositionLoopDlg>(context));
+    app.setCommandHandler(ID_RANDOM_CAPTURE, ModalCommand<CNormalMonitorDlg>(context));
 
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));
