@@ -66,13 +66,13 @@ CNormalMonitorDlg::CNormalMonitorDlg(GuiContext& context, QWidget* parent)
     position_ = Radio(type, "IDC_1160", "Position Monitor", QRect(10, 62, 170, 20));
 
     QGroupBox* sample = Group(this, "IDC_1165", "Sample", QRect(465, 94, 192, 74));
-    auto* rateLabel = Control<QLabel>(sample, "IDC_STATIC_RATE", QRect(8, 18, 96, kRowHeight));
+    auto* rateLabel = Control<QLabel>(sample, "IDC_STATIC_RATE", QRect(8, 18, 108, kRowHeight));
     rateLabel->setText(QStringLiteral("Sample Rate (Hz)"));
-    rateEdit_ = Control<CommitLineEdit>(sample, "IDC_1168", QRect(104, 18, kEditWidth - 16, 20));
+    rateEdit_ = Control<CommitLineEdit>(sample, "IDC_1168", QRect(116, 18, kEditWidth - 32, 20));
     rateSpin_ = Control<DeltaSpin>(sample, "IDC_1170", QRect(168, 18, kSpinWidth, 20));
-    auto* countLabel = Control<QLabel>(sample, "IDC_STATIC_COUNT", QRect(8, 44, 96, kRowHeight));
+    auto* countLabel = Control<QLabel>(sample, "IDC_STATIC_COUNT", QRect(8, 44, 108, kRowHeight));
     countLabel->setText(QStringLiteral("Sample Number"));
-    countEdit_ = Control<CommitLineEdit>(sample, "IDC_1169", QRect(104, 44, kEditWidth - 16, 20));
+    countEdit_ = Control<CommitLineEdit>(sample, "IDC_1169", QRect(116, 44, kEditWidth - 32, 20));
     countSpin_ = Control<DeltaSpin>(sample, "IDC_1171", QRect(168, 44, kSpinWidth, 20));
 
     QGroupBox* mode = Group(this, "IDC_1176", "Triger Type", QRect(465, 170, 192, 46));
