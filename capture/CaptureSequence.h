@@ -46,6 +46,8 @@ class CaptureSequence {
     bool runStep();
 
     bool active() const { return active_; }
+    // The capture begun last (its record's type and count).
+    const CaptureJob& job() const { return job_; }
     CaptureStep step() const { return step_; }
     uint8_t sequenceCounter() const { return counter_; }
     uint32_t timeoutMs() const { return timeoutMs_; }

@@ -96,9 +96,21 @@ void SampleThread::publishRecord() {
         std::lock_guard<std::mutex> lock(state_.sampleBufferMutex);
         std::copy_n(record.begin(), std::min(bytes, state_.sampleBuffer.size()),
                     state_.sampleBuffer.begin());
+        const CaptureJob& job = sequence_.job();
+        published_ = {job.kind, sequence_.totalWords() / WordsPerPoint(job.kind)};
     }
     recordsDone_.fetch_add(1);
     owner_.sampleDone();
+}
+
+void SampleThread::decodeRecord(PlotData& plot) const {
+    std::lock_guard<std::mutex> lock(state_.sampleBufferMutex);
+    DecodeSamples(state_.sampleBuffer, published_.kind, published_.count, plot);
+}
+
+RecordShape SampleThread::recordShape() const {
+    std::lock_guard<std::mutex> lock(state_.sampleBufferMutex);
+    return published_;
 }
 
 void SampleThread::run() {

@@ -11,6 +11,8 @@
 #include "app/SharedState.h"
 #include "capture/CaptureJob.h"
 #include "capture/CaptureSequence.h"
+#include "capture/DecodeSamples.h"
+#include "capture/PlotData.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 
@@ -64,6 +66,11 @@ class SampleThread {
     bool end(std::chrono::milliseconds bound = kSampleThreadEndWait);
 
     bool started() const { return worker_.joinable(); }
+    // Decodes the last published record with the type and count it was captured with;
+    // the shared request may have changed while it was armed.
+    void decodeRecord(PlotData& plot) const;
+    RecordShape recordShape() const;
+
     // Completed records since start(), for tests and benchmarks.
     uint64_t recordsDone() const { return recordsDone_.load(); }
 
@@ -85,6 +92,7 @@ class SampleThread {
     std::condition_variable wake_;
     std::deque<Message> queue_;
     std::atomic<uint64_t> recordsDone_{0};
+    RecordShape published_;  // guarded by the shared sample buffer's mutex
 };
 
 // What a capture window does to start its worker: on failure the user is told

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "capture/DecodeSamples.h"
+#include "capture/FreeRunMonitor.h"
 #include "capture/LoopTuner.h"
 #include "cli/CliContext.h"
 
@@ -135,6 +136,77 @@ int RunStep(CliContext& context, const StepOptions& o) {
     return kExitOk;
 }
 
+struct FreeOptions {
+    std::string type;
+    std::string trigger = "auto";
+    std::optional<double> level;
+    std::optional<double> offset;
+    std::optional<int32_t> rate;
+    std::optional<int32_t> count;
+    std::string csv;
+    int timeoutSeconds = static_cast<int>(kRecordWait.count());
+};
+
+int RunFree(CliContext& context, const FreeOptions& o) {
+    const CaptureKind kind = LoopKind(o.type);
+    if (!context.connect()) {
+        return kExitDriveFailure;
+    }
+    SharedState& state = context.state();
+    state.freeRunSettings.monitorType = static_cast<int32_t>(kind);
+    RecordWaiter waiter;
+    FreeRunMonitor monitor(state, context.link(), context.messages(), waiter);
+    if (!monitor.open() || !monitor.capturing()) {
+        std::cerr << "quendrix-cli: no capture worker" << std::endl;
+        return kExitDriveFailure;
+    }
+    const bool autoRun = o.trigger == "auto";
+    monitor.chooseAutoRun(autoRun);
+    if (!autoRun) {
+        monitor.chooseEdge(o.trigger == "falling" ? kTriggerFalling : kTriggerRising);
+    }
+    if (o.level) {
+        monitor.editTriggerValue(*o.level);
+    }
+    if (o.offset) {
+        monitor.editWaveOffset(*o.offset);
+    }
+    if (o.rate) {
+        monitor.editSampleRate(*o.rate);
+    }
+    if (o.count) {
+        monitor.editSampleCount(*o.count);
+    }
+    PlotData plot;
+    if (autoRun) {
+        monitor.timerTick(plot);
+    } else {
+        monitor.refresh();
+    }
+    if (!waiter.wait(std::chrono::seconds(o.timeoutSeconds))) {
+        monitor.close();
+        std::cerr << "quendrix-cli: no record arrived" << std::endl;
+        return kExitDriveFailure;
+    }
+    const RecordShape shape = monitor.thread()->recordShape();
+    monitor.sampleDone(plot);
+    monitor.close();
+
+    const int32_t divider = monitor.view().sampleDivider;
+    const int32_t rate = state.identity.baseSampleRateHz.load();
+    if (o.csv.empty()) {
+        WriteCsv(std::cout, plot, shape.count, divider, rate, shape.kind);
+        return kExitOk;
+    }
+    std::ofstream file(o.csv);
+    WriteCsv(file, plot, shape.count, divider, rate, shape.kind);
+    if (!file) {
+        std::cerr << "quendrix-cli: cannot write " << o.csv << std::endl;
+        return kExitDriveFailure;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode) {
@@ -166,6 +238,36 @@ void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode) 
             throw CLI::ValidationError("--count", "at most 512 samples for position");
         }
         exitCode = RunStep(context, *options);
+    });
+
+    auto freeOptions = std::make_shared<FreeOptions>();
+    CLI::App* freeRun = capture->add_subcommand(
+        "free",
+        "Capture current, speed or position of the running drive as the normal operation "
+        "monitor does, at once or on a trigger edge, and write time (ms), command and feedback");
+    freeRun->add_option("type", freeOptions->type, "current, speed or position")
+        ->required()
+        ->check(CLI::IsMember({"current", "speed", "position"}));
+    freeRun->add_option("--trigger", freeOptions->trigger, "auto (default), rising or falling")
+        ->check(CLI::IsMember({"auto", "rising", "falling"}));
+    freeRun->add_option("--level", freeOptions->level, "Trigger value (A, rpm or pulses)");
+    freeRun->add_option("--offset", freeOptions->offset,
+                        "Share of the record before the trigger (0 to 1, in hundredths)");
+    freeRun->add_option("--rate", freeOptions->rate, "Sample rate in Hz (1 to 4000)")
+        ->check(CLI::Range(1, 4000));
+    freeRun->add_option("--count", freeOptions->count, "Samples (1 to 1024; 1 to 512 for position)")
+        ->check(CLI::Range(1, 1024));
+    freeRun->add_option("--csv", freeOptions->csv,
+                        "Write the record to this file (default stdout)");
+    freeRun
+        ->add_option("--timeout", freeOptions->timeoutSeconds,
+                     "Longest wait for the record, in seconds")
+        ->check(CLI::Range(1, 86400));
+    freeRun->callback([&context, &exitCode, freeOptions]() {
+        if (freeOptions->type == "position" && freeOptions->count && *freeOptions->count > 512) {
+            throw CLI::ValidationError("--count", "at most 512 samples for position");
+        }
+        exitCode = RunFree(context, *freeOptions);
     });
 }
 

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "sim/CaptureFeatures.h"
+#include "sim/FreeRunFeatures.h"
 #include "sim/MonitorFeatures.h"
 #include "sim/ParamFeatures.h"
 #include "sim/SimMotor.h"
@@ -89,6 +90,7 @@ std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t start
     InstallMotorFeatures(*drive);
     InstallParameterFeatures(*drive);
     InstallCaptureFeatures(*drive);
+    InstallFreeRunFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);
     }

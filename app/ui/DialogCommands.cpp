@@ -4,6 +4,7 @@
 #include "app/ui/CommandIds.h"
 #include "capture/ui/CCurrentCaptureSettingDlg.h"
 #include "capture/ui/CCurrentLoopDlg.h"
+#include "capture/ui/CNormalMonitorDlg.h"
 #include "capture/ui/CPositionCaptureSettingDlg.h"
 #include "capture/ui/CPositionLoopDlg.h"
 #include "capture/ui/CSpeedCaptureSettingDlg.h"
@@ -58,6 +59,7 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
     // Monitor
     app.setCommandHandler(ID_SERVO_STATE, ModalCommand<CServoStateDlg>(context));
     app.setCommandHandler(ID_PORTS_STATE, ModalCommand<CPortsStateDlg>(context));
+    app.setCommandHandler(ID_RANDOM_CAPTURE, ModalCommand<CNormalMonitorDlg>(context));
 
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));

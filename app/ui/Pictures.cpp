@@ -19,6 +19,7 @@
 #include "app/ui/MessageBoxSink.h"
 #include "capture/ui/CCurrentCaptureSettingDlg.h"
 #include "capture/ui/CCurrentLoopDlg.h"
+#include "capture/ui/CNormalMonitorDlg.h"
 #include "capture/ui/CPositionCaptureSettingDlg.h"
 #include "capture/ui/CPositionLoopDlg.h"
 #include "capture/ui/CSpeedCaptureSettingDlg.h"
@@ -172,6 +173,8 @@ std::vector<Picture> AllPictures() {
         {QStringLiteral("current-loop"), TuningWindowPicture<CCurrentLoopDlg>},
         {QStringLiteral("speed-loop"), TuningWindowPicture<CSpeedLoopDlg>},
         {QStringLiteral("position-loop"), TuningWindowPicture<CPositionLoopDlg>},
+        {QStringLiteral("normal-monitor-auto"), TuningWindowPicture<CNormalMonitorDlg>},
+        {QStringLiteral("normal-monitor-triggered"), TriggeredMonitorPicture},
         {QStringLiteral("current-capture-setting"),
          CaptureSettingPicture<CCurrentCaptureSettingDlg>},
         {QStringLiteral("speed-capture-setting"), CaptureSettingPicture<CSpeedCaptureSettingDlg>},

@@ -36,4 +36,8 @@ QWidget* CaptureSettingPicture(PictureStage& stage) {
     return dialog;
 }
 
+// The normal operation monitor with one speed record that fired on a rising edge
+// through 500 rpm, a quarter of it before the trigger.
+QWidget* TriggeredMonitorPicture(PictureStage& stage);
+
 }  // namespace qx::ui

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# 'capture free' against quendrix-drive-sim over a pseudo-terminal: an auto-run record
+# and records that fire on a rising and a falling edge.
+set -euo pipefail
+cli=$1
+sim=$2
+out=$(mktemp -d)
+trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
+
+"$sim" >"$out/sim" &
+simpid=$!
+for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
+dev=$(head -n1 "$out/sim")
+
+"$cli" --port "$dev" capture free speed --count 128 --csv "$out/auto.csv" 2>/dev/null
+head -n1 "$out/auto.csv" | grep -qx "time_ms,command_rpm,feedback_rpm"
+[ "$(wc -l <"$out/auto.csv")" -eq 129 ]
+
+# 64 points, a quarter of them before the trigger: point 16 (line 18) is the first at the level.
+"$cli" --port "$dev" capture free speed --trigger rising --level 500 --offset 0.25 \
+    --count 64 --timeout 10 >"$out/rise.csv" 2>/dev/null
+[ "$(wc -l <"$out/rise.csv")" -eq 65 ]
+awk -F, 'NR==18 && $3 >= 500 {a=1} NR==17 && $3 < 500 {b=1} END {exit !(a && b)}' "$out/rise.csv"
+
+"$cli" --port "$dev" capture free current --trigger falling --level -2 --offset 0.5 \
+    --count 32 --timeout 10 >"$out/fall.csv" 2>/dev/null
+awk -F, 'NR==18 && $3 <= -2 {a=1} NR==17 && $3 > -2 {b=1} END {exit !(a && b)}' "$out/fall.csv"
+
+# Usage errors.
+if "$cli" --port "$dev" capture free torque >/dev/null 2>&1; then exit 1; fi
+if "$cli" --port "$dev" capture free position --count 600 >/dev/null 2>&1; then exit 1; fi
+if "$cli" --port "$dev" capture free speed --trigger up >/dev/null 2>&1; then exit 1; fi
+echo ok
