@@ -4,13 +4,8 @@
 set -euo pipefail
 cli=$1
 sim=$2
-out=$(mktemp -d)
-trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
-
-"$sim" >"$out/sim" &
-simpid=$!
-for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
-dev=$(head -n1 "$out/sim")
+source "$(dirname "$0")/drive_sim.sh"
+start_drive_sim
 
 "$cli" --port "$dev" capture step current --count 256 --csv "$out/current.csv" 2>/dev/null
 head -n1 "$out/current.csv" | grep -qx "time_ms,command_A,feedback_A"

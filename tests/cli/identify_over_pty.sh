@@ -3,13 +3,8 @@
 set -euo pipefail
 cli=$1
 sim=$2
-out=$(mktemp -d)
-trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
-
-"$sim" --pace >"$out/sim" &
-simpid=$!
-for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
-dev=$(head -n1 "$out/sim")
+source "$(dirname "$0")/drive_sim.sh"
+start_drive_sim --pace
 
 "$cli" --port "$dev" identify >"$out/stdout" 2>"$out/stderr"
 grep -qx "The Software Version is 913." "$out/stdout"

@@ -63,7 +63,7 @@ TEST(SimPort, PacedRepliesTakeTheirWireTime) {
     EXPECT_EQ(clock.nowUs() - t0, sim::WireTimeUs(6) + sim::WireTimeUs(8) + 1000);
 }
 
-TEST(SimOptions, FaultSpecifications) {
+TEST(SimOptions, FaultRulesFromText) {
     sim::FaultRule rule;
     EXPECT_FALSE(sim::ParseFaultRule("no-ack,cmd=0xC1,sub=0x0091,addr=0,skip=1,count=-1", rule));
     EXPECT_EQ(rule.fault, sim::Fault::NoAck);

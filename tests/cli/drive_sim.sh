@@ -1,0 +1,11 @@
+# Sourced by the end-to-end scripts. start_drive_sim OPTIONS... starts
+# quendrix-drive-sim ($sim) with the options, sets $dev to its pseudo-terminal and $out
+# to a scratch folder, and cleans both up when the script exits.
+start_drive_sim() {
+  out=$(mktemp -d)
+  trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
+  "$sim" "$@" >"$out/sim" &
+  simpid=$!
+  for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
+  dev=$(head -n1 "$out/sim")
+}
