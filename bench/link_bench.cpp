@@ -5,27 +5,19 @@
 #include <cstdio>
 #include <memory>
 
-#include "bench/SimProcess.h"
+#include "bench/BenchDrive.h"
 #include "link/DriveCommands.h"
-#include "link/PosixSerialPort.h"
 #include "sim/WireTiming.h"
-#include "tests/support/RecordingMessageSink.h"
 
 int main(int argc, char** argv) {
     using namespace qx;
     constexpr int kReads = 200;
     constexpr uint8_t kWords = 120;
-    bench::SimProcess sim(argc > 1 ? argv[1] : bench::DriveSimPath(argv[0]), {"--pace"});
-
-    SharedState state;
-    const std::string device = sim.device();
-    DriveLink link(state.link, steadyClock(),
-                   [&](const std::string&) { return std::make_unique<PosixSerialPort>(device); });
-    test::RecordingMessageSink messages;
-    if (link.OpenDrivePort(messages, 1) != 1) {
-        std::fprintf(stderr, "cannot open %s\n", device.c_str());
+    bench::BenchDrive drive(argc, argv);
+    if (!drive.openPort()) {
         return 1;
     }
+    DriveLink& link = drive.link;
     Session session(link);
     if (session.open() != kStatusOk) {
         std::fprintf(stderr, "session opening failed\n");
@@ -39,8 +31,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const double measuredMs =
-        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double measuredMs = bench::MsSince(start);
     const uint64_t bytes = kReads * (12ull + 8ull + 2ull * kWords);
     const double wireMs = sim::WireTimeMs(bytes);
     std::printf("%-28s %10s %12s %12s %8s\n", "operation", "bytes", "wire ms", "measured ms",

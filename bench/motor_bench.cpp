@@ -6,14 +6,12 @@
 #include <cstdio>
 #include <memory>
 
-#include "bench/SimProcess.h"
+#include "bench/BenchDrive.h"
 #include "link/DriveCommands.h"
-#include "link/PosixSerialPort.h"
 #include "motor/AutoMatch.h"
 #include "motor/EncoderFixing.h"
 #include "motor/MotorBlock.h"
 #include "sim/SimMotor.h"
-#include "tests/support/RecordingMessageSink.h"
 
 namespace {
 
@@ -24,27 +22,16 @@ class Answering final : public qx::AutoMatchObserver {
     std::optional<int32_t> askMagnetDirection() override { return 0; }
 };
 
-double MsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace qx;
     constexpr int kTicks = 50;
-    bench::SimProcess sim(argc > 1 ? argv[1] : bench::DriveSimPath(argv[0]), {"--pace"});
-
-    SharedState state;
-    const std::string device = sim.device();
-    DriveLink link(state.link, steadyClock(),
-                   [&](const std::string&) { return std::make_unique<PosixSerialPort>(device); });
-    test::RecordingMessageSink messages;
-    if (link.OpenDrivePort(messages, 1) != 1) {
-        std::fprintf(stderr, "cannot open %s\n", device.c_str());
+    bench::BenchDrive drive(argc, argv);
+    if (!drive.openPort()) {
         return 1;
     }
+    DriveLink& link = drive.link;
 
     Session session(link);
     auto start = std::chrono::steady_clock::now();
@@ -54,7 +41,7 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    const double tickMs = MsSince(start) / kTicks;
+    const double tickMs = bench::MsSince(start) / kTicks;
 
     AutoMatchInput input;
     SetMotorDefaults(input.fields);
@@ -63,8 +50,8 @@ int main(int argc, char** argv) {
     Answering observer;
     const std::atomic<bool> stop{false};
     start = std::chrono::steady_clock::now();
-    const AutoMatchResult r = AutoMatch(link, input, observer, messages, stop);
-    const double matchMs = MsSince(start);
+    const AutoMatchResult r = AutoMatch(link, input, observer, drive.messages, stop);
+    const double matchMs = bench::MsSince(start);
     if (!r.succeeded()) {
         std::fprintf(stderr, "match failed with status %u\n", r.status);
         return 1;

@@ -152,6 +152,7 @@ uint32_t CaptureSequence::poll() {
     // Not finished yet: poll again, unless the drive has had all the time it needs.
     if (!timeLimited_ || link_.clock().elapsedMs(startTick_) < timeoutMs_) {
         stay_ = true;
+        link_.clock().sleepMs(kBusyPollPauseMs);
         return kStatusOk;
     }
     return status;

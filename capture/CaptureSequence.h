@@ -14,6 +14,10 @@ inline constexpr uint32_t kCaptureExchangeBudgetMs = 500;
 // A tuning capture may take three excitation levels plus this margin.
 inline constexpr uint32_t kTuningTimeoutLevels = 3;
 inline constexpr uint32_t kCaptureTimeoutMarginMs = 1000;
+// The pause after a poll that found the drive still recording. Back-to-back polls would
+// keep the line and a core busy for nothing; a record is found done at most this much
+// later (under half a per cent of a tuning capture).
+inline constexpr uint32_t kBusyPollPauseMs = 5;
 // Words per read-out exchange (a reply frame of 248 bytes).
 inline constexpr int kReadOutChunkWords = 120;
 

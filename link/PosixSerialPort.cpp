@@ -25,6 +25,9 @@ SteadyTime Now() {
     return std::chrono::steady_clock::now();
 }
 
+// Remainders shorter than this are waited for byte by byte.
+constexpr std::size_t kSleepAheadMinBytes = 8;
+
 // Waits for `events` on fd until `deadline`; returns the revents seen (0 on time-out).
 short WaitFor(int fd, short events, SteadyTime deadline) {
     for (;;) {
@@ -120,6 +123,11 @@ bool PosixSerialPort::configure(const LineSettings& s) {
     }
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
+    // A start bit, the data, the parity bit and the stop bits.
+    const uint32_t bitsPerByte = 1u + (s.dataBits == 7 ? 7u : 8u) +
+                                 (s.parity != Parity::None ? 1u : 0u) + (s.stopBits == 2 ? 2u : 1u);
+    const uint32_t baud = s.baudRate == 0 ? 115200u : s.baudRate;
+    byteTime_ = std::chrono::nanoseconds(uint64_t{bitsPerByte} * 1'000'000'000u / baud);
     tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE);
     tio.c_cflag |= s.dataBits == 7 ? CS7 : CS8;
     tio.c_cflag &= ~static_cast<tcflag_t>(PARENB | PARODD);
@@ -195,6 +203,16 @@ std::size_t PosixSerialPort::read(uint8_t* buffer, std::size_t maxBytes) {
         start + milliseconds(timeouts_.readTotalConstantMs +
                              timeouts_.readTotalPerByteMs * static_cast<uint32_t>(maxBytes));
     std::size_t got = 0;
+    // What has arrived already; the rest comes no faster than the line carries it, so
+    // a long remainder is slept through rather than woken for every few bytes. The
+    // sleep ends before the last of them can be here, so the read returns no later.
+    if (const ssize_t r = ::read(fd_, buffer, maxBytes); r > 0) {
+        got = static_cast<std::size_t>(r);
+    }
+    if (const std::size_t missing = maxBytes - got; missing > kSleepAheadMinBytes) {
+        std::this_thread::sleep_until(
+            std::min(total, Now() + byteTime_ * static_cast<int64_t>(missing - 1)));
+    }
     while (got < maxBytes) {
         SteadyTime deadline = total;
         if (got > 0) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 
 #include "link/SerialPort.h"
@@ -33,6 +34,8 @@ class PosixSerialPort final : public SerialPort {
     std::string path_;
     int fd_ = -1;
     PortTimeouts timeouts_;
+    // How long a byte takes on the line as configured.
+    std::chrono::nanoseconds byteTime_{0};
     std::string lastError_;
 };
 
