@@ -5,6 +5,9 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <thread>
+
 #include "link/PortMap.h"
 #include "link/PosixSerialPort.h"
 
@@ -83,6 +86,42 @@ TEST_F(PseudoTerminal, OpensExclusivelyConfiguresAndMovesBytes) {
     EXPECT_EQ(port.read(got, 4), 0u);
     port.close();
     EXPECT_EQ(second.open(), OpenResult::Ok) << "closing releases the port";
+}
+
+// A long reply arrives a few bytes at a time, as off a line: the read sleeps through
+// most of it and still returns every byte in order; one that stops short returns what
+// came once the line has gone silent.
+TEST_F(PseudoTerminal, ALongReplyTricklingInIsReadWholeAndAShortOneEndsWithTheSilence) {
+    PosixSerialPort port(slave_);
+    ASSERT_EQ(port.open(), OpenResult::Ok);
+    ASSERT_TRUE(port.configure(LineSettings{}));
+    // A silence long enough that a busy machine's scheduling cannot fake one.
+    port.setTimeouts(PortTimeouts{.readIntervalMs = 50});
+
+    auto trickle = [this](std::size_t count) {
+        return std::thread([this, count] {
+            for (std::size_t k = 0; k < count; k += 4) {
+                uint8_t batch[4];
+                for (std::size_t j = 0; j < 4; ++j) {
+                    batch[j] = static_cast<uint8_t>(k + j);
+                }
+                ASSERT_EQ(::write(master_, batch, 4), 4);
+                std::this_thread::sleep_for(std::chrono::microseconds(400));
+            }
+        });
+    };
+    std::vector<uint8_t> got(200);
+    std::thread whole = trickle(200);
+    EXPECT_EQ(port.read(got.data(), got.size()), got.size());
+    whole.join();
+    for (std::size_t k = 0; k < got.size(); ++k) {
+        ASSERT_EQ(got[k], static_cast<uint8_t>(k)) << k;
+    }
+
+    std::thread shortOne = trickle(48);
+    EXPECT_EQ(port.read(got.data(), got.size()), 48u);
+    shortOne.join();
+    EXPECT_EQ(got[47], 47);
 }
 
 TEST(PosixSerialPort, AbsentDeviceAndNonTerminalAreRefused) {
