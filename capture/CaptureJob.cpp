@@ -20,15 +20,8 @@ int WordsPerPoint(CaptureKind kind) {
 }
 
 const LoopCaptureSettings& SettingsForLoop(const SharedState& state, CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return state.speedCaptureSettings;
-        case CaptureKind::Position:
-            return state.positionCaptureSettings;
-        case CaptureKind::Current:
-            break;
-    }
-    return state.currentCaptureSettings;
+    return *ForKind(kind, &state.currentCaptureSettings, &state.speedCaptureSettings,
+                    &state.positionCaptureSettings);
 }
 
 LoopCaptureSettings& SettingsForLoop(SharedState& state, CaptureKind kind) {

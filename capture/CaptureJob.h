@@ -11,6 +11,21 @@ namespace qx {
 // free-running one).
 enum class CaptureKind : int { Current = 0, Speed = 1, Position = 2 };
 
+// The one of three values that belongs to `kind`, given in the enumeration's order; a
+// kind outside it gets the current's, as a raw type does in KindOf.
+template <typename T>
+constexpr T ForKind(CaptureKind kind, T current, T speed, T position) {
+    switch (kind) {
+        case CaptureKind::Speed:
+            return speed;
+        case CaptureKind::Position:
+            return position;
+        case CaptureKind::Current:
+            break;
+    }
+    return current;
+}
+
 inline constexpr int kMaxCurrentOrSpeedPoints = 1024;
 inline constexpr int kMaxPositionPoints = 512;
 // The drive's capture ring and the sample buffer both hold this many words.

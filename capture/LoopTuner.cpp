@@ -14,15 +14,8 @@ constexpr int32_t kDefaultKi = 2000;
 }  // namespace
 
 uint16_t GainAddress(CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return drive_address::kSpeedLoopGains;
-        case CaptureKind::Position:
-            return drive_address::kPositionLoopGains;
-        case CaptureKind::Current:
-            break;
-    }
-    return drive_address::kCurrentLoopGains;
+    return ForKind(kind, drive_address::kCurrentLoopGains, drive_address::kSpeedLoopGains,
+                   drive_address::kPositionLoopGains);
 }
 
 int GainCount(CaptureKind kind) {
