@@ -66,6 +66,20 @@ struct CaptureJob {
     int32_t baseSampleRateHz = 0;
 };
 
+// The gain words of one loop, in drive order (current: Ls, Rs, Ke, Ki; speed: Kp, T_rc,
+// speed filter, output filter; position: Kp, Kd, cut-off).
+struct LoopGains {
+    std::array<int32_t, 4> words{};
+    int count = 4;
+    bool operator==(const LoopGains&) const = default;
+};
+
+uint16_t GainAddress(CaptureKind kind);
+int GainCount(CaptureKind kind);
+// The loop's gains in the shared records, and storing them there.
+LoopGains SharedGains(const SharedState& state, CaptureKind kind);
+void StoreGains(SharedState& state, CaptureKind kind, const LoopGains& gains);
+
 // The capture the shared records ask for now (tuningActive decides the kind).
 CaptureJob SnapshotCaptureJob(const SharedState& state);
 
