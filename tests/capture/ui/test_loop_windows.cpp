@@ -80,8 +80,7 @@ TEST_F(LoopWindowTest, APositionWindowWithoutADriveShowsItsDefaultsAndSendsNothi
 
 TEST_F(LoopWindowTest, TheCurrentWindowCapturesQuantisesItsEditsAndSwitchesTheServoOff) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     state.currentCaptureSettings.sampleCount = 128;
     whileOpen = [&](QDialog& d) {
         auto& window = dynamic_cast<LoopTuningDialog&>(d);
@@ -127,8 +126,7 @@ TEST_F(LoopWindowTest, TheCurrentWindowCapturesQuantisesItsEditsAndSwitchesTheSe
 
 TEST_F(LoopWindowTest, SpeedFiltersAreKeptWithinOneToAThousand) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     state.speedCaptureSettings.sampleCount = 32;
     whileOpen = [&](QDialog& d) {
         Type(d, 1094, QStringLiteral("0"));
@@ -156,8 +154,7 @@ TEST_F(LoopWindowTest, SpeedFiltersAreKeptWithinOneToAThousand) {
 
 TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     whileOpen = [&](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Setting current sample mode"));
         EXPECT_EQ(Text(d, 1037), QStringLiteral("4000"));
@@ -193,8 +190,7 @@ TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {
 
 TEST_F(LoopWindowTest, OkStoresTheSettingsOnlyWhenEveryValuePasses) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     int attempts = 0;
     whileOpen = [&](QDialog& d) {
         Edit(d, 1082)->setText(QStringLiteral("600"));  // position: at most 512

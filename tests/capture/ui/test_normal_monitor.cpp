@@ -40,8 +40,7 @@ void Type(QDialog& d, int id, const QString& text) {
 
 TEST_F(NormalMonitorTest, AutoRunThenASingleTriggeredRecordAndQuit) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     whileOpen = [&](QDialog& d) {
         auto& window = dynamic_cast<CNormalMonitorDlg&>(d);
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Normal operation monitor"));
