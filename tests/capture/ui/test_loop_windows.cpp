@@ -2,11 +2,8 @@
 // opened from the menu, with and without a drive, their edits and arrows, the plot and
 // the preview, and what closing sends.
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include <QThread>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
@@ -47,13 +44,7 @@ QString Text(QDialog& d, int id) {
 
 // Lets the window's timer and the worker run until `records` step responses were drawn.
 bool WaitForRecords(LoopTuningDialog& window, int records) {
-    QElapsedTimer waited;
-    waited.start();
-    while (window.recordsShown() < records && waited.elapsed() < 30'000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return window.recordsShown() >= records;
+    return RunEventsUntil([&] { return window.recordsShown() >= records; });
 }
 
 TEST_F(LoopWindowTest, APositionWindowWithoutADriveShowsItsDefaultsAndSendsNothing) {
