@@ -20,20 +20,62 @@ int WordsPerPoint(CaptureKind kind) {
 }
 
 const LoopCaptureSettings& SettingsForLoop(const SharedState& state, CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return state.speedCaptureSettings;
-        case CaptureKind::Position:
-            return state.positionCaptureSettings;
-        case CaptureKind::Current:
-            break;
-    }
-    return state.currentCaptureSettings;
+    return *ForKind(kind, &state.currentCaptureSettings, &state.speedCaptureSettings,
+                    &state.positionCaptureSettings);
 }
 
 LoopCaptureSettings& SettingsForLoop(SharedState& state, CaptureKind kind) {
     return const_cast<LoopCaptureSettings&>(
         SettingsForLoop(static_cast<const SharedState&>(state), kind));
+}
+
+uint16_t GainAddress(CaptureKind kind) {
+    return ForKind(kind, drive_address::kCurrentLoopGains, drive_address::kSpeedLoopGains,
+                   drive_address::kPositionLoopGains);
+}
+
+int GainCount(CaptureKind kind) {
+    return kind == CaptureKind::Position ? 3 : 4;
+}
+
+LoopGains SharedGains(const SharedState& s, CaptureKind kind) {
+    switch (kind) {
+        case CaptureKind::Speed: {
+            const SpeedLoopGains& g = s.speedLoopGains;
+            return {{g.kp, g.trc, g.speedLpfHz, g.outputLpfHz}, 4};
+        }
+        case CaptureKind::Position: {
+            const PositionLoopGains& g = s.positionLoopGains;
+            return {{g.kp, g.kd, g.cutoffHz, 0}, 3};
+        }
+        case CaptureKind::Current:
+            break;
+    }
+    const CurrentLoopModel& m = s.currentLoopModel;
+    return {{m.lsRaw, m.rsRaw, m.keRaw, m.word0215}, 4};
+}
+
+void StoreGains(SharedState& s, CaptureKind kind, const LoopGains& g) {
+    const auto& w = g.words;
+    switch (kind) {
+        case CaptureKind::Speed:
+            s.speedLoopGains.kp = w[0];
+            s.speedLoopGains.trc = w[1];
+            s.speedLoopGains.speedLpfHz = w[2];
+            s.speedLoopGains.outputLpfHz = w[3];
+            return;
+        case CaptureKind::Position:
+            s.positionLoopGains.kp = w[0];
+            s.positionLoopGains.kd = w[1];
+            s.positionLoopGains.cutoffHz = w[2];
+            return;
+        case CaptureKind::Current:
+            break;
+    }
+    s.currentLoopModel.lsRaw = w[0];
+    s.currentLoopModel.rsRaw = w[1];
+    s.currentLoopModel.keRaw = w[2];
+    s.currentLoopModel.word0215 = w[3];
 }
 
 namespace {
@@ -64,29 +106,12 @@ CaptureJob SnapshotCaptureJob(const SharedState& state) {
     job.triggerPhase = state.loopCaptureRun.triggerPhase;
     job.triggerStartTicks = state.loopCaptureRun.triggerStartTicks;
     job.lastingTimeMs = SettingsForLoop(state, job.kind).lastingTimeMs;
-    switch (job.kind) {
-        case CaptureKind::Current: {
-            const CurrentLoopModel& m = state.currentLoopModel;
-            job.gainAddress = drive_address::kCurrentLoopGains;
-            job.gains = {Low16(m.lsRaw), Low16(m.rsRaw), Low16(m.keRaw), Low16(m.word0215)};
-            job.gainCount = 4;
-            break;
-        }
-        case CaptureKind::Speed: {
-            const SpeedLoopGains& g = state.speedLoopGains;
-            job.gainAddress = drive_address::kSpeedLoopGains;
-            job.gains = {Low16(g.kp), Low16(g.trc), Low16(g.speedLpfHz), Low16(g.outputLpfHz)};
-            job.gainCount = 4;
-            break;
-        }
-        case CaptureKind::Position: {
-            const PositionLoopGains& g = state.positionLoopGains;
-            job.gainAddress = drive_address::kPositionLoopGains;
-            job.gains = {Low16(g.kp), Low16(g.kd), Low16(g.cutoffHz), 0};
-            job.gainCount = 3;
-            break;
-        }
+    const LoopGains gains = SharedGains(state, job.kind);
+    job.gainAddress = GainAddress(job.kind);
+    for (std::size_t k = 0; k < job.gains.size(); ++k) {
+        job.gains[k] = Low16(gains.words[k]);
     }
+    job.gainCount = static_cast<uint8_t>(gains.count);
     return job;
 }
 

@@ -11,6 +11,21 @@ namespace qx {
 // free-running one).
 enum class CaptureKind : int { Current = 0, Speed = 1, Position = 2 };
 
+// The one of three values that belongs to `kind`, given in the enumeration's order; a
+// kind outside it gets the current's, as a raw type does in KindOf.
+template <typename T>
+constexpr T ForKind(CaptureKind kind, T current, T speed, T position) {
+    switch (kind) {
+        case CaptureKind::Speed:
+            return speed;
+        case CaptureKind::Position:
+            return position;
+        case CaptureKind::Current:
+            break;
+    }
+    return current;
+}
+
 inline constexpr int kMaxCurrentOrSpeedPoints = 1024;
 inline constexpr int kMaxPositionPoints = 512;
 // The drive's capture ring and the sample buffer both hold this many words.
@@ -50,6 +65,20 @@ struct CaptureJob {
     float preTriggerFraction = 0.0f;
     int32_t baseSampleRateHz = 0;
 };
+
+// The gain words of one loop, in drive order (current: Ls, Rs, Ke, Ki; speed: Kp, T_rc,
+// speed filter, output filter; position: Kp, Kd, cut-off).
+struct LoopGains {
+    std::array<int32_t, 4> words{};
+    int count = 4;
+    bool operator==(const LoopGains&) const = default;
+};
+
+uint16_t GainAddress(CaptureKind kind);
+int GainCount(CaptureKind kind);
+// The loop's gains in the shared records, and storing them there.
+LoopGains SharedGains(const SharedState& state, CaptureKind kind);
+void StoreGains(SharedState& state, CaptureKind kind, const LoopGains& gains);
 
 // The capture the shared records ask for now (tuningActive decides the kind).
 CaptureJob SnapshotCaptureJob(const SharedState& state);

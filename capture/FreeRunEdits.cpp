@@ -9,15 +9,8 @@
 namespace qx {
 
 int SettingsIndex(CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Position:
-            return FreeRunSettings::kPosition;
-        case CaptureKind::Speed:
-            return FreeRunSettings::kSpeed;
-        case CaptureKind::Current:
-            break;
-    }
-    return FreeRunSettings::kCurrent;
+    return ForKind(kind, FreeRunSettings::kCurrent, FreeRunSettings::kSpeed,
+                   FreeRunSettings::kPosition);
 }
 
 int32_t MaxSampleCount(CaptureKind kind) {

@@ -8,39 +8,19 @@
 namespace qx {
 
 const char* UnitText(CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return "rpm";
-        case CaptureKind::Position:
-            return "pulse";
-        case CaptureKind::Current:
-            break;
-    }
-    return "A";
+    return ForKind(kind, "A", "rpm", "pulse");
 }
 
 const char* OpeningCaption(CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return "Horizontal Unit: ms       Vertical Unit: RPM";
-        case CaptureKind::Position:
-            return "Horizontal Unit: ms       Vertical Unit: Pulse";
-        case CaptureKind::Current:
-            break;
-    }
-    return "Horizontal Unit: ms       Vertical Unit: A";
+    return ForKind(kind, "Horizontal Unit: ms       Vertical Unit: A",
+                   "Horizontal Unit: ms       Vertical Unit: RPM",
+                   "Horizontal Unit: ms       Vertical Unit: Pulse");
 }
 
 const char* TypeCaption(CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return "Horizontal Unit: ms          Vertical Unit: RPM";
-        case CaptureKind::Position:
-            return "Horizontal Unit: ms           Vertical Unit: Pulse";
-        case CaptureKind::Current:
-            break;
-    }
-    return "Horizontal Unit: ms          Vertical Unit: A";
+    return ForKind(kind, "Horizontal Unit: ms          Vertical Unit: A",
+                   "Horizontal Unit: ms          Vertical Unit: RPM",
+                   "Horizontal Unit: ms           Vertical Unit: Pulse");
 }
 
 FreeRunMonitor::FreeRunMonitor(SharedState& state, DriveLink& link, MessageSink& window,

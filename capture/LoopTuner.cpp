@@ -13,22 +13,6 @@ constexpr int32_t kDefaultKi = 2000;
 
 }  // namespace
 
-uint16_t GainAddress(CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return drive_address::kSpeedLoopGains;
-        case CaptureKind::Position:
-            return drive_address::kPositionLoopGains;
-        case CaptureKind::Current:
-            break;
-    }
-    return drive_address::kCurrentLoopGains;
-}
-
-int GainCount(CaptureKind kind) {
-    return kind == CaptureKind::Position ? 3 : 4;
-}
-
 LoopGains DefaultGains(CaptureKind kind) {
     switch (kind) {
         case CaptureKind::Speed:
@@ -39,46 +23,6 @@ LoopGains DefaultGains(CaptureKind kind) {
             break;
     }
     return {{0, 0, 0, kDefaultKi}, 4};
-}
-
-LoopGains SharedGains(const SharedState& s, CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed: {
-            const SpeedLoopGains& g = s.speedLoopGains;
-            return {{g.kp, g.trc, g.speedLpfHz, g.outputLpfHz}, 4};
-        }
-        case CaptureKind::Position: {
-            const PositionLoopGains& g = s.positionLoopGains;
-            return {{g.kp, g.kd, g.cutoffHz, 0}, 3};
-        }
-        case CaptureKind::Current:
-            break;
-    }
-    const CurrentLoopModel& m = s.currentLoopModel;
-    return {{m.lsRaw, m.rsRaw, m.keRaw, m.word0215}, 4};
-}
-
-void StoreGains(SharedState& s, CaptureKind kind, const LoopGains& g) {
-    const auto& w = g.words;
-    switch (kind) {
-        case CaptureKind::Speed:
-            s.speedLoopGains.kp = w[0];
-            s.speedLoopGains.trc = w[1];
-            s.speedLoopGains.speedLpfHz = w[2];
-            s.speedLoopGains.outputLpfHz = w[3];
-            return;
-        case CaptureKind::Position:
-            s.positionLoopGains.kp = w[0];
-            s.positionLoopGains.kd = w[1];
-            s.positionLoopGains.cutoffHz = w[2];
-            return;
-        case CaptureKind::Current:
-            break;
-    }
-    s.currentLoopModel.lsRaw = w[0];
-    s.currentLoopModel.rsRaw = w[1];
-    s.currentLoopModel.keRaw = w[2];
-    s.currentLoopModel.word0215 = w[3];
 }
 
 uint32_t ReadLoopGains(DriveLink& link, CaptureKind kind, LoopGains& gains) {

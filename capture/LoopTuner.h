@@ -16,21 +16,8 @@ namespace qx {
 inline constexpr uint32_t kReadGainsLimitMs = 3000;
 inline constexpr uint32_t kTuningTimerMs = 100;
 
-// The gain words of one loop, in drive order (current: Ls, Rs, Ke, Ki; speed: Kp, T_rc,
-// speed filter, output filter; position: Kp, Kd, cut-off).
-struct LoopGains {
-    std::array<int32_t, 4> words{};
-    int count = 4;
-    bool operator==(const LoopGains&) const = default;
-};
-
-uint16_t GainAddress(CaptureKind kind);
-int GainCount(CaptureKind kind);
 // The gains a window shows when no drive is connected.
 LoopGains DefaultGains(CaptureKind kind);
-// The loop's gains in the shared records, and storing them there.
-LoopGains SharedGains(const SharedState& state, CaptureKind kind);
-void StoreGains(SharedState& state, CaptureKind kind, const LoopGains& gains);
 
 // Reads the loop's gain words at window opening, each pass a fresh session, until one
 // succeeds or 3000 ms have passed since the first. Returns the last status; on 0 the

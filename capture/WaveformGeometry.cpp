@@ -25,15 +25,7 @@ std::string Format(const char* format, double value) {
 }
 
 const char* ValueFormat(CaptureKind kind) {
-    switch (kind) {
-        case CaptureKind::Speed:
-            return "%5.0f";
-        case CaptureKind::Position:
-            return "%6.0f";
-        case CaptureKind::Current:
-            break;
-    }
-    return "%5.2f";
+    return ForKind(kind, "%5.2f", "%5.0f", "%6.0f");
 }
 
 float MinimumSpan(CaptureKind kind) {

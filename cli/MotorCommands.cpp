@@ -158,6 +158,25 @@ bool ApplySimMotor(CliContext& context, const std::string& spec) {
     return true;
 }
 
+// The callback of a command that talks to the drive: connects as picking the port does
+// (a drive failure when that fails), then runs `body` on a fresh session; `body` gives the
+// exit code.
+std::function<void()> OnDrive(CliContext& context, int& exitCode,
+                              std::function<int(Session&)> body) {
+    return [&context, &exitCode, body = std::move(body)]() {
+        if (!context.connect()) {
+            exitCode = kExitDriveFailure;
+            return;
+        }
+        Session session(context.link());
+        exitCode = body(session);
+    };
+}
+
+int ExitFor(uint32_t status) {
+    return status == kStatusOk ? kExitOk : kExitDriveFailure;
+}
+
 }  // namespace
 
 void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode) {
@@ -167,88 +186,58 @@ void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode) {
     motor->require_subcommand(1);
 
     CLI::App* read = motor->add_subcommand("read", "Print the motor data block (0x0210..0x0219)");
-    read->callback([&context, &exitCode]() {
-        if (!context.connect()) {
-            exitCode = kExitDriveFailure;
-            return;
-        }
+    read->callback(OnDrive(context, exitCode, [&context](Session& session) {
         MotorFields f;
         CurrentLoopModel& m = context.state().currentLoopModel;
-        Session session(context.link());
         if (ReadMotorBlock(session, f, m, context.messages()) != kStatusOk) {
-            exitCode = kExitDriveFailure;
-            return;
+            return kExitDriveFailure;
         }
         PrintBlock(f, m);
-        exitCode = kExitOk;
-    });
+        return kExitOk;
+    }));
 
     static std::vector<std::string> pairs;
     CLI::App* write = motor->add_subcommand(
         "write", "Change fields of the motor data block: read it, change, write it back");
     write->add_option("FIELD=VALUE", pairs, kWriteFieldsHelp)->required();
-    write->callback([&context, &exitCode]() {
-        if (!context.connect()) {
-            exitCode = kExitDriveFailure;
-            return;
-        }
+    write->callback(OnDrive(context, exitCode, [&context](Session& session) {
         MotorFields f;
         CurrentLoopModel& m = context.state().currentLoopModel;
-        Session session(context.link());
         if (ReadMotorBlock(session, f, m, context.messages()) != kStatusOk) {
-            exitCode = kExitDriveFailure;
-            return;
+            return kExitDriveFailure;
         }
         for (const std::string& p : pairs) {
             if (auto err = Apply(p, f, m)) {
                 std::cerr << "quendrix-cli: " << p << ": " << *err << std::endl;
-                exitCode = kExitUsage;
-                return;
+                return kExitUsage;
             }
         }
         if (WriteMotorBlock(session, f, m, context.messages()) != kStatusOk) {
-            exitCode = kExitDriveFailure;
-            return;
+            return kExitDriveFailure;
         }
         PrintBlock(f, m);
-        exitCode = kExitOk;
-    });
+        return kExitOk;
+    }));
 
     CLI::App* position = motor->add_subcommand("position",
                                                "Read the rotor position once (65535: no index "
                                                "pulse seen since the flag was armed, or no reply)");
-    position->callback([&context, &exitCode]() {
-        if (!context.connect()) {
-            exitCode = kExitDriveFailure;
-            return;
-        }
-        Session session(context.link());
+    position->callback(OnDrive(context, exitCode, [](Session& session) {
         std::cout << ReadRotorPosition(session) << std::endl;
-        exitCode = kExitOk;
-    });
+        return kExitOk;
+    }));
 
     static int32_t freezeCurrent = kDefaultFreezeCurrentA;
     CLI::App* freeze = motor->add_subcommand("freeze", "Hold the rotor with a current");
     freeze->add_option("--current", freezeCurrent, "Freeze current in A (1..10, default 3)")
         ->check(CLI::Range(kFreezeCurrentRange.min, kFreezeCurrentRange.max));
-    freeze->callback([&context, &exitCode]() {
-        if (!context.connect()) {
-            exitCode = kExitDriveFailure;
-            return;
-        }
-        Session session(context.link());
-        exitCode = FreezeRotor(session, freezeCurrent) == kStatusOk ? kExitOk : kExitDriveFailure;
-    });
+    freeze->callback(OnDrive(context, exitCode, [](Session& session) {
+        return ExitFor(FreezeRotor(session, freezeCurrent));
+    }));
 
     CLI::App* release = motor->add_subcommand("release", "Servo off: release the rotor");
-    release->callback([&context, &exitCode]() {
-        if (!context.connect()) {
-            exitCode = kExitDriveFailure;
-            return;
-        }
-        Session session(context.link());
-        exitCode = ServoOff(session) == kStatusOk ? kExitOk : kExitDriveFailure;
-    });
+    release->callback(
+        OnDrive(context, exitCode, [](Session& session) { return ExitFor(ServoOff(session)); }));
 
     static std::string direction;
     static std::string simMotor;
@@ -269,21 +258,14 @@ void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode) {
                       "Simulated drive: the motor, as key=value,... with pole-pairs, "
                       "pulse-number, encoder-type, magnet-direction, pulse-direction, "
                       "uvw-direction, z-type, offset, hall=W/W/W/W, rpm, test-ms");
-    match->callback([&context, &exitCode]() {
-        if (!context.connect()) {
-            exitCode = kExitDriveFailure;
-            return;
-        }
+    match->callback(OnDrive(context, exitCode, [&context](Session& session) {
         if (!ApplySimMotor(context, simMotor)) {
-            exitCode = kExitUsage;
-            return;
+            return kExitUsage;
         }
         AutoMatchInput input;
-        Session session(context.link());
         if (ReadMotorBlock(session, input.fields, input.loopModel, context.messages()) !=
             kStatusOk) {
-            exitCode = kExitDriveFailure;
-            return;
+            return kExitDriveFailure;
         }
         if (ratedCurrent) {
             input.fields.ratedCurrent = *ratedCurrent;
@@ -298,8 +280,8 @@ void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode) {
             context.state().currentLoopModel = input.loopModel;
             PrintBlock(r.fields, input.loopModel);
         }
-        exitCode = r.succeeded() ? kExitOk : kExitDriveFailure;
-    });
+        return r.succeeded() ? kExitOk : kExitDriveFailure;
+    }));
 }
 
 }  // namespace qx::cli

@@ -2,7 +2,6 @@
 
 #include <QPushButton>
 
-#include "capture/TuningEdits.h"
 #include "ui_CPositionLoopDlg.h"
 
 namespace qx::ui {
@@ -21,53 +20,22 @@ CPositionLoopDlg::CPositionLoopDlg(GuiContext& context, QWidget* parent)
     ui_->setupUi(this);
     setPlotControl(ui_->IDC_1155);
     connect(ui_->IDC_1, &QPushButton::clicked, this, &CPositionLoopDlg::accept);
-    const std::pair<CommitLineEdit*, DeltaSpin*> controls[] = {
+    wireGains({
         {ui_->IDC_1180, ui_->IDC_1184},
         {ui_->IDC_1181, ui_->IDC_1185},
         {ui_->IDC_1092, ui_->IDC_1093},
-    };
-    for (int index = 0; index < 3; ++index) {
-        wire(
-            controls[index].first, controls[index].second,
-            [this, index] {
-                updateData(true);
-                store(index);
-                updateData(false);
-            },
-            [this, index](int delta) {
-                updateData(true);
-                gains_[index] -= delta;
-                store(index);
-                updateData(false);
-            });
-    }
+    });
 }
 
 CPositionLoopDlg::~CPositionLoopDlg() = default;
 
 void CPositionLoopDlg::doDataExchange(DataExchange& exchange) {
-    exchange.text(ui_->IDC_1092, gains_[kCutoff]);
-    exchange.minMax(gains_[kCutoff], 1, 1000);
-    exchange.text(ui_->IDC_1181, gains_[kKd]);
-    exchange.minMax(gains_[kKd], 0, 65535);
-    exchange.text(ui_->IDC_1180, gains_[kKp]);
-    exchange.minMax(gains_[kKp], 1, 65535);
-}
-
-void CPositionLoopDlg::takeGains(const LoopGains& gains) {
-    for (std::size_t k = 0; k < gains_.size(); ++k) {
-        gains_[k] = gains.words[k];
-    }
-}
-
-void CPositionLoopDlg::store(int index) {
-    gains_[index] = ClampGain(CaptureKind::Position, index, gains_[index]);
-    LoopGains g;
-    g.count = 3;
-    for (std::size_t k = 0; k < gains_.size(); ++k) {
-        g.words[k] = gains_[k];
-    }
-    StoreGains(context().state(), CaptureKind::Position, g);
+    exchange.text(ui_->IDC_1092, gain(kCutoff));
+    exchange.minMax(gain(kCutoff), 1, 1000);
+    exchange.text(ui_->IDC_1181, gain(kKd));
+    exchange.minMax(gain(kKd), 0, 65535);
+    exchange.text(ui_->IDC_1180, gain(kKp));
+    exchange.minMax(gain(kKp), 1, 65535);
 }
 
 }  // namespace qx::ui

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <array>
 #include <memory>
 
 #include "capture/ui/LoopTuningDialog.h"
@@ -22,15 +21,9 @@ class CPositionLoopDlg : public LoopTuningDialog {
 
   protected:
     void doDataExchange(DataExchange& exchange) override;
-    void takeGains(const LoopGains& gains) override;
 
   private:
-    // Keeps gain `index` within its limits and stores the window's gains in the shared
-    // record.
-    void store(int index);
-
     std::unique_ptr<Ui::CPositionLoopDlg> ui_;
-    std::array<int, 3> gains_{};  // drive order
 };
 
 }  // namespace qx::ui

@@ -4,6 +4,7 @@
 
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/DeltaSpin.h"
+#include "capture/TuningEdits.h"
 #include "capture/ui/CapturePainting.h"
 #include "capture/ui/ImageFrame.h"
 
@@ -53,6 +54,43 @@ void LoopTuningDialog::wire(CommitLineEdit* edit, DeltaSpin* spin, std::function
                             std::function<void(int)> spun) {
     connect(edit, &CommitLineEdit::committed, this, std::move(committed));
     connect(spin, &DeltaSpin::deltaPos, this, std::move(spun));
+}
+
+void LoopTuningDialog::wireGains(
+    std::initializer_list<std::pair<CommitLineEdit*, DeltaSpin*>> controls) {
+    int index = 0;
+    for (const auto& [edit, spin] : controls) {
+        wire(
+            edit, spin,
+            [this, index] {
+                updateData(true);
+                storeGain(index);
+                updateData(false);
+            },
+            [this, index](int delta) {
+                updateData(true);
+                gains_[index] -= delta;
+                storeGain(index);
+                updateData(false);
+            });
+        ++index;
+    }
+}
+
+void LoopTuningDialog::takeGains(const LoopGains& gains) {
+    for (int k = 0; k < GainCount(kind_); ++k) {
+        gains_[k] = gains.words[k];
+    }
+}
+
+void LoopTuningDialog::storeGain(int index) {
+    gains_[index] = ClampGain(kind_, index, gains_[index]);
+    LoopGains g;
+    g.count = GainCount(kind_);
+    for (int k = 0; k < g.count; ++k) {
+        g.words[k] = gains_[k];
+    }
+    StoreGains(context().state(), kind_, g);
 }
 
 void LoopTuningDialog::onTimer() {

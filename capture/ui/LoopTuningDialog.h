@@ -1,7 +1,10 @@
 #pragma once
 
 #include <QTimer>
+#include <array>
+#include <initializer_list>
 #include <memory>
+#include <utility>
 
 #include "app/ui/ModalDialog.h"
 #include "capture/LoopTuner.h"
@@ -16,7 +19,8 @@ class ImageFrame;
 
 // What the three loop tuning windows share: the drive side (LoopTuner), the 100 ms timer,
 // the plot, records arriving from the worker, and the closing sequence (worker ended,
-// then the servo switched off). Each window adds its edits.
+// then the servo switched off). Each window adds its edits; the speed and position
+// windows edit the gain words as they are, which this class keeps for them.
 class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     Q_OBJECT
 
@@ -38,19 +42,25 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
 
   protected:
     void onInitDialog() override;
-    // The window's values from the gains it opened with (raw words, drive order).
-    virtual void takeGains(const LoopGains& gains) = 0;
+    // The window's values from the gains it opened with (raw words, drive order); by
+    // default the gain words themselves.
+    virtual void takeGains(const LoopGains& gains);
     void setPlotControl(ImageFrame* plot) { plotControl_ = plot; }
 
     // Connects an edit's focus loss and a spin's arrows to the window's handlers.
     void wire(CommitLineEdit* edit, DeltaSpin* spin, std::function<void()> committed,
               std::function<void(int)> spun);
+    // Connects the edit and spin of each gain word, in drive order: a typed value or an
+    // arrow is kept within the gain's limits and stored in the shared record at once.
+    void wireGains(std::initializer_list<std::pair<CommitLineEdit*, DeltaSpin*>> controls);
+    int& gain(int index) { return gains_[index]; }
 
   private:
     void onTimer();
     void onSampleDone();
     void redraw();
     void closeTuning();
+    void storeGain(int index);
 
     CaptureKind kind_;
     std::unique_ptr<MessageSink> windowMessages_;
@@ -60,6 +70,7 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     ImageFrame* plotControl_ = nullptr;
     PlotData plot_;
     int recordsShown_ = 0;
+    std::array<int, 4> gains_{};  // drive order
 };
 
 }  // namespace qx::ui

@@ -117,25 +117,22 @@ void CMotorSettingDlg::connectFloatField(int editId, int spinId, float MotorFiel
 }
 
 void CMotorSettingDlg::doDataExchange(DataExchange& dx) {
-    const auto range = [&dx](int32_t value, IntRange r) { dx.minMax(value, r.min, r.max); };
+    // An integer edit and its range check, one after the other as the exchange wants them.
+    const auto ranged = [&dx](QWidget* edit, int32_t& value, IntRange r) {
+        dx.text(edit, value);
+        dx.minMax(value, r.min, r.max);
+    };
     dx.text(ui_->IDC_1021, fields_.ratedCurrent);
     dx.text(ui_->IDC_1015, fields_.rs);
     dx.text(ui_->IDC_1017, fields_.ls);
     dx.text(ui_->IDC_1019, fields_.ke);
-    dx.text(ui_->IDC_1002, fields_.polePairs);
-    range(fields_.polePairs, kPolePairsRange);
-    dx.text(ui_->IDC_1010, fields_.magnetDirection);
-    range(fields_.magnetDirection, kMagnetDirectionRange);
-    dx.text(ui_->IDC_1003, fields_.pulseNumber);
-    range(fields_.pulseNumber, kPulseNumberRange);
-    dx.text(ui_->IDC_1007, fields_.zPulseType);
-    range(fields_.zPulseType, kZPulseTypeRange);
-    dx.text(ui_->IDC_1011, fields_.pulseDirection);
-    range(fields_.pulseDirection, kPulseDirectionRange);
-    dx.text(ui_->IDC_1013, fields_.uvwDirection);
-    range(fields_.uvwDirection, kUvwDirectionRange);
-    dx.text(ui_->IDC_1004, fields_.encoderOffset);
-    range(fields_.encoderOffset, kEncoderOffsetRange);
+    ranged(ui_->IDC_1002, fields_.polePairs, kPolePairsRange);
+    ranged(ui_->IDC_1010, fields_.magnetDirection, kMagnetDirectionRange);
+    ranged(ui_->IDC_1003, fields_.pulseNumber, kPulseNumberRange);
+    ranged(ui_->IDC_1007, fields_.zPulseType, kZPulseTypeRange);
+    ranged(ui_->IDC_1011, fields_.pulseDirection, kPulseDirectionRange);
+    ranged(ui_->IDC_1013, fields_.uvwDirection, kUvwDirectionRange);
+    ranged(ui_->IDC_1004, fields_.encoderOffset, kEncoderOffsetRange);
     dx.text(ui_->IDC_1195, message_);
 }
 

@@ -4,8 +4,10 @@
 // itself has no Qt.
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QSettings>
 #include <QTemporaryDir>
+#include <QThread>
 
 namespace qx::test {
 
@@ -25,6 +27,20 @@ inline QApplication& TestApplication() {
         return a;
     }();
     return *app;
+}
+
+// Runs the event loop (window timers, calls queued by workers) until `done` holds or
+// 30 s have passed, and tells whether it holds. The limit only ends a test that would
+// otherwise hang.
+template <typename Done>
+bool RunEventsUntil(Done done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < 30'000) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(2);
+    }
+    return done();
 }
 
 }  // namespace qx::test

@@ -29,8 +29,7 @@ TEST_F(AboutDialogsTest, AboutServoWithoutADriveSaysSoAndIsNeverSeen) {
 
 TEST_F(AboutDialogsTest, AboutServoShowsTheVersionsOfTheLastIdentification) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     const uint64_t requests = drive->requestCount();
 
     QStringList texts;

@@ -21,6 +21,7 @@
 #include "app/SharedState.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CQuendrixApp.h"
+#include "app/ui/CommandIds.h"
 #include "app/ui/GuiContext.h"
 #include "link/Clock.h"
 #include "link/PortMap.h"
@@ -84,6 +85,13 @@ class ShellTest : public ::testing::Test {
         QAction* action = app->action(id);
         ASSERT_NE(action, nullptr) << id;
         action->trigger();
+    }
+
+    // Picks COM1, the simulated drive, and forgets the box that reports the connection.
+    void connectDrive() {
+        choose(ui::ID_COM1);
+        EXPECT_EQ(state.link.driveConnected.load(), 1u) << "COM1 did not reach the drive";
+        boxes.clear();
     }
 
     std::vector<std::string> boxTexts() const {

@@ -2,11 +2,8 @@
 // opened from the menu, with and without a drive, their edits and arrows, the plot and
 // the preview, and what closing sends.
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
-#include <QThread>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
@@ -47,13 +44,7 @@ QString Text(QDialog& d, int id) {
 
 // Lets the window's timer and the worker run until `records` step responses were drawn.
 bool WaitForRecords(LoopTuningDialog& window, int records) {
-    QElapsedTimer waited;
-    waited.start();
-    while (window.recordsShown() < records && waited.elapsed() < 30'000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return window.recordsShown() >= records;
+    return RunEventsUntil([&] { return window.recordsShown() >= records; });
 }
 
 TEST_F(LoopWindowTest, APositionWindowWithoutADriveShowsItsDefaultsAndSendsNothing) {
@@ -80,8 +71,7 @@ TEST_F(LoopWindowTest, APositionWindowWithoutADriveShowsItsDefaultsAndSendsNothi
 
 TEST_F(LoopWindowTest, TheCurrentWindowCapturesQuantisesItsEditsAndSwitchesTheServoOff) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     state.currentCaptureSettings.sampleCount = 128;
     whileOpen = [&](QDialog& d) {
         auto& window = dynamic_cast<LoopTuningDialog&>(d);
@@ -127,8 +117,7 @@ TEST_F(LoopWindowTest, TheCurrentWindowCapturesQuantisesItsEditsAndSwitchesTheSe
 
 TEST_F(LoopWindowTest, SpeedFiltersAreKeptWithinOneToAThousand) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     state.speedCaptureSettings.sampleCount = 32;
     whileOpen = [&](QDialog& d) {
         Type(d, 1094, QStringLiteral("0"));
@@ -156,8 +145,7 @@ TEST_F(LoopWindowTest, SpeedFiltersAreKeptWithinOneToAThousand) {
 
 TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     whileOpen = [&](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Setting current sample mode"));
         EXPECT_EQ(Text(d, 1037), QStringLiteral("4000"));
@@ -193,8 +181,7 @@ TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {
 
 TEST_F(LoopWindowTest, OkStoresTheSettingsOnlyWhenEveryValuePasses) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     int attempts = 0;
     whileOpen = [&](QDialog& d) {
         Edit(d, 1082)->setText(QStringLiteral("600"));  // position: at most 512

@@ -2,12 +2,9 @@
 // run, switched to a single trigger with a truncated wave offset, armed with "Refresh",
 // and closed while the worker runs.
 
-#include <QApplication>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QThread>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
@@ -22,13 +19,7 @@ using namespace qx::ui;
 using NormalMonitorTest = ShellTest;
 
 bool WaitForRecords(CNormalMonitorDlg& window, int records) {
-    QElapsedTimer waited;
-    waited.start();
-    while (window.recordsShown() < records && waited.elapsed() < 30'000) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(2);
-    }
-    return window.recordsShown() >= records;
+    return RunEventsUntil([&] { return window.recordsShown() >= records; });
 }
 
 void Type(QDialog& d, int id, const QString& text) {
@@ -40,8 +31,7 @@ void Type(QDialog& d, int id, const QString& text) {
 
 TEST_F(NormalMonitorTest, AutoRunThenASingleTriggeredRecordAndQuit) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     whileOpen = [&](QDialog& d) {
         auto& window = dynamic_cast<CNormalMonitorDlg&>(d);
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Normal operation monitor"));

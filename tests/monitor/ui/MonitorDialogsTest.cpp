@@ -119,8 +119,7 @@ TEST_F(MonitorDialogsTest, ServoStateTemplate) {
 
 TEST_F(MonitorDialogsTest, ServoStateMonitorsWhileOpenAndStopsOnQuit) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     QString title;
     QString speed;
     bool threadRan = false;
@@ -239,8 +238,7 @@ TEST_F(MonitorDialogsTest, LampsAreLitGreenOrDarkGrey) {
 
 TEST_F(MonitorDialogsTest, PortsStateMonitorsWhileOpen) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     int servoEnable = -1;
     whileOpen = [&](QDialog& d) {
         auto& dialog = dynamic_cast<CPortsStateDlg&>(d);

@@ -61,8 +61,7 @@ Bytes LastPayload(const sim::SimDrive& drive) {
 class MotorDialogs : public ShellTest {
   protected:
     void connectDrive() {
-        choose(ID_COM1);
-        boxes.clear();
+        ShellTest::connectDrive();
         drive->clearRequestLog();
     }
     void putBlock(std::array<uint16_t, 10> words) {

@@ -68,8 +68,7 @@ TEST_F(ParamDialogsTest, WithoutADriveTheCommandSaysSoAndOpensNothing) {
 
 TEST_F(ParamDialogsTest, LoadingCannotBeEndedEarlyThenTheEditorOpens) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
 
     // Holds the worker at its tenth range pair until the test has tried to close the
     // dialog: without that, the load may be over before the dialog is first looked at.
@@ -140,8 +139,7 @@ TEST_F(ParamDialogsTest, LoadingDialogShowsStagesAndEndsOnTheFinalReport) {
 
 TEST_F(ParamDialogsTest, ADriveThatStopsAnsweringEndsTheLoadWithAMessage) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     drive->addFault({sim::Fault::Silence, 0xC1, 0x001A, -1, 30, -1});
     std::vector<QString> titles;
     whileOpen = [&](QDialog& dialog) { titles.push_back(dialog.windowTitle()); };
@@ -156,8 +154,7 @@ TEST_F(ParamDialogsTest, ADriveThatStopsAnsweringEndsTheLoadWithAMessage) {
 
 TEST_F(ParamDialogsTest, EditorTypingSpinningAndSet) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     whileOpen = [&](QDialog& dialog) {
         if (dialog.windowTitle() != QStringLiteral("User parameters setting")) {
             return;
@@ -203,8 +200,7 @@ TEST_F(ParamDialogsTest, EditorTypingSpinningAndSet) {
 
 TEST_F(ParamDialogsTest, UploadAndDownloadThroughTheFileDialogs) {
     start();
-    choose(ID_COM1);
-    boxes.clear();
+    connectDrive();
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("drive.par"));
 
