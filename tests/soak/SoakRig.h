@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,11 @@ struct FaultMix {
     // Repetitions run in this mix, in percent of a soak's count.
     int repetitionPercent;
 };
+// Names the mix in test output.
+inline void PrintTo(const FaultMix& mix, std::ostream* out) {
+    *out << mix.name;
+}
+
 // A line that corrupts one request or reply in a hundred: the mix the soaks are about.
 inline constexpr FaultMix kPercentLine{"PercentLine", 0.01, 0.002, 100};
 // A rough line, fewer repetitions: the failure paths come up many times more often.

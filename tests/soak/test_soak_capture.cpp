@@ -21,9 +21,9 @@ using Box = RecordingMessageSink::Box;
 using Boxes = std::vector<Box>;
 
 constexpr uint32_t kCaptureSeed = 0x51A4'0000;
-// A capture starts over after any failed exchange and has no end of its own; with this
-// fault mix one completes well within this much drive time.
-constexpr uint64_t kCaptureBoundMs = 120'000;
+// A capture starts over after any failed exchange and has no end of its own: it must
+// complete all the same, on the rough line as well, within this much drive time.
+constexpr uint64_t kCaptureBoundMs = 300'000;
 // Only against a hung worker, whose virtual clock stands still.
 constexpr auto kHungWorker = std::chrono::seconds(30);
 
@@ -83,7 +83,7 @@ TEST_P(SoakCapture, OpenCaptureOnceAndClose) {
         SCOPED_TRACE(ReplayHint(seed));
         SoakRig rig(seed);
         ASSERT_TRUE(rig.connect());
-        const auto kind = static_cast<CaptureKind>(rep % 3);
+        const auto kind = static_cast<CaptureKind>(seed % 3);
         rig.misbehave(mix);
 
         Window window;
@@ -121,7 +121,7 @@ TEST_P(SoakCapture, OpenCaptureOnceAndClose) {
                 EXPECT_EQ(shown.trace1, expected.trace1);
                 EXPECT_EQ(shown.trace2, expected.trace2);
             } else {
-                EXPECT_FALSE(tuner.gainsRead());
+                // The gain read or the capture set-up failed.
                 EXPECT_EQ(rig.messages.boxes(),
                           (Boxes{{"Communication with Servo Fails!", "Warning"}}));
                 EXPECT_FALSE(tuner.capturing());
