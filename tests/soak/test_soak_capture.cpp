@@ -113,6 +113,13 @@ TEST_P(SoakCapture, OpenCaptureOnceAndClose) {
                         std::equal(ring.begin(), ring.end(), rig.state.sampleBuffer.begin()))
                         << "the record is what the drive recorded";
                 }
+                // The gains the capture wrote are the ones the window showed.
+                const LoopGains& gains = tuner.values();
+                for (int k = 0; k < gains.count; ++k) {
+                    EXPECT_EQ(rig.drive->read(GainAddress(kind) + static_cast<uint32_t>(k)),
+                              static_cast<uint16_t>(gains.words[k]))
+                        << "gain word " << k;
+                }
                 PlotData shown;
                 tuner.sampleDone(shown, false);
                 EXPECT_EQ(tuner.dataValid(), 1);
