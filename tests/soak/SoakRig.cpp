@@ -26,7 +26,7 @@ uint32_t FromEnvironment(const char* name, uint32_t fallback) {
 
 SoakPlan PlanSoak(uint32_t defaultBase, int defaultCount, const FaultMix& mix) {
     SoakPlan plan;
-    plan.base = FromEnvironment("QX_SOAK_SEED", defaultBase);
+    plan.base = FromEnvironment("QX_SOAK_SEED", defaultBase + mix.seedOffset);
     const int count = std::max(1, defaultCount * mix.repetitionPercent / 100);
     plan.count = static_cast<int>(FromEnvironment("QX_SOAK_REPS", static_cast<uint32_t>(count)));
     return plan;

@@ -28,6 +28,8 @@ struct FaultMix {
     double spells;
     // Repetitions run in this mix, in percent of a soak's count.
     int repetitionPercent;
+    // Added to a soak's seeds, so that each mix meets faults of its own.
+    uint32_t seedOffset;
 };
 // Names the mix in test output.
 inline void PrintTo(const FaultMix& mix, std::ostream* out) {
@@ -35,9 +37,9 @@ inline void PrintTo(const FaultMix& mix, std::ostream* out) {
 }
 
 // A line that corrupts one request or reply in a hundred: the mix the soaks are about.
-inline constexpr FaultMix kPercentLine{"PercentLine", 0.01, 0.002, 100};
+inline constexpr FaultMix kPercentLine{"PercentLine", 0.01, 0.002, 100, 0};
 // A rough line, fewer repetitions: the failure paths come up many times more often.
-inline constexpr FaultMix kRoughLine{"RoughLine", 0.05, 0.01, 40};
+inline constexpr FaultMix kRoughLine{"RoughLine", 0.05, 0.01, 40, 0x8000};
 
 // The repetitions of one soak run seed base + 0 to base + count - 1. QX_SOAK_SEED and
 // QX_SOAK_REPS replace the defaults, so QX_SOAK_SEED=<seed> QX_SOAK_REPS=1 replays the

@@ -4,6 +4,7 @@
 // longer than its time limits allow.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -42,12 +43,14 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
 }
 
 // Parameter files are flushed to disk when written; a memory file system keeps that
-// from costing the soak real time where there is one.
-std::string SoakPath(const char* what, uint32_t seed) {
+// from costing the soak real time where there is one. Soaks run side by side in
+// processes of their own, each with its own files.
+std::string SoakPath(const char* what, const FaultMix& mix, uint32_t seed) {
     std::error_code ec;
     const std::string folder =
         std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm/" : ::testing::TempDir();
-    return folder + "quendrix_soak_" + what + "_" + std::to_string(seed) + ".par";
+    return folder + "quendrix_soak_" + std::to_string(::getpid()) + "_" + what + "_" + mix.name +
+           "_" + std::to_string(seed) + ".par";
 }
 
 TEST_P(SoakParams, ConnectAndIdentify) {
@@ -206,7 +209,7 @@ TEST_P(SoakParams, UploadToAFile) {
         const std::vector<uint8_t> truth = DriveImage(*rig.drive);
         rig.misbehave(mix);
 
-        const std::string path = SoakPath("upload", seed);
+        const std::string path = SoakPath("upload", mix, seed);
         std::filesystem::remove(path);
         int asked = 0;
         ParamImage image{};
@@ -272,7 +275,7 @@ TEST_P(SoakParams, DownloadFromAFile) {
         SCOPED_TRACE(ReplayHint(seed));
         SoakRig& rig = pool.take(seed);
         ASSERT_TRUE(rig.connect());
-        const std::string path = SoakPath("download", seed);
+        const std::string path = SoakPath("download", mix, seed);
         const ParamImage file = FileFor(*rig.drive, seed);
         {
             std::ofstream out(path, std::ios::binary);
