@@ -75,7 +75,7 @@ bool IsStopMessage(const Box& box) {
 
 TEST_P(SoakCapture, OpenCaptureOnceAndClose) {
     const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kCaptureSeed, 30, mix);
+    const SoakPlan plan = PlanSoak(kCaptureSeed, 21, mix);
     SoakTally tally("tuning window: open, one capture, close", mix);
     uint64_t longestMs = 0;
     for (int rep = 0; rep < plan.count && !::testing::Test::HasFailure(); ++rep) {

@@ -130,7 +130,7 @@ class InlineLoad final : public ParamSettingDialogs {
 
 TEST_P(SoakParams, LoadTheParameterTable) {
     const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kLoadSeed, 60, mix);
+    const SoakPlan plan = PlanSoak(kLoadSeed, 48, mix);
     SoakTally tally("parameter table load", mix);
     // A stage gives up once an attempt fails 3000 ms after its last success; the attempt
     // under way then still ends: a session opening, a gather and a read.
@@ -192,7 +192,7 @@ TEST_P(SoakParams, LoadTheParameterTable) {
 
 TEST_P(SoakParams, UploadToAFile) {
     const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kUploadSeed, 300, mix);
+    const SoakPlan plan = PlanSoak(kUploadSeed, 200, mix);
     SoakTally tally("parameters upload", mix);
     const uint64_t bound = SessionOpenWorstMs() + 9 * ExchangeWorstMs(kBudgetShortMs);
     RigPool pool;
@@ -265,7 +265,7 @@ ParamImage FileFor(const sim::SimDrive& drive, uint32_t seed) {
 
 TEST_P(SoakParams, DownloadFromAFile) {
     const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kDownloadSeed, 200, mix);
+    const SoakPlan plan = PlanSoak(kDownloadSeed, 150, mix);
     SoakTally tally("parameters download", mix);
     const uint64_t bound = SessionOpenWorstMs() + 10 * ExchangeWorstMs(kBudgetLongMs) +
                            4 * ExchangeWorstMs(kBudgetEepromMs);
