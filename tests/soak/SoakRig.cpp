@@ -115,7 +115,11 @@ SoakTally::~SoakTally() {
 }
 
 void SoakTally::add(bool ok, const sim::FaultTally& f) {
-    (ok ? succeeded : failed) += 1;
+    addOutcome(ok);
+    addFaults(f);
+}
+
+void SoakTally::addFaults(const sim::FaultTally& f) {
     for (std::size_t k = 0; k < f.faults.size(); ++k) {
         faults.faults[k] += f.faults[k];
     }

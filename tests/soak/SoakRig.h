@@ -103,7 +103,10 @@ class RigPool {
 struct SoakTally {
     SoakTally(std::string what, const FaultMix& mix) : name(what + ", " + mix.name) {}
     ~SoakTally();
+    // One operation and the faults it met.
     void add(bool succeeded, const sim::FaultTally& faults);
+    void addOutcome(bool ok) { (ok ? succeeded : failed) += 1; }
+    void addFaults(const sim::FaultTally& faults);
 
     std::string name;
     int succeeded = 0;

@@ -138,10 +138,9 @@ TEST_P(SoakMonitor, SessionsOfManyPolls) {
                 EXPECT_EQ(r.connected, 0u);
                 EXPECT_EQ(r.shown, good) << "a failed poll keeps the last good values";
             }
-            tally.add(r.status == kStatusOk, {});
+            tally.addOutcome(r.status == kStatusOk);
         }
-        tally.add(true, rig.faults());
-        --tally.succeeded;  // the session itself is not an operation of its own
+        tally.addFaults(rig.faults());
     }
 }
 
