@@ -94,10 +94,16 @@ bool LoopTuner::open() {
     }
 
     FillTuningRequest(state_, kind_);
-    SetupCapture(link_, state_);
+    const bool setUp = SetupCapture(link_, state_) == kStatusOk;
+    if (!setUp && gainsRead_) {
+        // The drive refuses every step test until it has the set-up: a worker would start
+        // its capture over and over, and the window would wait for a record in silence.
+        state_.link.driveConnected = 0;
+        window_.show("Communication with Servo Fails!", kTitleWarning);
+    }
     // Every capture writes the window's gains to the drive: without the drive's own
     // values to start from that would overwrite its tuning with guesses.
-    if (state_.link.driveConnected.load() != 1 || !gainsRead_) {
+    if (!setUp || state_.link.driveConnected.load() != 1 || !gainsRead_) {
         return false;
     }
     StoreGains(state_, kind_, values_);

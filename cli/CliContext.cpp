@@ -34,9 +34,14 @@ void CliContext::addGlobalOptions(CLI::App& app) {
                  "Simulated drive: pace every byte at 115200 baud 8O2");
     app.add_option("--sim-fault", simFaults_, std::string("Simulated drive: ") + sim::kFaultHelp);
     app.add_option("--sim-random-faults", simOptions_.randomFaultProbability,
-                   "Simulated drive: probability (0 to 1) of a random fault per request");
+                   "Simulated drive: probability (0 to 1) of a random fault per request")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--sim-silent-spells", simOptions_.silentSpellProbability,
+                   "Simulated drive: probability (0 to 1) per request of a silent spell of 1 to "
+                   "2 s")
+        ->check(CLI::Range(0.0, 1.0));
     app.add_option("--sim-seed", simOptions_.randomFaultSeed,
-                   "Simulated drive: seed of the random faults");
+                   "Simulated drive: seed of the random faults and silent spells");
     app.add_option("--sim-away", simAway_,
                    "Simulated drive: AFTER_MS:FOR_MS, go silent for a while, then come back");
     sim::AddDriveStatusOptions(app, simOptions_.status, "sim-", "Simulated drive: ");

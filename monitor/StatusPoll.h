@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "app/SharedState.h"
+#include "link/DriveCommands.h"
 #include "link/DriveLink.h"
 #include "monitor/StatusWords.h"
 
@@ -17,10 +18,15 @@ inline constexpr uint32_t kReadCallMaxMs = 50 + 128;
 // burst, and a request of the poll (six bytes, no payload).
 inline constexpr uint32_t kSyncBurstWorstMs = 50 + static_cast<uint32_t>(kSyncBurstBytes);
 inline constexpr uint32_t kPollWriteWorstMs = 50 + 6;
-// Longest one request of the poll may take with its 500 ms budget: two attempts, each a
-// write and a receive that may overrun its 500 ms by two blocking reads, plus rounding.
-inline constexpr uint32_t kPollRequestWorstMs =
-    2 * (kPollWriteWorstMs + kReceiveBudgetMs + 2 * kReadCallMaxMs + 2);
+// Longest one attempt of a request: a write and a receive that may overrun its 500 ms by
+// two blocking reads, plus rounding.
+inline constexpr uint32_t kPollAttemptWorstMs =
+    kPollWriteWorstMs + kReceiveBudgetMs + 2 * kReadCallMaxMs + 2;
+// Longest one request of the poll may take with its 500 ms budget. Attempts go on while
+// the budget lasts, and quick ones (replies that come at once but are refused) may fill
+// it: the attempt begun at its very end, and the one more made after it, may each take
+// a full attempt.
+inline constexpr uint32_t kPollRequestWorstMs = kBudgetShortMs + 1 + 2 * kPollAttemptWorstMs;
 // Longest one whole status poll may take: the sync burst and its quiet time, then the
 // three requests. A monitor stop waits at most this long for the poll under way.
 inline constexpr uint32_t kStatusPollWorstMs =

@@ -13,6 +13,8 @@ constexpr uint16_t kFpgaWord = 0x0000;
 constexpr uint16_t kPn0Word = 0x0200;
 constexpr uint16_t kExchangeArea = 0x0400;
 constexpr std::size_t kMaxReplyWords = 125;  // a 256-byte frame
+// Keeps the spells' random numbers apart from the faults' for the same seed.
+constexpr uint32_t kSpellStream = 0x5EED5;
 
 uint16_t Word(std::span<const uint8_t> p, std::size_t at) {
     return static_cast<uint16_t>(p[at] << 8 | p[at + 1]);
@@ -64,6 +66,14 @@ std::string FaultName(Fault fault) {
     return "silence";
 }
 
+uint64_t FaultTally::total() const {
+    uint64_t n = spells;
+    for (uint64_t f : faults) {
+        n += f;
+    }
+    return n;
+}
+
 Frame BuildReply(uint8_t command, uint8_t selector, const Answer& answer) {
     const std::size_t n = std::min(answer.words.size(), kMaxReplyWords);
     Frame f(8 + 2 * n);
@@ -109,7 +119,7 @@ bool FrameAssembler::feed(uint8_t byte) {
     return true;
 }
 
-SimDrive::SimDrive(const DriveConfig& config) : words_(kWordSpace, 0), rng_(1) {
+SimDrive::SimDrive(const DriveConfig& config) : words_(kWordSpace, 0), rng_(1), spellRng_(1) {
     setVersions(config);
     installBasicCommands();
 }
@@ -155,6 +165,8 @@ void SimDrive::clearFaults() {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     rules_.clear();
     randomProbability_ = 0.0;
+    spellProbability_ = 0.0;
+    spellUntilUs_ = 0;
     awayDurationUs_.reset();
     awayFromUs_ = awayUntilUs_ = 0;
 }
@@ -163,6 +175,19 @@ void SimDrive::setRandomFaults(double probability, uint32_t seed) {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     randomProbability_ = probability;
     rng_.seed(seed);
+}
+
+void SimDrive::setSilentSpells(double probability, uint32_t seed) {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    spellProbability_ = probability;
+    std::seed_seq sequence{seed, kSpellStream};
+    spellRng_.seed(sequence);
+    spellUntilUs_ = 0;
+}
+
+FaultTally SimDrive::faultTally() const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return tally_;
 }
 
 void SimDrive::goAwayFor(uint64_t durationUs) {
@@ -239,11 +264,30 @@ std::optional<Fault> SimDrive::pickFault(uint8_t command, int subCommand, int ad
     if (randomProbability_ > 0.0) {
         std::uniform_real_distribution<double> chance(0.0, 1.0);
         if (chance(rng_) < randomProbability_) {
-            std::uniform_int_distribution<int> kind(0, 5);
+            std::uniform_int_distribution<int> kind(0, static_cast<int>(kFaultKinds) - 1);
             return static_cast<Fault>(kind(rng_));
         }
     }
     return std::nullopt;
+}
+
+bool SimDrive::inSilentSpell(uint64_t nowUs) {
+    if (nowUs < spellUntilUs_) {
+        ++tally_.silencedBySpells;
+        return true;
+    }
+    if (spellProbability_ <= 0.0) {
+        return false;
+    }
+    std::uniform_real_distribution<double> chance(0.0, 1.0);
+    if (chance(spellRng_) >= spellProbability_) {
+        return false;
+    }
+    std::uniform_int_distribution<uint64_t> length(kSilentSpellMinUs, kSilentSpellMaxUs);
+    spellUntilUs_ = nowUs + length(spellRng_);
+    ++tally_.spells;
+    ++tally_.silencedBySpells;
+    return true;
 }
 
 Frame SimDrive::handleRequest(std::span<const uint8_t> frame, uint64_t nowUs) {
@@ -258,6 +302,9 @@ Frame SimDrive::handleRequest(std::span<const uint8_t> frame, uint64_t nowUs) {
     if (nowUs >= awayFromUs_ && nowUs < awayUntilUs_) {
         return {};  // gone: the request never reached a working drive
     }
+    if (inSilentSpell(nowUs)) {
+        return {};
+    }
 
     const uint8_t command = frame[1];
     const uint8_t selector = frame[2];
@@ -266,6 +313,9 @@ Frame SimDrive::handleRequest(std::span<const uint8_t> frame, uint64_t nowUs) {
 
     const int address = (command == 0xC1 && payload.size() >= 4) ? Word(payload, 2) : -1;
     const std::optional<Fault> fault = pickFault(command, subCommand, address);
+    if (fault) {
+        ++tally_.faults[static_cast<std::size_t>(*fault)];
+    }
     if (fault == Fault::Silence) {
         return {};
     }

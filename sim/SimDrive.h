@@ -4,6 +4,7 @@
 // does, holds a word memory (FPGA words, the parameter image, the exchange area, the
 // capture ring) and 32-bit memory cells, and can misbehave on purpose.
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -39,6 +40,22 @@ struct FaultRule {
     int address = -1;     // the word after the sub-command (a start address for most)
     int skip = 0;         // matching requests to let through first
     int count = 1;        // how many to hit; -1 for all that follow
+};
+
+inline constexpr std::size_t kFaultKinds = 6;
+static_assert(static_cast<std::size_t>(Fault::Truncate) + 1 == kFaultKinds);
+
+// A silent spell lasts from 1 to 2 s.
+inline constexpr uint64_t kSilentSpellMinUs = 1'000'000;
+inline constexpr uint64_t kSilentSpellMaxUs = 2'000'000;
+
+// How often the drive misbehaved: injected faults by kind (indexed by Fault), silent
+// spells begun, and requests that went unanswered because a spell was under way.
+struct FaultTally {
+    std::array<uint64_t, kFaultKinds> faults{};
+    uint64_t spells = 0;
+    uint64_t silencedBySpells = 0;
+    uint64_t total() const;
 };
 
 // A reply frame as the drive sends it; empty for silence.
@@ -77,8 +94,13 @@ class SimDrive {
     // Faults.
     void addFault(const FaultRule& rule);
     void clearFaults();
-    // Each request meets a random fault (not Silence-for-a-while) with this probability.
+    // Each request meets a random fault of any kind with this probability.
     void setRandomFaults(double probability, uint32_t seed);
+    // Each request that reaches a working drive begins a silent spell with this
+    // probability: that request and every one within the next 1 to 2 s (drawn at random)
+    // go unanswered. The seed gives the same spells for the same requests.
+    void setSilentSpells(double probability, uint32_t seed);
+    FaultTally faultTally() const;
     // Silent for `durationUs` from the next request on: the drive went away.
     void goAwayFor(uint64_t durationUs);
     // Silent between the two instants.
@@ -110,6 +132,7 @@ class SimDrive {
   private:
     Answer dispatch(uint8_t command, std::span<const uint8_t> payload, uint64_t nowUs);
     std::optional<Fault> pickFault(uint8_t command, int subCommand, int address);
+    bool inSilentSpell(uint64_t nowUs);
     void installBasicCommands();
 
     mutable std::recursive_mutex mutex_;
@@ -121,6 +144,10 @@ class SimDrive {
     std::vector<FaultRule> rules_;
     double randomProbability_ = 0.0;
     std::mt19937 rng_;
+    double spellProbability_ = 0.0;
+    std::mt19937 spellRng_;
+    uint64_t spellUntilUs_ = 0;
+    FaultTally tally_;
     std::optional<uint64_t> awayDurationUs_;
     uint64_t awayFromUs_ = 0;
     uint64_t awayUntilUs_ = 0;

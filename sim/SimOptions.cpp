@@ -97,6 +97,9 @@ std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t start
     if (options.randomFaultProbability > 0.0) {
         drive->setRandomFaults(options.randomFaultProbability, options.randomFaultSeed);
     }
+    if (options.silentSpellProbability > 0.0) {
+        drive->setSilentSpells(options.silentSpellProbability, options.randomFaultSeed);
+    }
     if (options.awayAfterMs) {
         const uint64_t from = startUs + *options.awayAfterMs * 1000;
         drive->goAwayBetween(from, from + options.awayForMs * 1000);

@@ -16,6 +16,9 @@ struct SimOptions {
     DriveConfig config;
     std::vector<FaultRule> faults;
     double randomFaultProbability = 0.0;
+    // Per request: the drive falls silent for 1 to 2 s.
+    double silentSpellProbability = 0.0;
+    // Seeds the random faults and the silent spells.
     uint32_t randomFaultSeed = 1;
     // Goes silent `awayAfterMs` after start for `awayForMs`.
     std::optional<uint64_t> awayAfterMs;

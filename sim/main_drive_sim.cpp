@@ -37,8 +37,13 @@ int main(int argc, char** argv) {
     app.add_flag("--pace", options.pace, "Pace every byte at 115200 baud 8O2");
     app.add_option("--fault", faults, qx::sim::kFaultHelp);
     app.add_option("--random-faults", options.randomFaultProbability,
-                   "Probability (0 to 1) that a request meets a random fault");
-    app.add_option("--seed", options.randomFaultSeed, "Seed of the random faults");
+                   "Probability (0 to 1) that a request meets a random fault")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--silent-spells", options.silentSpellProbability,
+                   "Probability (0 to 1) that a request begins a silent spell of 1 to 2 s")
+        ->check(CLI::Range(0.0, 1.0));
+    app.add_option("--seed", options.randomFaultSeed,
+                   "Seed of the random faults and silent spells");
     app.add_option("--away", away, "AFTER_MS:FOR_MS: go silent for a while, then come back");
     qx::sim::AddDriveStatusOptions(app, options.status, "", "Status monitor: ");
     app.add_option("--link", linkPath, "Also make a symbolic link to the device at this path");

@@ -16,6 +16,7 @@ const QString kFpga = QStringLiteral("sim-fpga");
 const QString kPace = QStringLiteral("sim-pace");
 const QString kFault = QStringLiteral("sim-fault");
 const QString kRandomFaults = QStringLiteral("sim-random-faults");
+const QString kSilentSpells = QStringLiteral("sim-silent-spells");
 const QString kSeed = QStringLiteral("sim-seed");
 const QString kAway = QStringLiteral("sim-away");
 
@@ -72,7 +73,12 @@ GuiCommandLine::GuiCommandLine() {
         {kRandomFaults,
          QStringLiteral("Simulated drive: probability (0 to 1) of a random fault per request."),
          QStringLiteral("P")},
-        {kSeed, QStringLiteral("Simulated drive: seed of the random faults."), QStringLiteral("N")},
+        {kSilentSpells,
+         QStringLiteral("Simulated drive: probability (0 to 1) per request of a silent spell of "
+                        "1 to 2 s."),
+         QStringLiteral("P")},
+        {kSeed, QStringLiteral("Simulated drive: seed of the random faults and silent spells."),
+         QStringLiteral("N")},
         {kAway, QStringLiteral("Simulated drive: go silent for a while, then come back."),
          QStringLiteral("AFTER_MS:FOR_MS")},
     });
@@ -123,6 +129,14 @@ std::optional<QString> GuiCommandLine::parse(const QStringList& arguments) {
         if (!ok || sim.randomFaultProbability < 0.0 || sim.randomFaultProbability > 1.0) {
             return QStringLiteral("--sim-random-faults %1: expected a probability from 0 to 1")
                 .arg(parser_.value(kRandomFaults));
+        }
+    }
+    if (parser_.isSet(kSilentSpells)) {
+        bool ok = false;
+        sim.silentSpellProbability = parser_.value(kSilentSpells).toDouble(&ok);
+        if (!ok || sim.silentSpellProbability < 0.0 || sim.silentSpellProbability > 1.0) {
+            return QStringLiteral("--sim-silent-spells %1: expected a probability from 0 to 1")
+                .arg(parser_.value(kSilentSpells));
         }
     }
     if (parser_.isSet(kSeed)) {

@@ -129,5 +129,39 @@ TEST(LoopTuner, AFailedGainReadIsReportedAndNothingIsWrittenToTheDrive) {
     EXPECT_EQ(Requests(*rig.drive).back().payload, (Bytes{0x00, 0x11, 0x00, 0x50}));
 }
 
+TEST(LoopTuner, AFailedCaptureSetUpIsReportedAndNoWorkerStarts) {
+    // The set-up request goes unanswered (the gain read before it succeeds): the drive
+    // would refuse every step test, so no capture can ever complete.
+    CaptureRig rig;
+    rig.drive->addFault({sim::Fault::Silence, 0xC1, 0x0010, -1, 0, -1});
+    Window window;
+    RecordingMessageSink main;
+    LoopTuner tuner(rig.state, rig.link, CaptureKind::Speed, rig.messages, main, window);
+    EXPECT_FALSE(tuner.open());
+    EXPECT_TRUE(tuner.gainsRead());
+    EXPECT_EQ(rig.messages.boxes(),
+              (std::vector<Box>{{"Communication with Servo Fails!", "Warning"}}));
+    EXPECT_FALSE(tuner.capturing());
+    EXPECT_EQ(rig.state.link.driveConnected.load(), 0u);
+    EXPECT_FALSE(tuner.timerTick());
+    tuner.close();
+    for (const Request& r : Requests(*rig.drive)) {
+        EXPECT_NE(r.sub(), 0x0012) << "no step test is asked for";
+        EXPECT_NE(r.sub(), 0x0015) << "no gains are written";
+    }
+    EXPECT_TRUE(main.boxes().empty());
+
+    // Once the line is quiet again, the next opening works.
+    rig.drive->clearFaults();
+    rig.messages.clear();
+    rig.state.link.driveConnected = 1;
+    LoopTuner again(rig.state, rig.link, CaptureKind::Speed, rig.messages, main, window);
+    EXPECT_TRUE(again.open());
+    EXPECT_TRUE(again.timerTick());
+    EXPECT_TRUE(window.waitFor(1));
+    again.close();
+    EXPECT_TRUE(rig.messages.boxes().empty());
+}
+
 }  // namespace
 }  // namespace qx::test

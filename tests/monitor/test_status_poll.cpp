@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "link/DriveCommands.h"
 #include "monitor/StatusPoll.h"
 #include "sim/DriveStatusModel.h"
 #include "sim/MonitorFeatures.h"
@@ -115,6 +116,29 @@ TEST(StatusPoll, AnUnacknowledgedPollIsAFailure) {
     s.port->script(Frame(0xC2, 1, {0x00, 0x00}));  // "still busy", then silence
     EXPECT_NE(RunStatusPoll(s.link, s.state.driveStatus), kStatusOk);
     EXPECT_EQ(s.state.link.driveConnected, 0u);
+}
+
+TEST(StatusPoll, ARequestKeepsToItsWorstCaseAgainstADriveBusyThenGarbled) {
+    // The drive refuses the poll at once ("busy") until the budget is nearly spent, then
+    // garbles its replies: every attempt from then on waits out its full receive time.
+    for (const sim::Fault garble : {sim::Fault::BadChecksum, sim::Fault::WrongEcho}) {
+        SCOPED_TRACE(sim::FaultName(garble));
+        SimLink s;
+        ASSERT_TRUE(s.open());
+        const uint64_t start = s.clock.nowUs();
+        bool garbled = false;
+        s.drive->setPollHandler([&](sim::SimDrive& d, uint64_t nowUs) {
+            if (!garbled && nowUs >= start + 1000 * (kBudgetShortMs - 1)) {
+                garbled = true;
+                d.addFault({garble, 0xC2, -1, -1, 0, -1});
+            }
+            return sim::Answer::NotAcknowledged();
+        });
+        EXPECT_NE(PollRequest(s.link, kStatusPollSelector, kBudgetShortMs), kStatusOk);
+        const uint64_t tookMs = (s.clock.nowUs() - start) / 1000;
+        EXPECT_GT(tookMs, kBudgetShortMs + kReceiveBudgetMs) << "more than two receive times";
+        EXPECT_LE(tookMs, kPollRequestWorstMs);
+    }
 }
 
 TEST(StatusPoll, AShortAcknowledgedReplyIsNotTakenForAStatus) {

@@ -35,7 +35,8 @@ TEST(GuiCommandLineTest, PortsAndTheSimulatedDriveAreSetUpLikeTheCommandLineTool
     GuiCommandLine line;
     ASSERT_EQ(Parse(line, {"--com", "2=/dev/ttyUSB0", "--com", "3=sim", "--sim-software", "1004",
                            "--sim-fpga", "0x102", "--sim-fault", "silence,cmd=0xC1,count=-1",
-                           "drive.par"}),
+                           "--sim-random-faults", "0.01", "--sim-silent-spells", "0.002",
+                           "--sim-seed", "77", "drive.par"}),
               std::nullopt);
     const auto& o = line.options();
     EXPECT_EQ(o.ports.device(1), "/dev/ttyS0");
@@ -45,6 +46,9 @@ TEST(GuiCommandLineTest, PortsAndTheSimulatedDriveAreSetUpLikeTheCommandLineTool
     EXPECT_EQ(o.sim.config.fpgaVersion, 0x102);
     ASSERT_EQ(o.sim.faults.size(), 1u);
     EXPECT_EQ(o.sim.faults[0].command, 0xC1);
+    EXPECT_EQ(o.sim.randomFaultProbability, 0.01);
+    EXPECT_EQ(o.sim.silentSpellProbability, 0.002);
+    EXPECT_EQ(o.sim.randomFaultSeed, 77u);
     EXPECT_EQ(o.documentPath, QStringLiteral("drive.par"));
 }
 
@@ -52,8 +56,8 @@ TEST(GuiCommandLineTest, MistakesAreExplained) {
     for (const QStringList& args :
          {QStringList{"--com", "5=/dev/ttyUSB0"}, QStringList{"--com", "ttyUSB0"},
           QStringList{"--sim-software", "70000"}, QStringList{"--sim-fault", "melt"},
-          QStringList{"--sim-random-faults", "2"}, QStringList{"--no-such-option"},
-          QStringList{"a.par", "b.par"}}) {
+          QStringList{"--sim-random-faults", "2"}, QStringList{"--sim-silent-spells", "-0.5"},
+          QStringList{"--no-such-option"}, QStringList{"a.par", "b.par"}}) {
         GuiCommandLine line;
         const auto error = Parse(line, args);
         EXPECT_TRUE(error.has_value()) << args.join(' ').toStdString();
