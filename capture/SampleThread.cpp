@@ -8,7 +8,7 @@
 namespace qx {
 
 SampleThread::SampleThread(SharedState& state, DriveLink& link, SampleDoneListener& owner)
-    : state_(state), link_(link), owner_(owner), sequence_(link) {}
+    : state_(state), owner_(owner), sequence_(link) {}
 
 SampleThread::~SampleThread() {
     if (worker_.joinable()) {

@@ -84,7 +84,6 @@ class SampleThread {
     void publishRecord();
 
     SharedState& state_;
-    DriveLink& link_;
     SampleDoneListener& owner_;
     CaptureSequence sequence_;
     std::thread worker_;

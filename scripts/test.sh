@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Quendrix and runs the whole test suite: formatting, the tests of a normal
 # build (warnings are errors), then the tests again under AddressSanitizer with
-# UndefinedBehaviorSanitizer and under ThreadSanitizer.
+# UndefinedBehaviorSanitizer (a clang build that also makes the libFuzzer targets, each
+# then run for 30 s) and under ThreadSanitizer. scripts/fuzz.sh runs the fuzzers longer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
@@ -23,10 +24,14 @@ run_suite() {
 # it: the normal build goes without, the sanitizer builds keep line tables for their
 # reports. The sanitizer builds leave out the window program (its widgets are tested
 # in the normal build) and build unoptimised, which keeps the whole suite within minutes.
+# QX_FUZZ=ON turns on both sanitizers and gives the core coverage instrumentation. A
+# build directory cannot change compilers in place: an older GCC build-asan goes.
 run_suite build-ci Release -DCMAKE_CXX_FLAGS_RELEASE=-O2
-ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_suite build-asan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_SANITIZE="address;undefined" \
-  -DQX_BUILD_BENCH=OFF -DQX_BUILD_GUI=OFF
+grep -qs '^CMAKE_CXX_COMPILER:FILEPATH=.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
+CC=clang CXX=clang++ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
+  run_suite build-asan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_FUZZ=ON -DQX_BUILD_BENCH=OFF
+echo "== Fuzzing build-asan"
+scripts/fuzz.sh 30
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_suite build-tsan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_SANITIZE=thread \
   -DQX_BUILD_BENCH=OFF -DQX_BUILD_GUI=OFF

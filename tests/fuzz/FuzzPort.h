@@ -24,13 +24,19 @@ class FuzzPort final : public SerialPort {
     bool configure(const LineSettings&) override { return open_; }
     bool setQueueSizes(std::size_t, std::size_t) override { return open_; }
     bool purge() override { return open_; }
-    bool setTimeouts(const PortTimeouts&) override { return open_; }
+    bool setTimeouts(const PortTimeouts& timeouts) override {
+        timeouts_ = timeouts;
+        return open_;
+    }
     std::size_t read(uint8_t* buffer, std::size_t maxBytes) override {
-        // Every read costs time, so the receive loop always ends.
-        clock_.sleepMs(cuts_.empty() ? 50 : 1 + cuts_[cut_ % cuts_.size()] % 60);
         if (at_ >= stream_.size()) {
+            // Nothing more comes: the read waits out its whole time, as a real one would.
+            clock_.sleepMs(timeouts_.readTotalConstantMs +
+                           timeouts_.readTotalPerByteMs * static_cast<uint32_t>(maxBytes));
             return 0;
         }
+        // Every read costs time, so the receive loop always ends.
+        clock_.sleepMs(cuts_.empty() ? 50 : 1 + cuts_[cut_ % cuts_.size()] % 60);
         std::size_t n = maxBytes;
         if (!cuts_.empty()) {
             n = std::min<std::size_t>(maxBytes, cuts_[cut_++ % cuts_.size()]);
@@ -57,6 +63,7 @@ class FuzzPort final : public SerialPort {
     std::vector<uint8_t> cuts_;
     std::size_t at_ = 0;
     std::size_t cut_ = 0;
+    PortTimeouts timeouts_;
     bool open_ = false;
 };
 

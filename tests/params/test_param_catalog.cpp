@@ -90,8 +90,12 @@ std::set<int> ListedCodes(std::string_view help) {
 }
 
 std::set<int> CodesUpTo(int last) {
-    const auto codes = std::views::iota(0, last + 1);
-    return {codes.begin(), codes.end()};
+    // A loop, not std::views::iota: clang 14 cannot use libstdc++ 12's iota_view.
+    std::set<int> codes;
+    for (int code = 0; code <= last; ++code) {
+        codes.insert(code);
+    }
+    return codes;
 }
 
 TEST(ParamCatalog, DriveAddresses) {
