@@ -5,7 +5,8 @@
 # scripts/test.sh configures it) when needed. Fails when any target finds a crash, a
 # leak or a hang; its log and the input that did it are then kept and named.
 #   scripts/fuzz.sh [--merge] [SECONDS]
-# --merge adds the inputs that reached new coverage to tests/fuzz/corpus/<target>.
+# --merge adds to tests/fuzz/corpus/<target> the inputs that reached code its corpus did
+# not (code reached, not how often, which keeps the corpora to tens of inputs).
 # QX_FUZZ_BUILD names another build directory.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -51,7 +52,8 @@ for t in "${targets[@]}"; do
     printf '%-18s %9s runs in %ss, %6s exec/s, cov: %s ft: %s corpus: %s\n' \
       "$t" "$runs" "$seconds" "$rate" "$cov" "$ft" "$corp"
     if ((merge)); then
-      "$build/tests/fuzz/$t" -merge=1 "tests/fuzz/corpus/${t#fuzz_}" "$work/$t/corpus" \
+      "$build/tests/fuzz/$t" -merge=1 -use_counters=0 -use_value_profile=0 \
+        "tests/fuzz/corpus/${t#fuzz_}" "$work/$t/corpus" \
         >"$work/$t/merge.log" 2>&1
       echo "  merged: $(grep -Eo 'MERGE-OUTER: [0-9]+ new files' "$work/$t/merge.log")"
     fi

@@ -1,7 +1,7 @@
 #pragma once
 
 // A port that hands the link whatever bytes a fuzzer made, cut into reads of sizes the
-// fuzzer chose too.
+// fuzzer chose too (the same sizes say how much arrives right behind a frame).
 
 #include <algorithm>
 #include <cstdint>
@@ -47,8 +47,13 @@ class FuzzPort final : public SerialPort {
         return n;
     }
     std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override {
-        // Whatever the fuzzer left over counts as having arrived with the frame.
-        const std::size_t n = std::min(maxBytes, stream_.size() - std::min(at_, stream_.size()));
+        // What arrived with the frame is the next cut of the stream: without cuts nothing
+        // did, so the stream can go on with the reply to the next request.
+        if (cuts_.empty()) {
+            return 0;
+        }
+        std::size_t n = std::min<std::size_t>(maxBytes, cuts_[cut_++ % cuts_.size()]);
+        n = std::min(n, stream_.size() - std::min(at_, stream_.size()));
         std::copy_n(stream_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
         at_ += n;
         return n;
