@@ -1,5 +1,5 @@
 // The parameter editor driven by arbitrary typing: any text in the number and value
-// fields, spins of any size, for every Pn and any range the drive may report. A text is
+// fields, spins of any size, for every Pn and any range and value the drive may report. A text is
 // either refused with "Invalid input value!" and changes nothing but the field, or read
 // exactly as an independent reading of the accepted forms says, with the value clamped
 // into the parameter's range. A value the editor shows reads back as itself.
@@ -238,10 +238,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                 // As the loader stores them: sign-extended drive words.
                 f.table.minimum[pn] = in.ConsumeIntegral<int16_t>();
                 f.table.maximum[pn] = in.ConsumeIntegral<int16_t>();
+                f.table.value[pn] = in.ConsumeIntegral<int16_t>();
                 break;
             case Op::AnyRange:
                 f.table.minimum[pn] = in.ConsumeIntegral<int32_t>();
                 f.table.maximum[pn] = in.ConsumeIntegral<int32_t>();
+                f.table.value[pn] = in.ConsumeIntegral<int32_t>();
                 break;
         }
     }
