@@ -218,6 +218,16 @@ int PtyDriveServer::waitFor(int fd, uint64_t waitUs, short& revents) {
     return r;
 }
 
+void PtyDriveServer::takePendingSignals() {
+    // A wait that finds bytes ready returns without delivering a signal that came in
+    // before it: a cable pulled just before a request was written must still meet
+    // that request. With nothing to wait for, the kernel delivers what is pending.
+    if (waitMask_) {
+        const timespec now{0, 0};
+        ::ppoll(nullptr, 0, &now, &*waitMask_);
+    }
+}
+
 void PtyDriveServer::run() {
     // Wake up on time: pacing works in steps of a tenth of a millisecond.
     ::prctl(PR_SET_TIMERSLACK, 1UL);
@@ -250,9 +260,11 @@ void PtyDriveServer::run() {
             wakeUs = std::max(now, outgoing_[pace_ ? batchEnd : 0].dueUs);
         }
         short revents = 0;
-        if (waitFor(master_, wakeUs - now, revents) > 0 && (revents & POLLIN) &&
-            !unplugRequested_) {
-            receive(clock.nowUs());
+        if (waitFor(master_, wakeUs - now, revents) > 0 && (revents & POLLIN)) {
+            takePendingSignals();
+            if (!unplugRequested_) {
+                receive(clock.nowUs());
+            }
         }
     }
 }

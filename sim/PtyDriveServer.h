@@ -81,6 +81,7 @@ class PtyDriveServer {
     void receive(uint64_t nowUs);
     void transmit(uint64_t nowUs);
     int waitFor(int fd, uint64_t waitUs, short& revents);
+    void takePendingSignals();
 
     std::shared_ptr<SimDrive> drive_;
     bool pace_;
