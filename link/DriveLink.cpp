@@ -136,6 +136,12 @@ uint32_t DriveLink::SendCommand(uint8_t command, uint8_t selector, std::span<con
             break;
         }
     }
+    if (port_ && !port_->isOpen() && state_.portOpen.load() == 1) {
+        // The port let go of a device that hung up (a pulled cable): nothing reaches the
+        // drive until a port is picked again.
+        portError_ = port_->lastError();
+        state_.portOpen = 0;
+    }
     return status;
 }
 

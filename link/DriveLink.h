@@ -75,7 +75,8 @@ class DriveLink {
     void SyncLine();
 
     // Frames the request, writes it and awaits the matching reply, retrying until the
-    // reply is valid or `timeoutMs` is spent. On 0 the reply is in rxFrame().
+    // reply is valid or `timeoutMs` is spent. On 0 the reply is in rxFrame(). When the
+    // device has gone meanwhile (the port closed itself), `portOpen` is cleared.
     uint32_t SendCommand(uint8_t command, uint8_t selector, std::span<const uint8_t> payload,
                          uint32_t timeoutMs);
     // Same, with the first `length` bytes of commandPayload().
@@ -92,7 +93,8 @@ class DriveLink {
 
     Clock& clock() { return clock_; }
     LinkState& state() { return state_; }
-    // The operating system's reason for the last failed OpenDrivePort, if it gave one.
+    // The operating system's reason for the last failed OpenDrivePort, or for the loss
+    // of the device since, if it gave one.
     const std::string& portError() const { return portError_; }
     // The name of the port chosen last ("COM1" to "COM4").
     const std::string& portName() const { return portName_; }

@@ -53,6 +53,11 @@ short WaitFor(int fd, short events, SteadyTime deadline) {
     }
 }
 
+// Errors of a device that has been unplugged or hung up.
+bool IsDeviceGone(int err) {
+    return err == EIO || err == ENXIO || err == ENODEV;
+}
+
 // Unix 98 pseudo-terminal slaves live on majors 136 to 143.
 bool IsPseudoTerminal(int fd) {
     struct stat st {};
@@ -222,18 +227,25 @@ std::size_t PosixSerialPort::read(uint8_t* buffer, std::size_t maxBytes) {
         if (ev == 0) {
             break;
         }
+        int err = 0;
         if (ev & POLLIN) {
             const ssize_t r = ::read(fd_, buffer + got, maxBytes - got);
             if (r > 0) {
                 got += static_cast<std::size_t>(r);
                 continue;
             }
-            if (r < 0 && (errno == EAGAIN || errno == EINTR)) {
+            err = r < 0 ? errno : 0;
+            if (err == EAGAIN || err == EINTR) {
                 continue;
             }
         }
-        // Hang-up or error with nothing to read: the line is dead until the deadline, and
-        // sleeping it out keeps a vanished device from spinning the caller.
+        if ((ev & POLLHUP) || IsDeviceGone(err)) {
+            // Whatever the device had sent came before the hang-up and is in `got`.
+            deviceGone(err);
+            break;
+        }
+        // An error with nothing to read: the line is dead until the deadline, and
+        // sleeping it out keeps a misbehaving device from spinning the caller.
         std::this_thread::sleep_until(deadline);
         break;
     }
@@ -245,6 +257,9 @@ std::size_t PosixSerialPort::readAvailable(uint8_t* buffer, std::size_t maxBytes
         return 0;
     }
     const ssize_t r = ::read(fd_, buffer, maxBytes);  // the descriptor never blocks
+    if (r < 0 && IsDeviceGone(errno)) {
+        deviceGone(errno);
+    }
     return r > 0 ? static_cast<std::size_t>(r) : 0;
 }
 
@@ -264,7 +279,12 @@ std::size_t PosixSerialPort::write(const uint8_t* data, std::size_t bytes) {
             continue;
         }
         if (r < 0 && errno != EAGAIN && errno != EINTR) {
-            setError("write failed", errno);
+            const int err = errno;
+            if (IsDeviceGone(err)) {
+                deviceGone(err);
+            } else {
+                setError("write failed", err);
+            }
             break;
         }
         const short ev = WaitFor(fd_, POLLOUT, deadline);
@@ -273,6 +293,14 @@ std::size_t PosixSerialPort::write(const uint8_t* data, std::size_t bytes) {
         }
     }
     return done;
+}
+
+void PosixSerialPort::deviceGone(int err) {
+    // A hung-up line never comes back. Letting go of it at once frees the device's
+    // name, so an adapter plugged back in returns under the same one instead of the next,
+    // and from here on the link waits out its time-outs without touching a dead device.
+    close();
+    setError("the device has gone (hang-up)", err);
 }
 
 void PosixSerialPort::close() {

@@ -8,7 +8,8 @@
 namespace qx {
 
 // A serial device through POSIX termios: a real adapter such as /dev/ttyUSB0, or the
-// slave side of a pseudo-terminal.
+// slave side of a pseudo-terminal. A device that hangs up (an unplugged cable) is closed
+// at once: isOpen() turns false and lastError() says why.
 class PosixSerialPort final : public SerialPort {
   public:
     explicit PosixSerialPort(std::string devicePath);
@@ -30,6 +31,7 @@ class PosixSerialPort final : public SerialPort {
 
   private:
     void setError(const std::string& what, int err);
+    void deviceGone(int err);
 
     std::string path_;
     int fd_ = -1;

@@ -170,6 +170,21 @@ TEST(SendCommand, WithoutAnOpenPortWritesComeUpShortAndNothingArrives) {
     EXPECT_EQ(link.SendCommand(0xCF, 0, 0, 500), kStatusShortWrite + kStatusNoReply);
 }
 
+// A port that let go of its device (a pulled cable) on its own: the request waits out
+// its budget without a byte on the wire, and the link no longer counts the port open.
+TEST(SendCommand, APortThatLetGoOfItsDeviceWaitsAndClosesTheLink) {
+    ScriptedLink s;
+    s.open();
+    ASSERT_EQ(s.state.link.portOpen, 1u);
+    s.port->close();
+    const std::size_t before = s.port->writes().size();
+    const uint32_t t0 = s.clock.tickMs();
+    EXPECT_EQ(s.link.SendCommand(0xC0, 0, 0, 500), kStatusShortWrite + kStatusNoReply);
+    EXPECT_GT(s.clock.tickMs() - t0, 1000u);
+    EXPECT_EQ(s.port->writes().size(), before);
+    EXPECT_EQ(s.state.link.portOpen, 0u);
+}
+
 TEST(SyncLine, SendsTheBurstThenKeepsTheLineQuietForThirtyMs) {
     ScriptedLink s;
     s.open();

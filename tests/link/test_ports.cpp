@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
+#include <string>
 #include <thread>
 
 #include "link/PortMap.h"
@@ -54,7 +56,16 @@ class PseudoTerminal : public ::testing::Test {
         ASSERT_EQ(::unlockpt(master_), 0);
         slave_ = ::ptsname(master_);
     }
-    void TearDown() override { ::close(master_); }
+    void TearDown() override {
+        if (master_ >= 0) {
+            ::close(master_);
+        }
+    }
+    // The other end goes away, as when the cable of a USB adapter is pulled.
+    void hangUp() {
+        ::close(master_);
+        master_ = -1;
+    }
     int master_ = -1;
     std::string slave_;
 };
@@ -122,6 +133,49 @@ TEST_F(PseudoTerminal, ALongReplyTricklingInIsReadWholeAndAShortOneEndsWithTheSi
     EXPECT_EQ(port.read(got.data(), got.size()), 48u);
     shortOne.join();
     EXPECT_EQ(got[47], 47);
+}
+
+// Descriptors of this process open on `device`; a hung-up one shows as "(deleted)".
+int DescriptorsOn(const std::string& device) {
+    int n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code ec;
+        const std::string target = std::filesystem::read_symlink(entry.path(), ec).string();
+        n += !ec && (target == device || target == device + " (deleted)") ? 1 : 0;
+    }
+    return n;
+}
+
+// A hung-up line never comes back: the port lets go of it at once, which frees the
+// device's name for the adapter's return, and says why.
+TEST_F(PseudoTerminal, AHungUpDeviceIsLetGoWhenReadFrom) {
+    PosixSerialPort port(slave_);
+    ASSERT_EQ(port.open(), OpenResult::Ok);
+    ASSERT_TRUE(port.configure(LineSettings{}));
+    port.setTimeouts(PortTimeouts{});
+    hangUp();
+
+    uint8_t got[16] = {};
+    EXPECT_EQ(port.read(got, sizeof got), 0u);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_NE(port.lastError().find("the device has gone"), std::string::npos) << port.lastError();
+    EXPECT_EQ(DescriptorsOn(slave_), 0);
+    const uint8_t request[] = {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C};
+    EXPECT_EQ(port.write(request, sizeof request), 0u);
+    EXPECT_EQ(port.readAvailable(got, sizeof got), 0u);
+}
+
+TEST_F(PseudoTerminal, AHungUpDeviceIsLetGoWhenWrittenTo) {
+    PosixSerialPort port(slave_);
+    ASSERT_EQ(port.open(), OpenResult::Ok);
+    ASSERT_TRUE(port.configure(LineSettings{}));
+    port.setTimeouts(PortTimeouts{});
+    hangUp();
+
+    const uint8_t request[] = {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C};
+    EXPECT_EQ(port.write(request, sizeof request), 0u);
+    EXPECT_FALSE(port.isOpen());
+    EXPECT_EQ(DescriptorsOn(slave_), 0);
 }
 
 TEST(PosixSerialPort, AbsentDeviceAndNonTerminalAreRefused) {

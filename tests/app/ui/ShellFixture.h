@@ -54,7 +54,7 @@ class ShellTest : public ::testing::Test {
     // unless the test maps them otherwise first.
     void start() {
         drive = sim::MakeSimDrive(simOptions, clock.nowUs());
-        context = std::make_unique<ui::GuiContext>(state, clock, ports, drive);
+        context = std::make_unique<ui::GuiContext>(state, *programClock, ports, drive);
         context->setMessageSinkFactory(
             [this](QWidget* owner) { return std::make_unique<Forwarder>(*this, owner); });
         context->setDialogRunner([this](QDialog& dialog) { return runDialog(dialog); });
@@ -111,6 +111,8 @@ class ShellTest : public ::testing::Test {
 
     SharedState state;
     VirtualClock clock{1'000'000};
+    // The program's clock: the virtual one, unless a test reaches a real device.
+    Clock* programClock = &clock;
     PortMap ports;
     sim::SimOptions simOptions;
     std::shared_ptr<sim::SimDrive> drive;

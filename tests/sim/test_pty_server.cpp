@@ -1,0 +1,193 @@
+// The simulated drive on a pseudo-terminal with its cable pulled and plugged back in.
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "link/DriveLink.h"
+#include "sim/PtyDriveServer.h"
+#include "sim/SimOptions.h"
+
+namespace qx::sim {
+namespace {
+
+using std::chrono::milliseconds;
+
+TEST(UnplugSpec, RequestsAndMilliseconds) {
+    UnplugPlan plan;
+    EXPECT_FALSE(ParseUnplugSpec("12:500", plan));
+    EXPECT_EQ(plan.afterRequests, 12u);
+    EXPECT_EQ(plan.forMs, 500u);
+    EXPECT_FALSE(ParseUnplugSpec("0:0", plan));
+    for (const char* bad : {"", "12", "12:", ":500", "-1:500", "1:-5", "1:2:3", "a:1", "1:0x10"}) {
+        EXPECT_TRUE(ParseUnplugSpec(bad, plan)) << bad;
+    }
+}
+
+// Reads what arrives within `bound`, at most `want` bytes; stops early once `want`
+// arrived. Also reports whether the line hung up.
+std::vector<uint8_t> ReadFor(int fd, std::size_t want, milliseconds bound, bool* hungUp = nullptr) {
+    std::vector<uint8_t> got;
+    const auto deadline = std::chrono::steady_clock::now() + bound;
+    while (got.size() < want) {
+        const auto left =
+            std::chrono::duration_cast<milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd p{fd, POLLIN, 0};
+        if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
+            break;
+        }
+        std::array<uint8_t, 512> buf{};
+        const ssize_t n = ::read(fd, buf.data(), std::min(buf.size(), want - got.size()));
+        if (n <= 0) {
+            if (hungUp != nullptr) {
+                *hungUp = (p.revents & POLLHUP) != 0;
+            }
+            break;
+        }
+        got.insert(got.end(), buf.begin(), buf.begin() + n);
+    }
+    return got;
+}
+
+std::vector<uint8_t> Request(uint8_t command, uint8_t selector, std::vector<uint8_t> payload) {
+    std::vector<uint8_t> frame(payload.size() + 6);
+    BuildFrame(command, selector, payload, frame);
+    return frame;
+}
+
+class PulledCable : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char dir[] = "/tmp/quendrix-pty-server-XXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        dir_ = dir;
+        link_ = dir_ + "/com1";
+        server_ = std::make_unique<PtyDriveServer>(MakeSimDrive(SimOptions{}, 0), true);
+        server_->setLinkPath(link_);
+        server_->setReplugListener([this](const std::string& path) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            replugged_.push_back(path);
+            cv_.notify_all();
+        });
+    }
+    void TearDown() override {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        if (thread_.joinable()) {
+            server_->stop();
+            thread_.join();
+        }
+        server_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    void serve() {
+        ASSERT_TRUE(server_->start()) << server_->error();
+        thread_ = std::thread([this] { server_->run(); });
+    }
+    int openLink() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+        fd_ = ::open(link_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        return fd_;
+    }
+    void send(const std::vector<uint8_t>& bytes) {
+        ASSERT_EQ(::write(fd_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+    }
+    std::optional<std::string> waitReplug(std::size_t count) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (!cv_.wait_for(lock, milliseconds(5000), [&] { return replugged_.size() >= count; })) {
+            return std::nullopt;
+        }
+        return replugged_[count - 1];
+    }
+
+    std::string dir_;
+    std::string link_;
+    std::unique_ptr<PtyDriveServer> server_;
+    std::thread thread_;
+    int fd_ = -1;
+    std::mutex mutex_;
+    std::condition_variable cv_;
+    std::vector<std::string> replugged_;
+};
+
+const std::vector<uint8_t> kProbe = {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C};
+constexpr std::size_t kProbeReplyBytes = 8;
+
+// What was on the wire when the cable came out never reaches the new device: neither the
+// rest of a reply under way nor a request half sent.
+TEST_F(PulledCable, HangsUpAndComesBackAsANewDeviceWithACleanLine) {
+    serve();
+    const std::string first = std::filesystem::read_symlink(link_).string();
+    ASSERT_GE(openLink(), 0);
+    send(kProbe);
+    ASSERT_EQ(ReadFor(fd_, kProbeReplyBytes, milliseconds(2000)).size(), kProbeReplyBytes);
+
+    // 120 words take some 25 ms on the paced wire: pull once the first bytes are in.
+    send(Request(0xC1, 1, {0x00, 0x91, 0x02, 0x00, 0x00, 120}));
+    ASSERT_FALSE(ReadFor(fd_, 4, milliseconds(2000)).empty());
+    send({0xAA, 0xC1, 0x02});  // the next request, half sent
+    std::this_thread::sleep_for(milliseconds(20));
+    server_->unplugNow();
+
+    bool hungUp = false;
+    ReadFor(fd_, 1024, milliseconds(2000), &hungUp);
+    EXPECT_TRUE(hungUp);
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(link_)))
+        << "no link while unplugged";
+
+    server_->plugIn();
+    const std::optional<std::string> second = waitReplug(1);
+    ASSERT_TRUE(second);
+    EXPECT_EQ(std::filesystem::read_symlink(link_).string(), *second);
+    EXPECT_NE(*second, first) << "a new device";
+    ASSERT_GE(openLink(), 0);
+    EXPECT_TRUE(ReadFor(fd_, 1, milliseconds(100)).empty()) << "bytes from before the pull";
+    send(kProbe);
+    const std::vector<uint8_t> reply = ReadFor(fd_, 64, milliseconds(300));
+    ASSERT_EQ(reply.size(), kProbeReplyBytes) << "the first request after the pull is answered";
+    EXPECT_EQ(reply[0], 0xAA);
+    EXPECT_EQ(reply[1], 0xCF);
+}
+
+// The plan pulls the cable as request AFTER + 1 arrives; that request goes unanswered.
+TEST_F(PulledCable, ThePlanPullsOnTheRequestAfterItsCountAndReturnsOnTime) {
+    server_->setUnplugPlan(UnplugPlan{2, 300});
+    serve();
+    ASSERT_GE(openLink(), 0);
+    for (int k = 0; k < 2; ++k) {
+        send(kProbe);
+        ASSERT_EQ(ReadFor(fd_, kProbeReplyBytes, milliseconds(2000)).size(), kProbeReplyBytes);
+    }
+    const auto pulled = std::chrono::steady_clock::now();
+    send(kProbe);
+    bool hungUp = false;
+    EXPECT_TRUE(ReadFor(fd_, kProbeReplyBytes, milliseconds(2000), &hungUp).empty());
+    EXPECT_TRUE(hungUp);
+    ASSERT_TRUE(waitReplug(1));
+    EXPECT_GE(std::chrono::steady_clock::now() - pulled, milliseconds(300));
+
+    ASSERT_GE(openLink(), 0);
+    for (int k = 0; k < 3; ++k) {
+        send(kProbe);
+        EXPECT_EQ(ReadFor(fd_, kProbeReplyBytes, milliseconds(2000)).size(), kProbeReplyBytes)
+            << "the plan pulls the cable once";
+    }
+}
+
+}  // namespace
+}  // namespace qx::sim

@@ -1,0 +1,562 @@
+// The USB-serial cable pulled in the middle of each long operation, against
+// quendrix-drive-sim on a pseudo-terminal through the real termios port: the operation
+// reports its failure as it always does and within its time limits, nothing spins or
+// is left running, the dead device is let go, and once the cable is back picking COM1
+// again works.
+
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/SharedState.h"
+#include "capture/FreeRunMonitor.h"
+#include "capture/LoopTuner.h"
+#include "capture/SampleThread.h"
+#include "link/ConnectDrive.h"
+#include "link/DriveCommands.h"
+#include "link/DriveLink.h"
+#include "link/PortMap.h"
+#include "monitor/MonitorThread.h"
+#include "monitor/StatusPoll.h"
+#include "motor/AutoMatch.h"
+#include "motor/AutoMatchWorker.h"
+#include "motor/MotorFields.h"
+#include "params/GetPnRange.h"
+#include "params/ParamCatalog.h"
+#include "params/ParamFileCommands.h"
+#include "params/ParamLoadWorker.h"
+#include "params/ParamSettingCommand.h"
+#include "tests/support/DriveSimProcess.h"
+#include "tests/support/RecordingMessageSink.h"
+
+namespace qx::test {
+namespace {
+
+using SteadyTime = std::chrono::steady_clock::time_point;
+using std::chrono::milliseconds;
+using Texts = std::vector<std::string>;
+
+// Slack on every limit below: the limits come from the link's budgets, and a loaded
+// machine or a sanitizer build adds a little everywhere.
+constexpr uint32_t kMarginMs = 1000;
+// The longest one request takes to give up on a dead line: attempts until its budget
+// is spent and one more, each a receive budget overrun by a blocking read.
+constexpr uint32_t FailedRequestWorstMs(uint32_t budgetMs) {
+    return budgetMs + 2 * (kReceiveBudgetMs + kReadCallMaxMs);
+}
+// A session opening that fails: the sync burst, its quiet time and the reset request.
+constexpr uint32_t kFailedOpeningWorstMs =
+    kSyncBurstWorstMs + kSyncQuietMs + FailedRequestWorstMs(kBudgetShortMs);
+// Waiting costs a tool next to nothing; a loop that spins takes a whole core.
+constexpr double kMaxBusyShare = 0.5;
+// How long a window is left open over the dead line before it is closed: about the
+// middle of the first failing request, so closing finds the worker inside an exchange.
+constexpr milliseconds kHoldOpen{700};
+constexpr milliseconds kPullWait{10'000};
+constexpr milliseconds kReplugWait{5'000};
+
+uint32_t MsSince(SteadyTime start) {
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now() - start).count());
+}
+
+double CpuSeconds() {
+    rusage ru{};
+    ::getrusage(RUSAGE_SELF, &ru);
+    return static_cast<double>(ru.ru_utime.tv_sec + ru.ru_stime.tv_sec) +
+           static_cast<double>(ru.ru_utime.tv_usec + ru.ru_stime.tv_usec) / 1e6;
+}
+
+std::vector<std::string> DirectoryLinks(const char* dir) {
+    std::vector<std::string> targets;
+    DIR* d = ::opendir(dir);
+    if (d == nullptr) {
+        return targets;
+    }
+    while (const dirent* e = ::readdir(d)) {
+        targets.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    return targets;
+}
+
+int ThreadCount() {
+    int n = 0;
+    for (const std::string& name : DirectoryLinks("/proc/self/task")) {
+        n += name[0] != '.' ? 1 : 0;
+    }
+    return n;
+}
+
+// Descriptors of this process still open on `device`; a hung-up pseudo-terminal shows
+// as "<device> (deleted)".
+int DescriptorsOn(const std::string& device) {
+    int n = 0;
+    for (const std::string& name : DirectoryLinks("/proc/self/fd")) {
+        std::error_code ec;
+        const auto target = std::filesystem::read_symlink("/proc/self/fd/" + name, ec).string();
+        if (!ec && (target == device || target == device + " (deleted)")) {
+            ++n;
+        }
+    }
+    return n;
+}
+
+// A request as it leaves the tool.
+struct Request {
+    int index = 0;  // counted from when the switch was set
+    uint8_t command = 0;
+    uint16_t subCommand = 0;  // of a 0xC1 request
+    uint16_t firstWord = 0;   // the word after the sub-command
+};
+
+// Pulls the simulated cable just before a chosen request leaves the tool. The simulator
+// takes the signal before it can read the request, so that request is the first to
+// meet a dead line.
+class CableSwitch {
+  public:
+    explicit CableSwitch(DriveSimProcess& sim) : sim_(sim) {}
+
+    void pullAt(std::function<bool(const Request&)> when) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        when_ = std::move(when);
+        next_ = 0;
+    }
+    void pullAtRequest(int index) {
+        pullAt([index](const Request& r) { return r.index == index; });
+    }
+    // The cable went out by the simulator's own plan about now.
+    void notePulledNow() {
+        std::lock_guard<std::mutex> lock(mutex_);
+        notePulled();
+    }
+
+    void beforeWrite(const uint8_t* data, std::size_t n) {
+        if (n < 6 || data[0] != kFrameStart) {
+            return;  // a sync burst
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!when_) {
+            return;
+        }
+        Request r;
+        r.index = next_++;
+        r.command = data[1];
+        if (n >= 10) {
+            r.subCommand = static_cast<uint16_t>(data[4] << 8 | data[5]);
+            r.firstWord = static_cast<uint16_t>(data[6] << 8 | data[7]);
+        }
+        if (when_(r)) {
+            when_ = nullptr;
+            notePulled();
+            sim_.unplug();
+        }
+    }
+
+    bool waitPulled(milliseconds bound) {
+        std::unique_lock<std::mutex> lock(mutex_);
+        return pulledCv_.wait_for(lock, bound, [this] { return pulledAt_.has_value(); });
+    }
+    uint32_t msSincePull() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return pulledAt_ ? MsSince(*pulledAt_) : 0;
+    }
+    // The share of one core this process has used since the cable was pulled.
+    double busyShareSincePull() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const double wall = pulledAt_ ? MsSince(*pulledAt_) / 1000.0 : 0.0;
+        return wall > 0 ? (CpuSeconds() - pulledCpu_) / wall : 0.0;
+    }
+
+  private:
+    void notePulled() {
+        pulledAt_ = std::chrono::steady_clock::now();
+        pulledCpu_ = CpuSeconds();
+        pulledCv_.notify_all();
+    }
+
+    DriveSimProcess& sim_;
+    mutable std::mutex mutex_;
+    std::condition_variable pulledCv_;
+    std::function<bool(const Request&)> when_;
+    int next_ = 0;
+    std::optional<SteadyTime> pulledAt_;
+    double pulledCpu_ = 0.0;
+};
+
+// The termios port with the switch in its write path.
+class SwitchedPort final : public SerialPort {
+  public:
+    SwitchedPort(std::unique_ptr<SerialPort> port, CableSwitch& cable)
+        : port_(std::move(port)), cable_(cable) {}
+    OpenResult open() override { return port_->open(); }
+    bool configure(const LineSettings& s) override { return port_->configure(s); }
+    bool setQueueSizes(std::size_t in, std::size_t out) override {
+        return port_->setQueueSizes(in, out);
+    }
+    bool purge() override { return port_->purge(); }
+    bool setTimeouts(const PortTimeouts& t) override { return port_->setTimeouts(t); }
+    std::size_t read(uint8_t* buffer, std::size_t maxBytes) override {
+        return port_->read(buffer, maxBytes);
+    }
+    std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override {
+        return port_->readAvailable(buffer, maxBytes);
+    }
+    std::size_t write(const uint8_t* data, std::size_t bytes) override {
+        cable_.beforeWrite(data, bytes);
+        return port_->write(data, bytes);
+    }
+    void close() override { port_->close(); }
+    bool isOpen() const override { return port_->isOpen(); }
+    std::string lastError() const override { return port_->lastError(); }
+
+  private:
+    std::unique_ptr<SerialPort> port_;
+    CableSwitch& cable_;
+};
+
+// Records arriving on a capture worker.
+class RecordCounter final : public SampleDoneListener {
+  public:
+    void sampleDone() override { ++records; }
+    std::atomic<int> records{0};
+};
+
+// "Parameters Setting..." as the window runs it: the load on the worker thread, its
+// reports awaited until the final one.
+class WorkerDialogs final : public ParamSettingDialogs, public ParamLoadProgress {
+  public:
+    WorkerDialogs(DriveLink& link, SharedState& state) : link_(link), state_(state) {}
+
+    int runLoadingDialog() override {
+        if (const auto early = BeginParamLoad(state_.identity, state_.userParamTable)) {
+            return *early;
+        }
+        ParamLoadWorker worker;
+        if (!worker.start(link_, state_.userParamTable, *this)) {
+            return 0;
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        ended_.wait_for(lock, milliseconds(60'000), [this] { return result_.has_value(); });
+        lock.unlock();
+        worker.stop();
+        return result_.value_or(0);
+    }
+    void runEditor() override { ++editorRuns; }
+    void post(ParamLoadStage stage, int percent) override {
+        const ParamLoadReaction r = ReactToParamLoadPost(stage, percent);
+        if (r.endResult) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            result_ = r.endResult;
+            ended_.notify_all();
+        }
+    }
+
+    int editorRuns = 0;
+
+  private:
+    DriveLink& link_;
+    SharedState& state_;
+    std::mutex mutex_;
+    std::condition_variable ended_;
+    std::optional<int> result_;
+};
+
+class AnsweringObserver final : public AutoMatchObserver {
+  public:
+    void report(int, const MotorFields&) override {}
+    std::optional<int32_t> askMagnetDirection() override { return 0; }
+};
+
+class UnplugTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        char dir[] = "/tmp/quendrix-unplug-XXXXXX";
+        ASSERT_NE(::mkdtemp(dir), nullptr);
+        dir_ = dir;
+        ApplyStartupValues(state_);
+    }
+    void TearDown() override {
+        link_.reset();
+        sim_.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(dir_, ec);
+    }
+
+    std::string linkPath() const { return dir_ + "/com1"; }
+
+    // Starts the simulated drive with COM1 on its link.
+    void startDrive(std::vector<std::string> extra = {}) {
+        std::vector<std::string> args = {"--pace", "--link", linkPath()};
+        args.insert(args.end(), extra.begin(), extra.end());
+        sim_ = std::make_unique<DriveSimProcess>(QX_DRIVE_SIM, args);
+        device_ = sim_->device();
+        cable_ = std::make_unique<CableSwitch>(*sim_);
+        PortMap map;
+        map.setDevice(1, linkPath());
+        link_ = std::make_unique<DriveLink>(
+            state_.link, steadyClock(),
+            [this, factory = MakePortFactory(map, nullptr)](
+                const std::string& name) -> std::unique_ptr<SerialPort> {
+                auto port = factory(name);
+                return port ? std::make_unique<SwitchedPort>(std::move(port), *cable_) : nullptr;
+            });
+        // A thread sanitizer starts a thread of its own with the first thread made.
+        std::thread([] {}).join();
+        threadsBefore_ = ThreadCount();
+    }
+
+    // What picking COM1 does.
+    bool pickCom1() {
+        messages_.clear();
+        return ChooseComPort(*link_, state_.identity, messages_, 1) == 1;
+    }
+
+    void startConnected() {
+        startDrive();
+        ASSERT_TRUE(pickCom1()) << ::testing::PrintToString(messages_.texts());
+        messages_.clear();
+    }
+
+    // After the failure: nothing spun meanwhile, no worker is left, the dead device was
+    // let go. Then the cable goes back in, picking COM1 again connects, and a parameter
+    // can be read.
+    void expectRecovery(bool plugIn = true) {
+        EXPECT_LT(cable_->busyShareSincePull(), kMaxBusyShare);
+        EXPECT_EQ(ThreadCount(), threadsBefore_);
+        EXPECT_EQ(DescriptorsOn(device_), 0) << device_ << " is still held";
+        EXPECT_EQ(state_.link.portOpen, 0u);
+
+        if (plugIn) {
+            sim_->plugIn();
+        }
+        const std::optional<std::string> back = sim_->nextDevice(kReplugWait);
+        ASSERT_TRUE(back) << "the simulated cable did not come back";
+        ASSERT_TRUE(pickCom1()) << ::testing::PrintToString(messages_.texts());
+        EXPECT_EQ(messages_.texts(), Texts{"Connectting with servo succeeds!"});
+        EXPECT_EQ(state_.link.portOpen, 1u);
+        Session session(*link_);
+        ASSERT_EQ(session.open(), kStatusOk);
+        EXPECT_EQ(ReadWords(*link_, session.next(), ParamWordAddress(1), 1, kBudgetShortMs),
+                  kStatusOk);
+    }
+
+    std::string dir_;
+    std::string device_;
+    SharedState state_;
+    RecordingMessageSink messages_;
+    std::unique_ptr<DriveSimProcess> sim_;
+    std::unique_ptr<CableSwitch> cable_;
+    std::unique_ptr<DriveLink> link_;
+    int threadsBefore_ = 0;
+};
+
+// Identification: the simulator's own plan pulls the cable on the fourth request (the
+// first of the version reads) and brings it back 500 ms later, as a new device.
+TEST_F(UnplugTest, IdentificationFailsAsAMismatchAndTheNewDeviceConnects) {
+    startDrive({"--unplug", "3:500"});
+    const SteadyTime start = std::chrono::steady_clock::now();
+    cable_->notePulledNow();
+    EXPECT_FALSE(pickCom1());
+    const uint32_t ms = MsSince(start);
+    EXPECT_EQ(messages_.texts(), Texts{"Quendrix mismatchs the servo!"});
+    EXPECT_LE(ms, kConnectLimitMs + FailedRequestWorstMs(kBudgetLongMs) + kMarginMs);
+    EXPECT_EQ(state_.link.driveConnected, 0u);
+    RecordProperty("failure_reported_after_ms", static_cast<int>(ms));
+    expectRecovery(false);
+}
+
+TEST_F(UnplugTest, ParameterTableLoadFailsOnItsWorker) {
+    startConnected();
+    cable_->pullAtRequest(20);
+    WorkerDialogs dialogs(*link_, state_);
+    EXPECT_FALSE(ParametersSettingCommand(state_.parameterTable, dialogs, messages_));
+    const uint32_t ms = cable_->msSincePull();
+    EXPECT_EQ(messages_.texts(), Texts{"Communication with Servo Fails!"});
+    EXPECT_EQ(dialogs.editorRuns, 0);
+    EXPECT_EQ(state_.parameterTable.parametersLoaded, 0u);
+    // The load gives up once a step has failed for longer than its limit.
+    EXPECT_LE(ms, kParamLoadLimitMs + FailedRequestWorstMs(kBudgetLongMs) + kMarginMs);
+    RecordProperty("failure_reported_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+TEST_F(UnplugTest, UploadFailsAndWritesNoFile) {
+    startConnected();
+    cable_->pullAtRequest(5);
+    bool asked = false;
+    std::string lastPath;
+    EXPECT_EQ(ParametersUploadCommand(
+                  *link_, state_.parameterImage, messages_,
+                  [&]() {
+                      asked = true;
+                      return std::optional<std::string>(dir_ + "/up.par");
+                  },
+                  lastPath),
+              CommandOutcome::Failed);
+    const uint32_t ms = cable_->msSincePull();
+    EXPECT_EQ(messages_.texts(), Texts{"Parameters Upload Fails!"});
+    EXPECT_FALSE(asked);
+    EXPECT_LE(ms, FailedRequestWorstMs(kBudgetShortMs) + kMarginMs);
+    RecordProperty("failure_reported_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+TEST_F(UnplugTest, DownloadFails) {
+    startConnected();
+    std::string lastPath;
+    const std::string file = dir_ + "/drive.par";
+    const auto chooseFile = [&]() { return std::optional<std::string>(file); };
+    ASSERT_EQ(
+        ParametersUploadCommand(*link_, state_.parameterImage, messages_, chooseFile, lastPath),
+        CommandOutcome::Succeeded);
+    messages_.clear();
+    cable_->pullAtRequest(5);  // the third block
+    EXPECT_EQ(
+        ParametersDownloadCommand(*link_, state_.parameterImage, messages_, chooseFile, lastPath),
+        CommandOutcome::Failed);
+    const uint32_t ms = cable_->msSincePull();
+    EXPECT_EQ(messages_.texts(), Texts{"Downloading Parameters Fails!"});
+    EXPECT_LE(ms, FailedRequestWorstMs(kBudgetLongMs) + kMarginMs);
+    RecordProperty("failure_reported_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+TEST_F(UnplugTest, SaveToEepromFails) {
+    startConnected();
+    cable_->pullAtRequest(4);  // the first store operation
+    EXPECT_EQ(SaveToEepromCommand(*link_, messages_), CommandOutcome::Failed);
+    const uint32_t ms = cable_->msSincePull();
+    EXPECT_EQ(messages_.texts(), Texts{"Save to EEPROM Fails!"});
+    EXPECT_LE(ms, FailedRequestWorstMs(kBudgetEepromMs) + kMarginMs);
+    RecordProperty("failure_reported_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+// The tuning window captures again and again until it is closed; a capture over a dead
+// line never completes, and closing says the drive could not be reset.
+TEST_F(UnplugTest, TuningCaptureNeverCompletesAndClosingReportsTheReset) {
+    startConnected();
+    RecordCounter records;
+    RecordingMessageSink window;
+    LoopTuner tuner(state_, *link_, CaptureKind::Speed, window, messages_, records);
+    ASSERT_TRUE(tuner.open());
+    cable_->pullAtRequest(4);  // reset, set-up, gains, start: the first poll
+    ASSERT_TRUE(tuner.timerTick());
+    ASSERT_TRUE(cable_->waitPulled(kPullWait));
+    std::this_thread::sleep_for(kHoldOpen);
+
+    const SteadyTime closing = std::chrono::steady_clock::now();
+    tuner.close();
+    const uint32_t ms = MsSince(closing);
+    EXPECT_EQ(records.records, 0);
+    EXPECT_TRUE(window.texts().empty());
+    EXPECT_EQ(messages_.texts(), Texts{"OrderModule Reset Fails!"});
+    // The worker ends after the exchange under way; then the reset is tried.
+    EXPECT_LE(ms,
+              FailedRequestWorstMs(kCaptureExchangeBudgetMs) + kFailedOpeningWorstMs + kMarginMs);
+    RecordProperty("close_reported_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+TEST_F(UnplugTest, FreeRunningCaptureNeverCompletesAndClosesQuietly) {
+    startConnected();
+    RecordCounter records;
+    RecordingMessageSink window;
+    FreeRunMonitor monitor(state_, *link_, window, records);
+    ASSERT_TRUE(monitor.open());
+    ASSERT_TRUE(monitor.capturing());
+    monitor.chooseAutoRun(true);
+    cable_->pullAtRequest(3);  // reset, set-up, start: the first poll
+    PlotData plot;
+    ASSERT_TRUE(monitor.timerTick(plot));
+    ASSERT_TRUE(cable_->waitPulled(kPullWait));
+    std::this_thread::sleep_for(kHoldOpen);
+
+    const SteadyTime closing = std::chrono::steady_clock::now();
+    monitor.close();
+    const uint32_t ms = MsSince(closing);
+    EXPECT_EQ(records.records, 0);
+    EXPECT_TRUE(window.texts().empty());
+    EXPECT_TRUE(messages_.texts().empty());
+    EXPECT_LE(ms, FailedRequestWorstMs(kCaptureExchangeBudgetMs) + kMarginMs);
+    RecordProperty("close_reported_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+// The status monitor keeps polling a lost drive and shows it as not connected.
+TEST_F(UnplugTest, MonitorShowsTheDriveLostAndStops) {
+    startConnected();
+    MonitorThread monitor(*link_, state_.driveStatus);
+    cable_->pullAtRequest(4);  // the second poll's set-up request
+    ASSERT_TRUE(monitor.start(messages_));
+    ASSERT_TRUE(cable_->waitPulled(kPullWait));
+    const SteadyTime deadline =
+        std::chrono::steady_clock::now() + milliseconds(kStatusPollWorstMs + kMarginMs);
+    while (state_.link.driveConnected != 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(milliseconds(10));
+    }
+    const uint32_t ms = cable_->msSincePull();
+    EXPECT_EQ(state_.link.driveConnected, 0u);
+    EXPECT_GE(monitor.pollCount(), 1u);
+    std::this_thread::sleep_for(kHoldOpen);  // it goes on polling the dead line
+
+    const SteadyTime closing = std::chrono::steady_clock::now();
+    EXPECT_TRUE(monitor.stop());
+    EXPECT_LE(MsSince(closing), kStatusPollWorstMs + kMarginMs);
+    EXPECT_TRUE(messages_.texts().empty());
+    RecordProperty("lost_shown_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+// Pulled as the motor is told to turn: the match fails, and no servo-off is tried over
+// a line that is gone.
+TEST_F(UnplugTest, AutoMatchFails) {
+    startConnected();
+    AutoMatchInput input;
+    SetMotorDefaults(input.fields);
+    input.loopModel = state_.currentLoopModel;
+    AnsweringObserver observer;
+    AutoMatchWorker worker(*link_, observer, messages_);
+    cable_->pullAt([](const Request& r) {
+        return r.command == kCmdSubCommand &&
+               r.subCommand == static_cast<uint16_t>(SubCommand::MotorTest) &&
+               r.firstWord == static_cast<uint16_t>(MotorTestAction::Turn);
+    });
+    std::mutex mutex;
+    std::condition_variable cv;
+    std::optional<AutoMatchResult> result;
+    ASSERT_TRUE(worker.start(input, [&](const AutoMatchResult& r) {
+        std::lock_guard<std::mutex> lock(mutex);
+        result = r;
+        cv.notify_all();
+    }));
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        ASSERT_TRUE(cv.wait_for(lock, milliseconds(60'000), [&] { return result.has_value(); }));
+    }
+    const uint32_t ms = cable_->msSincePull();
+    worker.stop();
+    EXPECT_FALSE(result->succeeded());
+    EXPECT_EQ(result->fields.message, kTextMatchFailed);
+    EXPECT_EQ(result->percent, kProgressFailed);
+    EXPECT_FALSE(result->servoOffAfterFailure);
+    EXPECT_LE(ms, FailedRequestWorstMs(kBudgetShortMs) + kMarginMs);
+    RecordProperty("failure_reported_after_ms", static_cast<int>(ms));
+    expectRecovery();
+}
+
+}  // namespace
+}  // namespace qx::test
