@@ -14,6 +14,7 @@
 #include "app/SharedState.h"
 #include "bench/SimProcess.h"
 #include "link/DriveLink.h"
+#include "link/ForwardingPort.h"
 #include "link/PosixSerialPort.h"
 #include "tests/support/RecordingMessageSink.h"
 
@@ -33,42 +34,31 @@ struct WireCount {
 };
 
 // A serial port that counts what passes through the one it wraps.
-class CountingPort final : public SerialPort {
+class CountingPort final : public ForwardingPort {
   public:
     CountingPort(std::unique_ptr<SerialPort> port, WireCount& count)
-        : port_(std::move(port)), count_(count) {}
+        : ForwardingPort(std::move(port)), count_(count) {}
 
-    OpenResult open() override { return port_->open(); }
-    bool configure(const LineSettings& s) override { return port_->configure(s); }
-    bool setQueueSizes(std::size_t in, std::size_t out) override {
-        return port_->setQueueSizes(in, out);
-    }
-    bool purge() override { return port_->purge(); }
-    bool setTimeouts(const PortTimeouts& t) override { return port_->setTimeouts(t); }
     std::size_t read(uint8_t* buffer, std::size_t maxBytes) override {
-        const std::size_t n = port_->read(buffer, maxBytes);
+        const std::size_t n = ForwardingPort::read(buffer, maxBytes);
         count_.read += n;
         return n;
     }
     std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override {
-        const std::size_t n = port_->readAvailable(buffer, maxBytes);
+        const std::size_t n = ForwardingPort::readAvailable(buffer, maxBytes);
         count_.read += n;
         return n;
     }
     std::size_t write(const uint8_t* data, std::size_t bytes) override {
-        const std::size_t n = port_->write(data, bytes);
+        const std::size_t n = ForwardingPort::write(data, bytes);
         count_.written += n;
         if (bytes == kSyncBurstBytes && data[0] == kSyncByte) {
             ++count_.syncBursts;
         }
         return n;
     }
-    void close() override { port_->close(); }
-    bool isOpen() const override { return port_->isOpen(); }
-    std::string lastError() const override { return port_->lastError(); }
 
   private:
-    std::unique_ptr<SerialPort> port_;
     WireCount& count_;
 };
 

@@ -27,6 +27,7 @@
 #include "link/ConnectDrive.h"
 #include "link/DriveCommands.h"
 #include "link/DriveLink.h"
+#include "link/ForwardingPort.h"
 #include "link/PortMap.h"
 #include "monitor/MonitorThread.h"
 #include "monitor/StatusPoll.h"
@@ -197,33 +198,16 @@ class CableSwitch {
 };
 
 // The termios port with the switch in its write path.
-class SwitchedPort final : public SerialPort {
+class SwitchedPort final : public ForwardingPort {
   public:
     SwitchedPort(std::unique_ptr<SerialPort> port, CableSwitch& cable)
-        : port_(std::move(port)), cable_(cable) {}
-    OpenResult open() override { return port_->open(); }
-    bool configure(const LineSettings& s) override { return port_->configure(s); }
-    bool setQueueSizes(std::size_t in, std::size_t out) override {
-        return port_->setQueueSizes(in, out);
-    }
-    bool purge() override { return port_->purge(); }
-    bool setTimeouts(const PortTimeouts& t) override { return port_->setTimeouts(t); }
-    std::size_t read(uint8_t* buffer, std::size_t maxBytes) override {
-        return port_->read(buffer, maxBytes);
-    }
-    std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override {
-        return port_->readAvailable(buffer, maxBytes);
-    }
+        : ForwardingPort(std::move(port)), cable_(cable) {}
     std::size_t write(const uint8_t* data, std::size_t bytes) override {
         cable_.beforeWrite(data, bytes);
-        return port_->write(data, bytes);
+        return ForwardingPort::write(data, bytes);
     }
-    void close() override { port_->close(); }
-    bool isOpen() const override { return port_->isOpen(); }
-    std::string lastError() const override { return port_->lastError(); }
 
   private:
-    std::unique_ptr<SerialPort> port_;
     CableSwitch& cable_;
 };
 
