@@ -22,16 +22,17 @@ run_suite() {
 
 # Compiling is most of the suite's time, and full debug information a good part of
 # it: the normal build goes without, the sanitizer builds keep line tables for their
-# reports. The sanitizer builds leave out the window program (its widgets are tested
-# in the normal build) and build unoptimised, which keeps the whole suite within minutes.
+# reports. The sanitizer builds leave out the window program and the command-line tool
+# (their code is tested in the normal build; the workers they drive are the core's and
+# run under both sanitizers) and build unoptimised, which keeps the suite within minutes.
 # QX_FUZZ=ON turns on both sanitizers and gives the core coverage instrumentation. A
 # build directory cannot change compilers in place: an older GCC build-asan goes.
 run_suite build-ci Release -DCMAKE_CXX_FLAGS_RELEASE=-O2
 grep -qs '^CMAKE_CXX_COMPILER:FILEPATH=.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
 CC=clang CXX=clang++ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
-  run_suite build-asan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_FUZZ=ON -DQX_BUILD_BENCH=OFF
+  run_suite build-asan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_FUZZ=ON -DQX_BUILD_BENCH=OFF -DQX_BUILD_CLI=OFF
 echo "== Fuzzing build-asan"
 scripts/fuzz.sh 30
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_suite build-tsan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_SANITIZE=thread \
-  -DQX_BUILD_BENCH=OFF -DQX_BUILD_GUI=OFF
+  -DQX_BUILD_BENCH=OFF -DQX_BUILD_GUI=OFF -DQX_BUILD_CLI=OFF
