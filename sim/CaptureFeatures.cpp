@@ -38,17 +38,7 @@ void WriteRecord(SimDrive& d, int kind, const StepTestRecord& r) {
     const std::size_t perPoint = kind == 2 ? 4 : 2;
     for (std::size_t i = 0; i < r.command.size(); ++i) {
         const uint32_t at = kRingFirstWord + static_cast<uint32_t>(i * perPoint);
-        const auto c = static_cast<uint32_t>(r.command[i]);
-        const auto f = static_cast<uint32_t>(r.feedback[i]);
-        if (perPoint == 2) {
-            d.write(at, static_cast<uint16_t>(c & 0xFFFF));
-            d.write(at + 1, static_cast<uint16_t>(f & 0xFFFF));
-        } else {
-            d.write(at, static_cast<uint16_t>(c >> 16));
-            d.write(at + 1, static_cast<uint16_t>(c & 0xFFFF));
-            d.write(at + 2, static_cast<uint16_t>(f >> 16));
-            d.write(at + 3, static_cast<uint16_t>(f & 0xFFFF));
-        }
+        WriteRingPoint(d, at, static_cast<int>(perPoint), r.command[i], r.feedback[i]);
     }
 }
 
@@ -68,6 +58,21 @@ LoopGainWords ReadGainWords(const SimDrive& d) {
     g.positionKd = d.read(kPositionGainWord + 1);
     g.positionCutoffHz = d.read(kPositionGainWord + 2);
     return g;
+}
+
+void WriteRingPoint(SimDrive& drive, uint32_t at, int wordsPerPoint, int32_t command,
+                    int32_t feedback) {
+    const auto c = static_cast<uint32_t>(command);
+    const auto f = static_cast<uint32_t>(feedback);
+    if (wordsPerPoint == 2) {
+        drive.write(at, static_cast<uint16_t>(c & 0xFFFF));
+        drive.write(at + 1, static_cast<uint16_t>(f & 0xFFFF));
+    } else {
+        drive.write(at, static_cast<uint16_t>(c >> 16));
+        drive.write(at + 1, static_cast<uint16_t>(c & 0xFFFF));
+        drive.write(at + 2, static_cast<uint16_t>(f >> 16));
+        drive.write(at + 3, static_cast<uint16_t>(f & 0xFFFF));
+    }
 }
 
 void InstallCaptureFeatures(SimDrive& drive) {

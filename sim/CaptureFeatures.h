@@ -21,6 +21,11 @@ inline constexpr uint16_t kRingWords = 2048;
 // handed to whatever answered them before.
 void InstallCaptureFeatures(SimDrive& drive);
 
+// Writes one recorded point into the capture ring at word `at`: command and feedback as
+// one word each (two words a point) or as high and low word each (four words a point).
+void WriteRingPoint(SimDrive& drive, uint32_t at, int wordsPerPoint, int32_t command,
+                    int32_t feedback);
+
 // The gain words the drive holds now.
 LoopGainWords ReadGainWords(const SimDrive& drive);
 

@@ -57,17 +57,7 @@ void WriteRing(SimDrive& d, const FreeUnit& u) {
     for (int64_t i = std::max<int64_t>(0, end - u.ringPoints()); i < end; ++i) {
         const auto at = static_cast<uint32_t>(kRingFirstWord + (i % u.ringPoints()) * per);
         const ChannelPair s = u.at(i);
-        const auto c = static_cast<uint32_t>(s.command);
-        const auto f = static_cast<uint32_t>(s.feedback);
-        if (per == 2) {
-            d.write(at, static_cast<uint16_t>(c & 0xFFFF));
-            d.write(at + 1, static_cast<uint16_t>(f & 0xFFFF));
-        } else {
-            d.write(at, static_cast<uint16_t>(c >> 16));
-            d.write(at + 1, static_cast<uint16_t>(c & 0xFFFF));
-            d.write(at + 2, static_cast<uint16_t>(f >> 16));
-            d.write(at + 3, static_cast<uint16_t>(f & 0xFFFF));
-        }
+        WriteRingPoint(d, at, per, s.command, s.feedback);
     }
     d.write(kTriggerPositionWord,
             static_cast<uint16_t>(kRingFirstWord + (u.triggerIndex % u.ringPoints()) * per));
