@@ -75,11 +75,14 @@ class Transcript final : public MessageSink, public AutoMatchObserver {
         bool request = false;
     };
     explicit Transcript(Clock& clock) : clock_(clock) {}
-    void add(std::string text, bool request = false) {
+    // False once the transcript is full.
+    bool add(std::string text, bool request = false) {
         std::lock_guard<std::mutex> lock(mutex_);
-        if (entries_.size() < kMostEntries) {
-            entries_.push_back({clock_.nowUs(), std::move(text), request});
+        if (entries_.size() == kMostEntries) {
+            return false;
         }
+        entries_.push_back({clock_.nowUs(), std::move(text), request});
+        return true;
     }
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -120,14 +123,13 @@ class TranscriptPort final : public ForwardingPort {
     TranscriptPort(std::unique_ptr<SerialPort> port, Transcript& log)
         : ForwardingPort(std::move(port)), log_(log) {}
     std::size_t write(const uint8_t* data, std::size_t bytes) override {
-        if (bytes == kSyncBurstBytes &&
-            std::count(data, data + bytes, kSyncByte) == kSyncBurstBytes) {
-            log_.add("sync");
-        } else if (bytes >= 6) {
-            // Command, selector and payload, without the length and checksum.
-            log_.add((Hex(data + 1, 2) + Hex(data + 4, bytes - 6)).substr(1), true);
-        }
-        return ForwardingPort::write(data, bytes);
+        const bool sync = bytes == kSyncBurstBytes &&
+                          std::count(data, data + bytes, kSyncByte) == kSyncBurstBytes;
+        // Command, selector and payload, without the length and checksum.
+        const bool kept =
+            sync ? log_.add("sync")
+                 : log_.add((Hex(data + 1, 2) + Hex(data + 4, bytes - 6)).substr(1), true);
+        return kept ? ForwardingPort::write(data, bytes) : 0;  // full: the line goes dead
     }
 
   private:
