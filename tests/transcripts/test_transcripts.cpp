@@ -169,15 +169,13 @@ struct Rig {
                 drive->write(static_cast<uint32_t>(d.address + k), d.words[k]);
             }
         }
-        // Turns clockwise, counts down, index seen with Z type 1, halls 4 4 4 4.
+        // Turns clockwise and counts down, shows its index with Z type 1; halls 4 4 4 4.
         sim::SimMotorSpec spec;
-        spec.polePairs = 5;
-        spec.pulseNumber = 2500;
-        spec.magnetDirection = 1;
-        spec.zPulseType = 1;
-        spec.encoderOffset = 0x2345;
-        spec.uvwDirection = 1;
-        EXPECT_EQ(sim::ParseMotorSpec(motor, spec), std::nullopt);
+        EXPECT_EQ(sim::ParseMotorSpec("pole-pairs=5,pulse-number=2500,magnet-direction=1,z-type=1,"
+                                      "offset=0x2345,uvw-direction=1," +
+                                          motor,
+                                      spec),
+                  std::nullopt);
         sim::MotorOf(*drive)->setSpec(spec);
     }
     void connect() { ASSERT_EQ(ChooseComPort(link, state.identity, log, 1), 1); }
