@@ -491,6 +491,7 @@ TEST(PortLamps, ThePollsSignalWordsLightTheirLamps) {
         {0x0200, 0x0001, 0x0020, "ServoEn|PhaseU"},
         {0x0001, 0x0002, 0x003F, "PulseInv|BRK|PhaseU|PhaseV|PhaseW|PhaseA|PhaseB|PhaseZ"},
         {0x0000, 0x0010, 0x0000, "SRDY "},
+        {0xFC00, 0xFFE1, 0xFFC0, ""},  // bits beyond the lamps, and outputs' bit 0
         {0x0155, 0x000A, 0x0015,
          "AlarmClr|CWDis|CWTLtd|INH/SC2|PulseInv|ALM|BRK|PhaseV|PhaseA|PhaseZ"},
     };
