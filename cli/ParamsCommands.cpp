@@ -202,7 +202,8 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode) {
                                context.state().identity.softwareVersion, context.messages());
             editor.open();
             editor.numberTextChanged(std::to_string(*pn));
-            if (!editor.valueTextChanged(*value)) {
+            // The whole text at once: it is read as a field being left.
+            if (!editor.valueTextChanged(*value) || !editor.valueFieldLeft()) {
                 exitCode = kExitUsage;
                 return;
             }

@@ -43,6 +43,9 @@ PathChooser AskForParamFile(GuiContext& context, QWidget* mainWindow, FileDialog
         request.mode = mode;
         request.owner = mainWindow;
         request.filter = QString::fromLatin1(kParamFileFilter);
+        // A name typed without a suffix gets ".par", or the open dialog's filter would
+        // never list the file again.
+        request.defaultExtension = QString::fromLatin1(kParamFileSuffix);
         const std::optional<QString> path = context.askFileName(request);
         if (!path) {
             return std::nullopt;
@@ -84,9 +87,10 @@ void ParametersDownloadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidg
     const auto owner = context.messagesFor(mainWindow);
     std::optional<WaitCursor> busy;
     std::string lastPath = LastPath(app);
-    ParametersDownloadCommand(
+    const CommandOutcome outcome = ParametersDownloadCommand(
         context.link(), context.state().parameterImage, *owner,
         AskForParamFile(context, mainWindow, FileDialogRequest::Mode::Open, busy), lastPath);
+    NoteDriveParamEvent(context.state().parameterTable, DriveParamEvent::Download, outcome);
     busy.reset();
     RememberPath(app, lastPath);
 }
@@ -94,13 +98,15 @@ void ParametersDownloadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidg
 void SaveToEepromMenuCommand(GuiContext& context, QWidget* mainWindow) {
     const auto owner = context.messagesFor(mainWindow);
     WaitCursor busy;
-    SaveToEepromCommand(context.link(), *owner);
+    NoteDriveParamEvent(context.state().parameterTable, DriveParamEvent::SaveToEeprom,
+                        SaveToEepromCommand(context.link(), *owner));
 }
 
 void LoadDefaultMenuCommand(GuiContext& context, QWidget* mainWindow) {
     const auto owner = context.messagesFor(mainWindow);
     WaitCursor busy;
-    LoadDefaultCommand(context.link(), *owner);
+    NoteDriveParamEvent(context.state().parameterTable, DriveParamEvent::LoadDefault,
+                        LoadDefaultCommand(context.link(), *owner));
 }
 
 }  // namespace qx::ui
