@@ -32,6 +32,7 @@
 #include "params/ParamSettingCommand.h"
 #include "params/ui/CParamLoadingDlg.h"
 #include "params/ui/CUserParamDlg.h"
+#include "params/ui/ParamPictures.h"
 
 namespace qx::ui {
 
@@ -180,6 +181,8 @@ std::vector<Picture> AllPictures() {
         {QStringLiteral("speed-capture-setting"), CaptureSettingPicture<CSpeedCaptureSettingDlg>},
         {QStringLiteral("position-capture-setting"),
          CaptureSettingPicture<CPositionCaptureSettingDlg>},
+        {QStringLiteral("param-table"), ParamTablePicture},
+        {QStringLiteral("param-file"), ParamFilePicture},
         {QStringLiteral("servo-state"), ServoStatePicture},
         {QStringLiteral("ports-state"), PortsStatePicture},
     };

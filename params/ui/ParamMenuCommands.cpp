@@ -8,13 +8,18 @@
 #include "app/ui/WaitCursor.h"
 #include "params/ParamFileCommands.h"
 #include "params/ParamSettingCommand.h"
+#include "params/ui/CParamFileDlg.h"
 #include "params/ui/CParamLoadingDlg.h"
+#include "params/ui/CParamTableDlg.h"
 #include "params/ui/CUserParamDlg.h"
+#include "params/ui/ParamCompareFile.h"
 
 namespace qx::ui {
 
 namespace {
 
+// The loading dialog, then `Editor`: the parameter editor or the Parameter Table.
+template <typename Editor>
 class WindowDialogs final : public ParamSettingDialogs {
   public:
     WindowDialogs(GuiContext& context, QWidget* mainWindow)
@@ -24,7 +29,7 @@ class WindowDialogs final : public ParamSettingDialogs {
         return context_.runModal(dialog);
     }
     void runEditor() override {
-        CUserParamDlg dialog(context_, mainWindow_);
+        Editor dialog(context_, mainWindow_);
         context_.runModal(dialog);
     }
 
@@ -66,9 +71,27 @@ void RememberPath(CQuendrixApp& app, const std::string& path) {
 }  // namespace
 
 void ParametersSettingMenuCommand(GuiContext& context, QWidget* mainWindow) {
-    WindowDialogs dialogs(context, mainWindow);
+    WindowDialogs<CUserParamDlg> dialogs(context, mainWindow);
     const auto owner = context.messagesFor(mainWindow);
     ParametersSettingCommand(context.state().parameterTable, dialogs, *owner);
+}
+
+void ParameterTableMenuCommand(GuiContext& context, QWidget* mainWindow) {
+    WindowDialogs<CParamTableDlg> dialogs(context, mainWindow);
+    const auto owner = context.messagesFor(mainWindow);
+    ParametersSettingCommand(context.state().parameterTable, dialogs, *owner);
+}
+
+void ParameterFileMenuCommand(GuiContext& context, QWidget* mainWindow) {
+    const std::optional<QString> path = AskForParamFilePath(context, mainWindow, false);
+    if (!path) {
+        return;
+    }
+    const auto owner = context.messagesFor(mainWindow);
+    CParamFileDlg dialog(context, mainWindow);
+    if (dialog.openFile(*path, *owner)) {
+        context.runModal(dialog);
+    }
 }
 
 void ParametersUploadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidget* mainWindow) {
