@@ -169,6 +169,8 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode) {
             [file]() { return std::optional<std::string>(*file); }, lastPath));
     });
 
+    RegisterOfflineParamsCommands(*params, context, exitCode);
+
     CLI::App* param = app.add_subcommand("param", "One parameter");
     param->require_subcommand(1);
     auto number = std::make_shared<std::string>();
