@@ -131,6 +131,8 @@ std::vector<Picture> AllPictures() {
          }},
         {QStringLiteral("menu-motor"),
          [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Motor")); }},
+        {QStringLiteral("menu-tools"),
+         [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Tools")); }},
         {QStringLiteral("menu-help"),
          [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Help")); }},
         {QStringLiteral("about-quendrix"), PreparedDialog<CAboutDlg>},

@@ -1,0 +1,205 @@
+// The Tools menu's parameter windows in the running window program, on a virtual clock
+// with the simulated drive on COM1.
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFile>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTableView>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTextEdit>
+
+#include "params/ParamCatalog.h"
+#include "params/ParamFile.h"
+#include "params/ParamValues.h"
+#include "params/ui/CParamFileDlg.h"
+#include "params/ui/CParamTableDlg.h"
+#include "params/ui/ParamSheetView.h"
+#include "tests/app/ui/ShellFixture.h"
+
+namespace qx::test {
+namespace {
+
+using namespace qx::ui;
+
+struct WorkbenchTest : ShellTest {
+    QTemporaryDir dir;
+
+    QString file(const char* name, std::initializer_list<std::pair<int, uint16_t>> words,
+                 std::size_t size = 1024) {
+        ParamImage image{};
+        UploadParams(context->link(), image);
+        for (const auto& [pn, word] : words) {
+            SetParamWordInImage(image, pn, word);
+        }
+        const QString path = dir.filePath(QString::fromLatin1(name));
+        QFile out(path);
+        EXPECT_TRUE(out.open(QIODevice::WriteOnly));
+        out.write(reinterpret_cast<const char*>(image.data()), static_cast<qint64>(size));
+        return path;
+    }
+};
+
+template <typename T>
+T* Child(QWidget& parent, const char* name) {
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(child, nullptr) << name;
+    return child;
+}
+
+void ExpectFixedPitch(const QWidget* box) {
+    const QFontMetrics metrics(box->font());
+    for (const QChar c : QStringLiteral("iW|- 0m")) {
+        EXPECT_EQ(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QLatin1Char('x')));
+    }
+}
+
+// Types `text` into the Value cell of the only row shown, as the user does: the cell's
+// editor opens, the keys go in one by one, Enter ends it.
+void TypeIntoValue(ParamSheetView& view, const QString& text) {
+    QTableView* table = view.table();
+    ASSERT_EQ(table->model()->rowCount(), 1);
+    table->setFocus();
+    table->setCurrentIndex(table->model()->index(0, 2));
+    QTest::keyClick(table, Qt::Key_F2);
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    QApplication::processEvents();
+}
+
+// Keys go to the active window only.
+bool Activate(QDialog& dialog) {
+    dialog.activateWindow();
+    return QTest::qWaitFor([&dialog]() { return QApplication::activeWindow() == &dialog; });
+}
+
+std::vector<int> Rows(ParamSheetView& view) {
+    std::vector<int> pns;
+    for (int row = 0; row < view.table()->model()->rowCount(); ++row) {
+        pns.push_back(view.model().pnAt(row));
+    }
+    return pns;
+}
+
+TEST_F(WorkbenchTest, ParameterTableFiltersEditsComparesWritesAndReverts) {
+    start();
+    connectDrive();
+    const QString differing = file("machine.par", {{5, 200}, {41, 120}});
+    const QString shortFile = file("short.par", {}, 1023);
+    std::vector<QString> titles;
+    whileOpen = [&](QDialog& dialog) {
+        titles.push_back(dialog.windowTitle());
+        auto* table = dynamic_cast<CParamTableDlg*>(&dialog);
+        if (table == nullptr) {
+            return;
+        }
+        ASSERT_TRUE(Activate(dialog));
+        ParamSheetView& view = table->view();
+        ExpectFixedPitch(view.helpBox());
+        QTest::keyClicks(view.filterEdit(), QStringLiteral("quadrature"));
+        EXPECT_EQ(Rows(view), std::vector<int>{52});
+        EXPECT_TRUE(view.helpBox()->toPlainText().startsWith(QStringLiteral("(1) Form of")));
+
+        view.filterEdit()->setText(QStringLiteral("41"));
+        TypeIntoValue(view, QStringLiteral("300"));
+        EXPECT_EQ(drive->read(ParamWordAddress(41)), 300);
+        EXPECT_EQ(table->changes()->rowCount(), 1);
+
+        fileAnswers.push_back(shortFile);
+        Child<QPushButton>(dialog, "compare")->click();
+        ASSERT_EQ(boxes.size(), 1u);
+        EXPECT_NE(boxes[0].text.find("exactly 1024 bytes"), std::string::npos);
+        EXPECT_EQ(view.table()->model()->columnCount(), 5) << "nothing read";
+
+        fileAnswers.push_back(differing);
+        Child<QPushButton>(dialog, "compare")->click();
+        view.filterEdit()->clear();
+        view.differingOnlyBox()->click();
+        EXPECT_EQ(Rows(view), (std::vector<int>{5, 41}));
+        view.table()->selectAll();
+        Child<QPushButton>(dialog, "writeFileValues")->click();
+        EXPECT_TRUE(Rows(view).empty());
+        EXPECT_EQ(drive->read(ParamWordAddress(5)), 200);
+        EXPECT_EQ(drive->read(ParamWordAddress(41)), 120);
+
+        ASSERT_EQ(table->changes()->rowCount(), 3);  // 41 to 300, 5 to 200, 41 to 120
+        table->changes()->selectRow(1);
+        Child<QPushButton>(dialog, "revert")->click();
+        EXPECT_EQ(drive->read(ParamWordAddress(5)), 100);
+        EXPECT_EQ(table->changes()->item(3, 5)->text(), QStringLiteral("not stored"));
+    };
+    choose(ID_TOOLS_PARAM_TABLE);
+    ASSERT_EQ(titles.size(), 2u);
+    EXPECT_EQ(titles[0], QStringLiteral("Loading User Parameters ..."));
+    EXPECT_EQ(titles[1], QStringLiteral("Parameter Table"));
+
+    // After "Save to EEPROM" every write is marked as stored; the next opening needs no load.
+    choose(ID_SAVE_EEPROM);
+    titles.clear();
+    whileOpen = [&](QDialog& dialog) {
+        titles.push_back(dialog.windowTitle());
+        auto* table = dynamic_cast<CParamTableDlg*>(&dialog);
+        ASSERT_NE(table, nullptr);
+        EXPECT_EQ(table->changes()->item(3, 5)->text(), QStringLiteral("stored"));
+        EXPECT_EQ(Child<QLabel>(dialog, "summary")->text(),
+                  QStringLiteral("Every write is stored in the drive's EEPROM."));
+    };
+    choose(ID_TOOLS_PARAM_TABLE);
+    EXPECT_EQ(titles, std::vector<QString>{QStringLiteral("Parameter Table")});
+}
+
+TEST_F(WorkbenchTest, ParameterFileIsEditedAndSavedWithoutADrive) {
+    start();
+    connectDrive();
+    const QString path = file("offline.par", {});
+    choose(ID_COM2);  // nothing behind it: no drive from here on
+    boxes.clear();
+    const uint64_t requests = drive->requestCount();
+    ParamImage original{};
+    ASSERT_EQ(ReadParamFile(QFile::encodeName(path).toStdString(), original), std::nullopt);
+
+    fileAnswers.push_back(path);
+    std::vector<QString> titles;
+    whileOpen = [&](QDialog& dialog) {
+        titles.push_back(dialog.windowTitle());
+        if (auto* box = dynamic_cast<QMessageBox*>(&dialog)) {
+            box->button(QMessageBox::Discard)->click();
+            return;
+        }
+        auto* window = dynamic_cast<CParamFileDlg*>(&dialog);
+        ASSERT_NE(window, nullptr);
+        ASSERT_TRUE(Activate(dialog));
+        ExpectFixedPitch(window->view().helpBox());
+        window->view().filterEdit()->setText(QStringLiteral("41"));
+        TypeIntoValue(window->view(), QStringLiteral("70000"));
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{
+                                  "A parameter holds a 16-bit word: type a value from -32768 to "
+                                  "65535."});
+        TypeIntoValue(window->view(), QStringLiteral("40613"));
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Parameter File - offline.par *"));
+        Child<QPushButton>(dialog, "save")->click();
+        TypeIntoValue(window->view(), QStringLiteral("1"));  // then closed: discarded
+    };
+    choose(ID_TOOLS_PARAM_FILE);
+    EXPECT_EQ(titles, (std::vector<QString>{QStringLiteral("Parameter File - offline.par"),
+                                            QStringLiteral("Parameter File")}))
+        << "the window, then the question for the change made after Save";
+    ParamImage saved{};
+    ASSERT_EQ(ReadParamFile(QFile::encodeName(path).toStdString(), saved), std::nullopt);
+    ParamImage expected = original;
+    SetParamWordInImage(expected, 41, 40613);
+    EXPECT_EQ(saved, expected) << "exactly one word changed";
+    EXPECT_EQ(drive->requestCount(), requests);
+}
+
+}  // namespace
+}  // namespace qx::test
