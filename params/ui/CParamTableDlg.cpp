@@ -115,7 +115,9 @@ CParamTableDlg::~CParamTableDlg() = default;
 void CParamTableDlg::onInitDialog() {
     const UserParamTable& table = context().state().userParamTable;
     sheet_.setRanges(MinimaOfTable(table), MaximaOfTable(table));
-    refresh();
+    sheet_.setValues(ParamValuesOfTable(table));
+    view_->reload();
+    showChanges();
 }
 
 void CParamTableDlg::onOK() {
@@ -125,7 +127,7 @@ void CParamTableDlg::onOK() {
 
 void CParamTableDlg::refresh() {
     sheet_.setValues(ParamValuesOfTable(context().state().userParamTable));
-    view_->reload();
+    view_->valuesChanged();
     showChanges();
 }
 

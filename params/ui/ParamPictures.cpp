@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QTableView>
 #include <QTemporaryDir>
 
 #include "app/ui/GuiContext.h"
@@ -61,7 +62,8 @@ QWidget* ParamTablePicture(PictureStage& stage) {
     dialog->prepare();
     dialog->compareWithFile(path);
     dialog->view().filterEdit()->setText(QStringLiteral("speed"));
-    dialog->view().selectPn(41);
+    dialog->view().selectPn(36);
+    dialog->view().table()->scrollToTop();
     return dialog;
 }
 
@@ -76,6 +78,7 @@ QWidget* ParamFilePicture(PictureStage& stage) {
     dialog->view().model().setData(dialog->view().model().index(8, 2), QStringLiteral("001100"),
                                    Qt::EditRole);
     dialog->view().selectPn(8);
+    dialog->view().table()->scrollToTop();
     return dialog;
 }
 

@@ -2,7 +2,6 @@
 
 #include <QBrush>
 #include <QColor>
-#include <QMetaObject>
 
 namespace qx::ui {
 
@@ -17,26 +16,20 @@ QString Text(const std::string& text) {
 }  // namespace
 
 ParamSheetModel::ParamSheetModel(ParamSheet& sheet, QObject* parent)
-    : QAbstractTableModel(parent), sheet_(sheet), rows_(sheet.rows()), columns_(sheet.columns()) {}
+    : QAbstractTableModel(parent), sheet_(sheet), columns_(sheet.columns()) {}
 
 void ParamSheetModel::reload() {
     beginResetModel();
-    rows_ = sheet_.rows();
     columns_ = sheet_.columns();
     endResetModel();
 }
 
-int ParamSheetModel::pnAt(int row) const {
-    return row >= 0 && row < static_cast<int>(rows_.size()) ? rows_[row] : -1;
-}
-
-int ParamSheetModel::rowOf(int pn) const {
-    const auto at = std::find(rows_.begin(), rows_.end(), pn);
-    return at == rows_.end() ? -1 : static_cast<int>(at - rows_.begin());
+void ParamSheetModel::valuesChanged() {
+    emit dataChanged(index(0, 0), index(rowCount() - 1, columnCount() - 1));
 }
 
 int ParamSheetModel::rowCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+    return parent.isValid() ? 0 : kParamCount;
 }
 
 int ParamSheetModel::columnCount(const QModelIndex& parent) const {
@@ -44,8 +37,8 @@ int ParamSheetModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ParamSheetModel::data(const QModelIndex& index, int role) const {
-    const int pn = pnAt(index.row());
-    if (pn < 0 || index.column() >= static_cast<int>(columns_.size())) {
+    const int pn = index.row();
+    if (!IsValidParamNumber(pn) || index.column() >= static_cast<int>(columns_.size())) {
         return {};
     }
     const ParamColumn column = columns_[index.column()];
@@ -81,19 +74,13 @@ Qt::ItemFlags ParamSheetModel::flags(const QModelIndex& index) const {
 }
 
 bool ParamSheetModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    const int pn = pnAt(index.row());
-    if (role != Qt::EditRole || pn < 0 || !editor_) {
+    const int pn = index.row();
+    if (role != Qt::EditRole || !IsValidParamNumber(pn) || !editor_) {
         return false;
     }
     editor_(pn, value.toString().toStdString());
-    if (sheet_.rows() == rows_) {
-        emit dataChanged(this->index(index.row(), 0),
-                         this->index(index.row(), columnCount() - 1));
-    } else {
-        // A row that no longer differs leaves the view; not while the view is still
-        // handing over its editor.
-        QMetaObject::invokeMethod(this, &ParamSheetModel::reload, Qt::QueuedConnection);
-    }
+    emit dataChanged(this->index(pn, 0), this->index(pn, columnCount() - 1));
+    emit valueEdited();
     return true;
 }
 

@@ -8,8 +8,9 @@
 
 namespace qx::ui {
 
-// The rows a ParamSheet shows, for a table view. Differing rows are tinted; the Value
-// column is editable when an editor is set, which decides what a typed text does.
+// Every parameter of a ParamSheet as one row (row = Pn), for a table view that hides
+// the rows the sheet does not show. Differing rows are tinted; the Value column is
+// editable when an editor is set, which decides what a typed text does.
 class ParamSheetModel : public QAbstractTableModel {
     Q_OBJECT
 
@@ -19,10 +20,10 @@ class ParamSheetModel : public QAbstractTableModel {
     ParamSheetModel(ParamSheet& sheet, QObject* parent);
 
     void setValueEditor(ValueEditor editor) { editor_ = std::move(editor); }
-    // The sheet changed: rows, columns or values.
+    // The sheet's columns changed.
     void reload();
-    int pnAt(int row) const;
-    int rowOf(int pn) const;  // -1 when the row is not shown
+    // The sheet's values changed.
+    void valuesChanged();
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
@@ -31,10 +32,13 @@ class ParamSheetModel : public QAbstractTableModel {
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role) override;
 
+  signals:
+    // A value typed into a cell was taken: the rows shown may have changed.
+    void valueEdited();
+
   private:
     ParamSheet& sheet_;
     ValueEditor editor_;
-    std::vector<int> rows_;
     std::vector<ParamColumn> columns_;
 };
 

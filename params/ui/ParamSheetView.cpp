@@ -6,6 +6,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaObject>
 #include <QSplitter>
 #include <QTableView>
 #include <QTextEdit>
@@ -21,6 +22,8 @@ namespace {
 // Room for the table above the help box, in pixels, as the window first opens.
 constexpr int kTableHeight = 330;
 constexpr int kHelpHeight = 130;
+// Pixels above and below a row's text.
+constexpr int kRowPadding = 4;
 
 }  // namespace
 
@@ -32,7 +35,8 @@ ParamSheetView::ParamSheetView(ParamSheet& sheet, QWidget* parent)
       differingOnly_(new QCheckBox(QStringLiteral("Differing rows only"), this)),
       counts_(new QLabel(this)),
       table_(new QTableView(this)),
-      help_(new QTextEdit(this)) {
+      help_(new QTextEdit(this)),
+      shown_(kParamCount, true) {
     filter_->setObjectName(QStringLiteral("filter"));
     filter_->setPlaceholderText(QStringLiteral("Pn number or words of the title and help"));
     filter_->setClearButtonEnabled(true);
@@ -47,11 +51,13 @@ ParamSheetView::ParamSheetView(ParamSheet& sheet, QWidget* parent)
     table_->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table_->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
                             QAbstractItemView::AnyKeyPressed);
-    table_->verticalHeader()->hide();
-    table_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table_->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    table_->horizontalHeader()->setStretchLastSection(false);
     table_->setWordWrap(false);
+    // Fixed row heights and column widths measured once: a keystroke in the filter only
+    // hides and shows rows, and never measures 184 rows again.
+    table_->verticalHeader()->hide();
+    table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() +
+                                                    kRowPadding);
 
     auto* filterLabel = new QLabel(QStringLiteral("&Filter:"), this);
     filterLabel->setBuddy(filter_);
@@ -74,9 +80,11 @@ ParamSheetView::ParamSheetView(ParamSheet& sheet, QWidget* parent)
 
     connect(filter_, &QLineEdit::textChanged, this, &ParamSheetView::filterEdited);
     connect(differingOnly_, &QCheckBox::toggled, this, &ParamSheetView::differingOnlyToggled);
-    connect(model_, &QAbstractItemModel::modelReset, this, [this]() {
-        showCounts();
-        currentChanged();
+    connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            &ParamSheetView::currentChanged);
+    // Not while the table still hands over the cell's editor.
+    connect(model_, &ParamSheetModel::valueEdited, this, [this]() {
+        QMetaObject::invokeMethod(this, &ParamSheetView::showRows, Qt::QueuedConnection);
     });
     reload();
 }
@@ -84,49 +92,80 @@ ParamSheetView::ParamSheetView(ParamSheet& sheet, QWidget* parent)
 void ParamSheetView::reload() {
     const int pn = currentPn();
     model_->reload();
-    table_->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+    std::fill(shown_.begin(), shown_.end(), true);
+    for (int row = 0; row < kParamCount; ++row) {
+        table_->setRowHidden(row, false);
+    }
+    QHeaderView* header = table_->horizontalHeader();
+    table_->resizeColumnsToContents();
+    header->setSectionResizeMode(QHeaderView::Interactive);
+    header->setSectionResizeMode(static_cast<int>(ParamColumn::Title), QHeaderView::Stretch);
     differingOnly_->setEnabled(sheet_.comparing());
-    selectPn(pn >= 0 ? pn : model_->pnAt(0));
+    showRows();
+    selectPn(pn);
+}
+
+void ParamSheetView::valuesChanged() {
+    model_->valuesChanged();
+    showRows();
+}
+
+void ParamSheetView::showRows() {
+    std::vector<bool> shown(kParamCount, false);
+    for (const int pn : sheet_.rows()) {
+        shown[pn] = true;
+    }
+    for (int pn = 0; pn < kParamCount; ++pn) {
+        if (shown[pn] != shown_[pn]) {
+            table_->setRowHidden(pn, !shown[pn]);
+        }
+    }
+    shown_ = std::move(shown);
     showCounts();
+    if (currentPn() < 0) {
+        selectPn(-1);
+    }
     currentChanged();
 }
 
 void ParamSheetView::filterEdited(const QString& text) {
     sheet_.setFilter(text.toStdString());
-    reload();
+    showRows();
 }
 
 void ParamSheetView::differingOnlyToggled(bool on) {
     sheet_.setDifferingOnly(on);
-    reload();
+    showRows();
 }
 
 std::vector<int> ParamSheetView::selectedPns() const {
     std::vector<int> pns;
     for (const QModelIndex& index : table_->selectionModel()->selectedRows()) {
-        pns.push_back(model_->pnAt(index.row()));
+        // A selection made before the filter changed may hold rows no longer shown.
+        if (shown_[index.row()]) {
+            pns.push_back(index.row());
+        }
     }
     std::sort(pns.begin(), pns.end());
     return pns;
 }
 
 void ParamSheetView::selectPn(int pn) {
-    int row = model_->rowOf(pn);
-    if (row < 0) {
-        row = model_->rowCount() > 0 ? 0 : -1;
+    const std::vector<int>& rows = sheet_.rows();
+    if (std::find(rows.begin(), rows.end(), pn) == rows.end()) {
+        pn = rows.empty() ? -1 : rows.front();
     }
-    if (row >= 0) {
-        table_->setCurrentIndex(model_->index(row, 0));
-        table_->selectRow(row);
+    if (pn >= 0) {
+        table_->setCurrentIndex(model_->index(pn, 0));
+        table_->selectRow(pn);
+        table_->scrollTo(model_->index(pn, 0));
     }
-    connect(table_->selectionModel(), &QItemSelectionModel::currentChanged, this,
-            &ParamSheetView::currentChanged, Qt::UniqueConnection);
     currentChanged();
 }
 
 int ParamSheetView::currentPn() const {
     const QModelIndex current = table_->currentIndex();
-    return current.isValid() ? model_->pnAt(current.row()) : -1;
+    return current.isValid() && shown_[current.row()] ? current.row() : -1;
 }
 
 void ParamSheetView::currentChanged() {
@@ -139,9 +178,8 @@ void ParamSheetView::currentChanged() {
 }
 
 void ParamSheetView::showCounts() {
-    QString text = QStringLiteral("%1 of %2 parameters")
-                       .arg(sheet_.rows().size())
-                       .arg(kParamCount);
+    QString text =
+        QStringLiteral("%1 of %2 parameters").arg(sheet_.rows().size()).arg(kParamCount);
     if (sheet_.comparing()) {
         text += QStringLiteral(", %1 differing").arg(sheet_.differingCount());
     }

@@ -31,12 +31,16 @@ class ParamSheetView : public QWidget {
 
     // Shows the sheet again after its owner changed it, keeping the current Pn.
     void reload();
+    // The sheet's values changed (the columns did not).
+    void valuesChanged();
     // The Pn of the selected rows, ascending.
     std::vector<int> selectedPns() const;
     void selectPn(int pn);
     int currentPn() const;
 
   private:
+    // Hides the rows the sheet does not show.
+    void showRows();
     void filterEdited(const QString& text);
     void differingOnlyToggled(bool on);
     void currentChanged();
@@ -50,6 +54,7 @@ class ParamSheetView : public QWidget {
     QTableView* table_;
     QTextEdit* help_;
     int shownHelpPn_ = -1;
+    std::vector<bool> shown_;
 };
 
 }  // namespace qx::ui
