@@ -127,8 +127,8 @@ int Edit(const std::string& path, const std::vector<std::string>& assignments) {
         const std::string value = assignment.substr(eq + 1);
         const auto pn = number.empty() ? std::nullopt : ParseParamText(number, 0);
         if (!pn || !IsValidParamNumber(*pn)) {
-            Refuse(assignment, "the parameter number must be 0 to " +
-                                   std::to_string(kHighestParamNumber));
+            Refuse(assignment,
+                   "the parameter number must be 0 to " + std::to_string(kHighestParamNumber));
             return kExitUsage;
         }
         // The editor reads an empty field or a lone "-" as 0; here they are a mistake.

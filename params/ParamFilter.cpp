@@ -10,8 +10,7 @@ namespace {
 constexpr std::size_t kMaxPnDigits = 4;
 
 bool IsWordChar(char c) {
-    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-           c == '_';
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_';
 }
 
 bool IsDigit(char c) {
@@ -26,7 +25,8 @@ std::optional<int> PnOf(std::string_view term) {
     if (term.starts_with("pn")) {
         term.remove_prefix(2);
     }
-    if (term.empty() || term.size() > kMaxPnDigits || !std::all_of(term.begin(), term.end(), IsDigit)) {
+    if (term.empty() || term.size() > kMaxPnDigits ||
+        !std::all_of(term.begin(), term.end(), IsDigit)) {
         return std::nullopt;
     }
     int pn = 0;

@@ -276,8 +276,7 @@ constexpr std::string_view kHelpPn28 =
     "(1) Limit of the CCW torque, in % of the rated torque, in force while the input CCWTLtd "
     "is active.";
 
-constexpr std::string_view kHelpPn29 =
-    "(1) Speed limit, in r/min, in torque mode.";
+constexpr std::string_view kHelpPn29 = "(1) Speed limit, in r/min, in torque mode.";
 
 constexpr std::string_view kHelpPn30 =
     "(1) Proportional gain Kp of the speed loop."
@@ -341,8 +340,7 @@ constexpr std::string_view kHelpPn40 =
 constexpr std::string_view kHelpPn41 =
     "(1) Set the speed value in JOG control mode. Unit is r/min.";
 
-constexpr std::string_view kHelpPn42 =
-    "(1) Highest motor speed, in r/min.";
+constexpr std::string_view kHelpPn42 = "(1) Highest motor speed, in r/min.";
 
 constexpr std::string_view kHelpPn43 =
     "(1) Speed command, in r/min, of the speed test mode (control mode 4, Pn4).";
@@ -445,8 +443,7 @@ constexpr std::string_view kHelpPn58 =
     "\r\n\r\n"
     "(3) The HOME offset is Pn61 x 10000 + Pn62.";
 
-constexpr std::string_view kHelpPn59 =
-    "(1) Motor speed while seeking home, in r/min.";
+constexpr std::string_view kHelpPn59 = "(1) Motor speed while seeking home, in r/min.";
 
 constexpr std::string_view kHelpPn60 =
     "(1) Acceleration and deceleration while seeking home."

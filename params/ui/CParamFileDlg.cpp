@@ -58,8 +58,7 @@ CParamFileDlg::CParamFileDlg(GuiContext& context, QWidget* parent)
     layout->addWidget(view_, 1);
     layout->addLayout(buttons);
 
-    view_->model().setValueEditor(
-        [this](int pn, const std::string& text) { editValue(pn, text); });
+    view_->model().setValueEditor([this](int pn, const std::string& text) { editValue(pn, text); });
     connect(open_, &QPushButton::clicked, this, &CParamFileDlg::open);
     connect(save_, &QPushButton::clicked, this, &CParamFileDlg::save);
     connect(saveAs_, &QPushButton::clicked, this, &CParamFileDlg::saveAs);
@@ -93,8 +92,8 @@ void CParamFileDlg::showTitle() {
     setWindowTitle(name.isEmpty() ? QStringLiteral("Parameter File")
                                   : QStringLiteral("Parameter File - ") + name +
                                         (document_.modified() ? QStringLiteral(" *") : QString()));
-    path_->setText(path + (document_.modified() ? QStringLiteral("  (changed, not saved)")
-                                                : QString()));
+    path_->setText(path +
+                   (document_.modified() ? QStringLiteral("  (changed, not saved)") : QString()));
     save_->setEnabled(document_.isOpen());
     saveAs_->setEnabled(document_.isOpen());
 }
@@ -157,12 +156,12 @@ bool CParamFileDlg::changesSettled() {
     if (!document_.modified()) {
         return true;
     }
-    QMessageBox box(QMessageBox::Question, QStringLiteral("Parameter File"),
-                    QStringLiteral("Save the changes to %1?")
-                        .arg(QFileInfo(QFile::decodeName(
-                                           QByteArray::fromStdString(document_.path())))
-                                 .fileName()),
-                    QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+    QMessageBox box(
+        QMessageBox::Question, QStringLiteral("Parameter File"),
+        QStringLiteral("Save the changes to %1?")
+            .arg(QFileInfo(QFile::decodeName(QByteArray::fromStdString(document_.path())))
+                     .fileName()),
+        QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
     box.setDefaultButton(QMessageBox::Save);
     context().runModal(box);
     const auto answer = box.standardButton(box.clickedButton());

@@ -102,8 +102,7 @@ CParamTableDlg::CParamTableDlg(GuiContext& context, QWidget* parent)
     layout->addWidget(split, 1);
     layout->addLayout(closeRow);
 
-    view_->model().setValueEditor(
-        [this](int pn, const std::string& text) { editValue(pn, text); });
+    view_->model().setValueEditor([this](int pn, const std::string& text) { editValue(pn, text); });
     connect(compare_, &QPushButton::clicked, this, [this]() { compareWithFile(); });
     connect(writeFile_, &QPushButton::clicked, this, &CParamTableDlg::writeFileValues);
     connect(revert_, &QPushButton::clicked, this, &CParamTableDlg::revert);
@@ -134,9 +133,9 @@ void CParamTableDlg::refresh() {
 void CParamTableDlg::editValue(int pn, const std::string& text) {
     SharedState& state = context().state();
     WaitCursor busy;
-    WriteTypedParam({context().link(), state.userParamTable, state.parameterTable.changeLog,
-                     *messages_},
-                    pn, text);
+    WriteTypedParam(
+        {context().link(), state.userParamTable, state.parameterTable.changeLog, *messages_}, pn,
+        text);
     sheet_.setValues(ParamValuesOfTable(state.userParamTable));
     showChanges();
 }
@@ -169,9 +168,9 @@ void CParamTableDlg::writeFileValues() {
     }
     SharedState& state = context().state();
     WaitCursor busy;
-    WriteFileValues({context().link(), state.userParamTable, state.parameterTable.changeLog,
-                     *messages_},
-                    *sheet_.comparedValues(), chosen);
+    WriteFileValues(
+        {context().link(), state.userParamTable, state.parameterTable.changeLog, *messages_},
+        *sheet_.comparedValues(), chosen);
     refresh();
 }
 
@@ -182,9 +181,9 @@ void CParamTableDlg::revert() {
     }
     SharedState& state = context().state();
     WaitCursor busy;
-    RevertChanges({context().link(), state.userParamTable, state.parameterTable.changeLog,
-                   *messages_},
-                  std::vector<std::size_t>(chosen.begin(), chosen.end()));
+    RevertChanges(
+        {context().link(), state.userParamTable, state.parameterTable.changeLog, *messages_},
+        std::vector<std::size_t>(chosen.begin(), chosen.end()));
     refresh();
 }
 

@@ -28,9 +28,9 @@ CUserParamDlg::CUserParamDlg(GuiContext& context, QWidget* parent)
     : ModalDialog(context, parent),
       ui_(std::make_unique<Ui::CUserParamDlg>()),
       messages_(context.messagesFor(this)),
-      editor_(std::make_unique<ParamEditor>(
-          context.state().userParamTable, context.state().identity.softwareVersion, *messages_,
-          &context.state().parameterTable.changeLog)) {
+      editor_(std::make_unique<ParamEditor>(context.state().userParamTable,
+                                            context.state().identity.softwareVersion, *messages_,
+                                            &context.state().parameterTable.changeLog)) {
     ui_->setupUi(this);
     SetUpParamHelpBox(*ui_->IDC_1221);
 

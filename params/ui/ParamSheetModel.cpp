@@ -49,9 +49,8 @@ QVariant ParamSheetModel::data(const QModelIndex& index, int role) const {
         case Qt::BackgroundRole:
             return sheet_.differs(pn) ? QVariant(QBrush(kDifferingRow)) : QVariant();
         case Qt::TextAlignmentRole:
-            return column == ParamColumn::Title
-                       ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
-                       : QVariant(Qt::AlignRight | Qt::AlignVCenter);
+            return column == ParamColumn::Title ? QVariant(Qt::AlignLeft | Qt::AlignVCenter)
+                                                : QVariant(Qt::AlignRight | Qt::AlignVCenter);
         default:
             return {};
     }

@@ -56,8 +56,7 @@ ParamSheetView::ParamSheetView(ParamSheet& sheet, QWidget* parent)
     // hides and shows rows, and never measures 184 rows again.
     table_->verticalHeader()->hide();
     table_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() +
-                                                    kRowPadding);
+    table_->verticalHeader()->setDefaultSectionSize(table_->fontMetrics().height() + kRowPadding);
 
     auto* filterLabel = new QLabel(QStringLiteral("&Filter:"), this);
     filterLabel->setBuddy(filter_);
@@ -178,8 +177,7 @@ void ParamSheetView::currentChanged() {
 }
 
 void ParamSheetView::showCounts() {
-    QString text =
-        QStringLiteral("%1 of %2 parameters").arg(sheet_.rows().size()).arg(kParamCount);
+    QString text = QStringLiteral("%1 of %2 parameters").arg(sheet_.rows().size()).arg(kParamCount);
     if (sheet_.comparing()) {
         text += QStringLiteral(", %1 differing").arg(sheet_.differingCount());
     }

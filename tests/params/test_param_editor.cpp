@@ -111,8 +111,8 @@ TEST_F(EditorFixture, ValueTextsThatCannotBeCompleteYetWait) {
         const char* text;
         std::string leftAs;  // after the field is left; empty: refused
     } cases[] = {
-        {"30", "", "0"},     {"30", "-", "0"},     {"183", "-", "0"},
-        {"8", "00101", ""},  {"8", "", ""},        {"14", "1", ""},
+        {"30", "", "0"},    {"30", "-", "0"}, {"183", "-", "0"},
+        {"8", "00101", ""}, {"8", "", ""},    {"14", "1", ""},
     };
     for (const auto& c : cases) {
         editor.numberTextChanged(c.pn);

@@ -7,9 +7,9 @@
 #include <fstream>
 #include <iterator>
 
+#include "params/ParamEditor.h"
 #include "params/ParamFile.h"
 #include "params/ParamFileCommands.h"
-#include "params/ParamEditor.h"
 #include "params/ParamFileDocument.h"
 #include "params/ParamSettingCommand.h"
 #include "params/ParamSheet.h"
@@ -31,16 +31,16 @@ TEST(ParamSheet, FilterByNumberWordsAndBitNames) {
     } cases[] = {
         {"22", {22}},
         {"Pn41", {41}},
-        {"jog", {4, 41}},                  // a title and a help text
-        {"quadrature", {52}},              // a help text only
-        {"CCWDis", {8, 11, 58}},           // a bit of Pn 8 and 11, a switch of Pn 58
-        {"SERVOEN", {8, 11}},              // any case
-        {"PhaseZ_O", {14}},                // a bit name with "_"
-        {"brake", {5, 6, 7, 13, 24}},      // the start of a word...
-        {"rake", {}},                      // ...not its middle
-        {"verse", {}},                     // ("reversed")
-        {"brake, 6", {6}},                 // every term must match
-        {"r/min jog", {41}},               // a piece with a "/" anywhere in the text
+        {"jog", {4, 41}},              // a title and a help text
+        {"quadrature", {52}},          // a help text only
+        {"CCWDis", {8, 11, 58}},       // a bit of Pn 8 and 11, a switch of Pn 58
+        {"SERVOEN", {8, 11}},          // any case
+        {"PhaseZ_O", {14}},            // a bit name with "_"
+        {"brake", {5, 6, 7, 13, 24}},  // the start of a word...
+        {"rake", {}},                  // ...not its middle
+        {"verse", {}},                 // ("reversed")
+        {"brake, 6", {6}},             // every term must match
+        {"r/min jog", {41}},           // a piece with a "/" anywhere in the text
         {"999", {}},
     };
     ParamSheet sheet(913);
@@ -165,8 +165,8 @@ TEST_F(TableWrites, TypedValuesAreReadClampedAndWrittenAsSetWritesThem) {
                             Bytes({0x00, 0x15, 0x02, 0x55, 0x00, 0x01, 0x01, 0x2C}),
                             Bytes({0x00, 0x15, 0x02, 0x47, 0x00, 0x01, 0x00, 0x0C})}));
     EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Invalid input value!"});
-    EXPECT_EQ(log.entries(), (std::vector<ParamChange>{{1'700'000'000, 22, 120, 300},
-                                                       {1'700'000'001, 8, 0, 12}}));
+    EXPECT_EQ(log.entries(),
+              (std::vector<ParamChange>{{1'700'000'000, 22, 120, 300}, {1'700'000'001, 8, 0, 12}}));
     EXPECT_EQ(table.value[22], 300);
 }
 

@@ -245,7 +245,8 @@ TEST_F(ParamDialogsTest, TypingKeyByKeyWaitsForTheWholeEntry) {
         number->selectAll();
         QTest::keyClick(number, Qt::Key_Backspace);
         EXPECT_EQ(number->text(), QString());
-        EXPECT_EQ(Text(dialog, 1223), QStringLiteral("Inverting enable of low part CN2 input signals"));
+        EXPECT_EQ(Text(dialog, 1223),
+                  QStringLiteral("Inverting enable of low part CN2 input signals"));
         value->setFocus();
         EXPECT_EQ(number->text(), QStringLiteral("0"));
         Type(dialog, 1199, QStringLiteral("8"));
