@@ -43,7 +43,10 @@ CUserParamDlg::CUserParamDlg(GuiContext& context, QWidget* parent)
     connect(ui_->IDC_2, &QPushButton::clicked, this, &CUserParamDlg::reject);
 }
 
-CUserParamDlg::~CUserParamDlg() = default;
+CUserParamDlg::~CUserParamDlg() {
+    // The controls lose the focus while the window is taken down: no field is left then.
+    disconnect(qApp, nullptr, this, nullptr);
+}
 
 void CUserParamDlg::onInitDialog() {
     editor_->open();

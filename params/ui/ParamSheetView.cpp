@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
+#include <QSignalBlocker>
 #include <QSplitter>
 #include <QTableView>
 #include <QTextEdit>
@@ -100,6 +101,10 @@ void ParamSheetView::reload() {
     header->setSectionResizeMode(QHeaderView::Interactive);
     header->setSectionResizeMode(static_cast<int>(ParamColumn::Title), QHeaderView::Stretch);
     differingOnly_->setEnabled(sheet_.comparing());
+    {
+        const QSignalBlocker quiet(differingOnly_);
+        differingOnly_->setChecked(sheet_.differingOnly());
+    }
     showRows();
     selectPn(pn);
 }
@@ -155,9 +160,11 @@ void ParamSheetView::selectPn(int pn) {
         pn = rows.empty() ? -1 : rows.front();
     }
     if (pn >= 0) {
-        table_->setCurrentIndex(model_->index(pn, 0));
+        // The Value cell, so that typing a digit starts editing the value.
+        const QModelIndex value = model_->index(pn, static_cast<int>(ParamColumn::Value));
+        table_->setCurrentIndex(value);
         table_->selectRow(pn);
-        table_->scrollTo(model_->index(pn, 0));
+        table_->scrollTo(value);
     }
     currentChanged();
 }
