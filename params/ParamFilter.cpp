@@ -49,9 +49,8 @@ bool StartsAWord(std::string_view text, std::string_view word) {
 }  // namespace
 
 std::string SearchTextOf(std::string_view title, std::string_view help) {
-    std::string text;
-    text.reserve(title.size() + 1 + help.size());
-    text.append(title).append("\n").append(help);
+    std::string text(title);
+    text.append("\n").append(help);
     std::transform(text.begin(), text.end(), text.begin(), Lower);
     return text;
 }

@@ -42,7 +42,6 @@ uint32_t WriteFileValues(const ParamWriteTarget& target, const ParamValues& file
         return (a == kProtectionCodePn) != (b == kProtectionCodePn) ? b == kProtectionCodePn
                                                                     : a < b;
     });
-    order.erase(std::unique(order.begin(), order.end()), order.end());
     for (const int pn : order) {
         if (!IsValidParamNumber(pn)) {
             continue;
@@ -59,7 +58,6 @@ uint32_t WriteFileValues(const ParamWriteTarget& target, const ParamValues& file
 uint32_t RevertChanges(const ParamWriteTarget& target, const std::vector<std::size_t>& entries) {
     std::vector<std::size_t> newestFirst = entries;
     std::sort(newestFirst.rbegin(), newestFirst.rend());
-    newestFirst.erase(std::unique(newestFirst.begin(), newestFirst.end()), newestFirst.end());
     // Copied: every write the revert makes is logged too.
     const std::vector<ParamChange> log = target.log.entries();
     for (const std::size_t index : newestFirst) {

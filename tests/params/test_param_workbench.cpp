@@ -79,6 +79,13 @@ TEST(ParamSheet, ComparesTwoFilesWordForWord) {
     EXPECT_EQ(sheet.cell(41, ParamColumn::Compared), "300");
     sheet.setFilter("jog");
     EXPECT_EQ(sheet.rows(), std::vector<int>{41});
+    sheet.setValues(ParamValuesOfImage(b));
+    EXPECT_TRUE(sheet.rows().empty()) << "the written values no longer differ";
+    sheet.setRanges(cached, cached);
+    EXPECT_EQ(sheet.columns(),
+              (std::vector<ParamColumn>{ParamColumn::Pn, ParamColumn::Title, ParamColumn::Value,
+                                        ParamColumn::Minimum, ParamColumn::Maximum,
+                                        ParamColumn::Compared}));
 }
 
 TEST(ParamFileDocument, OfflineEditChangesExactlyOneWord) {
