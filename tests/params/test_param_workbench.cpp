@@ -49,6 +49,9 @@ TEST(ParamSheet, FilterByNumberWordsAndBitNames) {
     }
     sheet.setFilter(" ");
     EXPECT_EQ(sheet.rows().size(), 184u);
+    for (const char c : std::string("/:@[`{")) {  // next to the word characters
+        EXPECT_TRUE(ParamFilter("bar").matches(0, std::string("x") + c + "bar")) << c;
+    }
 }
 
 TEST(ParamSheet, ComparesTwoFilesWordForWord) {
@@ -68,6 +71,7 @@ TEST(ParamSheet, ComparesTwoFilesWordForWord) {
     cached[36] = -1;  // the cache's sign-extended word is the same word
     sheet.setValues(cached);
     sheet.compareWith(ParamValuesOfImage(b), "b.par");
+    EXPECT_EQ(sheet.columns().back(), ParamColumn::Compared);
     sheet.setDifferingOnly(true);
     EXPECT_EQ(sheet.rows(), (std::vector<int>{8, 41}));
     EXPECT_EQ(sheet.differingCount(), 2u);
