@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "params/ParamChangeLog.h"
 #include "params/UserParamTable.h"
 
 namespace qx {
@@ -36,6 +37,7 @@ struct DriveIdentity {
 
 struct ParameterTableState {
     Flag parametersLoaded{0};
+    ParamChangeLog changeLog;  // the parameter writes of this connection
 };
 
 // One instance per loop. `range` is amperes for the current loop and a whole number of

@@ -61,6 +61,8 @@ class CliContext {
 void RegisterLinkCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode);
+// The "params" commands that work on files: show, diff, edit.
+void RegisterOfflineParamsCommands(CLI::App& params, CliContext& context, int& exitCode);
 void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode);
 

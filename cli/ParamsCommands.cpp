@@ -169,6 +169,8 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode) {
             [file]() { return std::optional<std::string>(*file); }, lastPath));
     });
 
+    RegisterOfflineParamsCommands(*params, context, exitCode);
+
     CLI::App* param = app.add_subcommand("param", "One parameter");
     param->require_subcommand(1);
     auto number = std::make_shared<std::string>();
@@ -202,7 +204,8 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode) {
                                context.state().identity.softwareVersion, context.messages());
             editor.open();
             editor.numberTextChanged(std::to_string(*pn));
-            if (!editor.valueTextChanged(*value)) {
+            // The whole text at once: it is read as a field being left.
+            if (!editor.valueTextChanged(*value) || !editor.valueFieldLeft()) {
                 exitCode = kExitUsage;
                 return;
             }

@@ -8,15 +8,34 @@
 
 namespace qx {
 
-ParamEditor::ParamEditor(UserParamTable& table, uint32_t softwareVersion, MessageSink& owner)
-    : table_(table), softwareVersion_(softwareVersion), owner_(owner) {}
+namespace {
+
+// Characters as the parser counts them: code points, a stray continuation byte at the
+// start counting as one.
+std::size_t CharacterCount(std::string_view text) {
+    std::size_t count = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        count += (i == 0 || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) ? 1 : 0;
+    }
+    return count;
+}
+
+}  // namespace
+
+bool ParamTextIncomplete(std::string_view text, int bitWidth) {
+    if (bitWidth > 0) {
+        return CharacterCount(text) < static_cast<std::size_t>(bitWidth);
+    }
+    return text.empty() || text == "-";
+}
+
+ParamEditor::ParamEditor(UserParamTable& table, uint32_t softwareVersion, MessageSink& owner,
+                         ParamChangeLog* log)
+    : table_(table), softwareVersion_(softwareVersion), owner_(owner), log_(log) {}
 
 void ParamEditor::open() {
     pn_ = 0;
-    numberText_ = "0";
-    value_ = table_.value[0];
-    valueText_ = FormatParamValue(pn_, value_);
-    BuildParamText(pn_, softwareVersion_, title_, help_);
+    showParam();
 }
 
 int ParamEditor::clampedPn(int64_t pn) const {
@@ -27,11 +46,17 @@ void ParamEditor::showParam() {
     value_ = table_.value[pn_];
     numberText_ = std::to_string(pn_);
     valueText_ = FormatParamValue(pn_, value_);
+    numberWaiting_ = false;
+    valueWaiting_ = false;
     BuildParamText(pn_, softwareVersion_, title_, help_);
 }
 
 bool ParamEditor::numberTextChanged(std::string_view text) {
     numberText_ = text;
+    numberWaiting_ = ParamTextIncomplete(text, 0);
+    if (numberWaiting_) {
+        return true;
+    }
     const auto parsed = ParseParamText(text, 0);
     if (!parsed) {
         owner_.show(kInvalidInputText, kTitleWarning);
@@ -42,20 +67,32 @@ bool ParamEditor::numberTextChanged(std::string_view text) {
     return true;
 }
 
+void ParamEditor::numberFieldLeft() {
+    if (numberWaiting_) {
+        pn_ = clampedPn(ParseParamText(numberText_, 0).value_or(0));
+        showParam();
+    }
+}
+
 bool ParamEditor::valueTextChanged(std::string_view text) {
     valueText_ = text;
-    const auto parsed = ParseParamText(text, ParamBitWidth(pn_));
+    valueWaiting_ = ParamTextIncomplete(text, ParamBitWidth(pn_));
+    return valueWaiting_ || readValueText();
+}
+
+bool ParamEditor::valueFieldLeft() {
+    return !valueWaiting_ || readValueText();
+}
+
+bool ParamEditor::readValueText() {
+    const auto parsed = ParseParamText(valueText_, ParamBitWidth(pn_));
     if (!parsed) {
         owner_.show(kInvalidInputText, kTitleWarning);
         return false;
     }
-    value_ = *parsed;
-    if (value_ >= table_.maximum[pn_]) {
-        value_ = table_.maximum[pn_];
-    } else if (value_ <= table_.minimum[pn_]) {
-        value_ = table_.minimum[pn_];
-    }
+    value_ = ClampToParamRange(table_, pn_, *parsed);
     valueText_ = FormatParamValue(pn_, value_);
+    valueWaiting_ = false;
     return true;
 }
 
@@ -66,23 +103,16 @@ void ParamEditor::numberSpun(int delta) {
 
 void ParamEditor::valueSpun(int delta) {
     // 64 bits, so stepping past a bound of the 32-bit range cannot wrap round.
-    const int64_t stepped = int64_t{value_} - delta;
-    if (stepped >= table_.maximum[pn_]) {
-        value_ = table_.maximum[pn_];
-    } else if (stepped <= table_.minimum[pn_]) {
-        value_ = table_.minimum[pn_];
-    } else {
-        value_ = static_cast<int32_t>(stepped);
-    }
+    value_ = ClampToParamRange(table_, pn_, int64_t{value_} - delta);
     valueText_ = FormatParamValue(pn_, value_);
+    valueWaiting_ = false;
 }
 
 uint32_t ParamEditor::set(DriveLink& link) {
-    const uint32_t status = WriteUserParam(link, pn_, value_, owner_);
-    if (status == kStatusOk) {
-        table_.value[pn_] = value_;
+    if (!valueFieldLeft()) {
+        return kSetRefused;
     }
-    return status;
+    return SetUserParam(link, table_, log_, pn_, value_, owner_);
 }
 
 }  // namespace qx

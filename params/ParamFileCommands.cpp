@@ -66,4 +66,35 @@ CommandOutcome LoadDefaultCommand(DriveLink& link, MessageSink& owner) {
                   "Loading Default Parameters from EEPROM Fails!");
 }
 
+void NoteDriveParamEvent(ParameterTableState& tableState, DriveParamEvent event,
+                         CommandOutcome outcome) {
+    const bool sent = outcome != CommandOutcome::Cancelled;
+    const bool succeeded = outcome == CommandOutcome::Succeeded;
+    switch (event) {
+        case DriveParamEvent::NewConnection:
+            tableState.parametersLoaded = 0;
+            tableState.changeLog.clear();
+            break;
+        case DriveParamEvent::Download:
+            if (sent) {
+                tableState.parametersLoaded = 0;
+            }
+            // A download ends by storing the drive's parameters in its EEPROM.
+            if (succeeded) {
+                tableState.changeLog.markStoredInEeprom();
+            }
+            break;
+        case DriveParamEvent::LoadDefault:
+            if (sent) {
+                tableState.parametersLoaded = 0;
+            }
+            break;
+        case DriveParamEvent::SaveToEeprom:
+            if (succeeded) {
+                tableState.changeLog.markStoredInEeprom();
+            }
+            break;
+    }
+}
+
 }  // namespace qx

@@ -16,6 +16,7 @@ enum class CommandOutcome { Succeeded, Failed, Cancelled };
 using PathChooser = std::function<std::optional<std::string>()>;
 
 inline constexpr const char* kParamFileFilter = "Servo Parameters File(*.par)|*.par||";
+inline constexpr const char* kParamFileSuffix = "par";
 
 // The four parameter commands of the File menu, with their messages to `owner` (the
 // main window). `lastPath` is where the path last chosen in a file dialog is kept.
@@ -31,5 +32,12 @@ CommandOutcome ParametersDownloadCommand(DriveLink& link, ParamImage& image, Mes
 CommandOutcome SaveToEepromCommand(DriveLink& link, MessageSink& owner);
 // "Load Default ".
 CommandOutcome LoadDefaultCommand(DriveLink& link, MessageSink& owner);
+
+// What the cached table and the change log make of a command that changed the drive's
+// parameters without the cache, or of a new connection: the cache then counts as not
+// loaded, so the next window that needs it loads it afresh from the drive.
+enum class DriveParamEvent { NewConnection, Download, LoadDefault, SaveToEeprom };
+void NoteDriveParamEvent(ParameterTableState& tableState, DriveParamEvent event,
+                         CommandOutcome outcome = CommandOutcome::Succeeded);
 
 }  // namespace qx

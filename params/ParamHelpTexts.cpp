@@ -17,12 +17,11 @@ constexpr std::string_view kHelpPn00 =
     "and 4003. The parameters of a drive with any other version cannot be loaded.";
 
 constexpr std::string_view kHelpPn01 =
-    "(1) Selects the motor connected to the drive. The drive takes the motor's electrical "
-    "and encoder data from this code, so a wrong code gives a noisy, weak or runaway motor."
+    "(1) Selects the motor connected to the drive."
     "\r\n\r\n"
     "(2) Motor type codes：a standard model is named frame size (mm)-rated torque-rated "
     "speed.\r\n"
-    "     0   customer's special motor (data entered in the Motor menu)\r\n"
+    "     0   customer's special motor\r\n"
     "     1   40-0.32N.m-3000rpm\r\n"
     "     2   60-0.64N.m-3000rpm\r\n"
     "     3   60-1.27N.m-3000rpm\r\n"
@@ -43,13 +42,7 @@ constexpr std::string_view kHelpPn01 =
     "    18   130-10.0N.m-2500rpm\r\n"
     "    19   130-15.0N.m-1500rpm\r\n"
     "    20   150-15.0N.m-2500rpm\r\n"
-    "    21   180-19.0N.m-1500rpm"
-    "\r\n\r\n"
-    "(3) Use code 0 for a motor that is not in the list, and enter its data or let the "
-    "automatic motor matching find it."
-    "\r\n\r\n"
-    "(4) Save the parameters to EEPROM after a change, otherwise the drive starts with the "
-    "previous code at the next power-up.";
+    "    21   180-19.0N.m-1500rpm";
 
 constexpr std::string_view kHelpPn02 =
     "(1) User Parameter Protection Code is used to prevent the parameters from being changed "
@@ -59,7 +52,7 @@ constexpr std::string_view kHelpPn02 =
     "(2) Suggest to change it to a value other than 40613 after adjusting parameters.";
 
 constexpr std::string_view kHelpPn03 =
-    "(1) Selects what the front panel of the drive shows after power-up，codes 0 to 18:\r\n"
+    "(1) Selects what the front panel of the drive shows，codes 0 to 18:\r\n"
     "     0  motor torque, % of rated torque\r\n"
     "     1  motor speed, r/min\r\n"
     "     2  feedback position, low part, pulses\r\n"
@@ -80,56 +73,31 @@ constexpr std::string_view kHelpPn03 =
     "    17  CN2 output signal states\r\n"
     "    18  encoder signal states U, V, W, A, B, Z"
     "\r\n\r\n"
-    "(2) Values too long for the panel are split in two codes: value = high part x 10000 + "
-    "low part, the low part running from -9999 to 9999."
-    "\r\n\r\n"
-    "(3) Signal states show one segment per signal, lit when the signal is active, in the "
-    "bit order of Pn8 and Pn9 (inputs), Pn13 (outputs) and Pn10 (encoder).";
+    "(2) A value shown in two parts is high part x 10000 + low part.";
 
 constexpr std::string_view kHelpPn04 =
     "(1) Selects the control mode of the drive:\r\n"
     "    0  torque mode: torque command from the analog torque input\r\n"
     "    1  speed mode: speed command from the analog speed input or the internal speeds\r\n"
     "    2  position mode: position command from the pulse input (Pn52)\r\n"
-    "    3  JOG mode: runs CCW or CW at the JOG speed Pn41 from the panel keys\r\n"
-    "    4  speed test mode: runs at the target speed Pn43\r\n"
+    "    3  JOG mode, at the JOG speed Pn41\r\n"
+    "    4  speed test mode, at the target speed Pn43\r\n"
     "    5  autoset of analog input compensation (Pn16, Pn19)\r\n"
     "    6  torque, speed or position demo, or point-to-point, as selected by Pn63"
     "\r\n\r\n"
-    "(2) In speed mode with internal speeds (Pn40 = 1) the inputs SC1 and SC2 select the "
-    "speed command, 0 = input off, 1 = input on:\r\n"
-    "    SC1  SC2  speed command\r\n"
-    "     0    0   internal speed 1 (Pn36)\r\n"
-    "     0    1   internal speed 2 (Pn37)\r\n"
-    "     1    0   internal speed 3 (Pn38)\r\n"
-    "     1    1   internal speed 4 (Pn39)"
-    "\r\n\r\n"
-    "(3) For the autoset (mode 5) apply 0 V to both analog inputs first: the drive takes the "
-    "voltage it measures as the offset to compensate."
-    "\r\n\r\n"
-    "(4) Change the control mode only while the servo is off (ServoEn inactive).";
+    "(2) In speed mode with internal speeds (Pn40) the inputs SC1 and SC2 select one of the "
+    "internal speeds 1 to 4 (Pn36 to Pn39).";
 
 constexpr std::string_view kHelpPn05 =
-    "(1) Delay, in ms, from servo on to the release of the mechanical brake (BRK output). "
-    "The motor builds up its holding torque during this time, so a vertical axis does not "
-    "drop when the brake opens."
-    "\r\n\r\n"
-    "(2) 0 releases the brake together with servo on. Use a value above the brake's own "
-    "release time, typically 50 to 200 ms.";
+    "(1) Delay, in ms, from servo on to the release of the mechanical brake (BRK output).";
 
 constexpr std::string_view kHelpPn06 =
     "(1) Delay, in ms, from the engaging of the mechanical brake (BRK output) to the switching "
-    "off of the motor current, when the servo goes off with the motor at standstill."
-    "\r\n\r\n"
-    "(2) The motor holds the load until the brake has closed. Use a value above the brake's "
-    "own engage time, typically 50 to 200 ms.";
+    "off of the motor current, when the servo goes off.";
 
 constexpr std::string_view kHelpPn07 =
     "(1) Speed, in r/min, below which the mechanical brake is engaged (BRK output) when the "
-    "servo goes off or an alarm stops the motor while it turns."
-    "\r\n\r\n"
-    "(2) Above this speed the motor is first slowed down without the brake, which spares the "
-    "brake lining. Typical value: 30 r/min.";
+    "servo goes off while the motor turns.";
 
 constexpr std::string_view kHelpPn08 =
     "(1) Inverts the logic of the low part CN2 input signals, one bit per signal:\r\n"
@@ -147,7 +115,7 @@ constexpr std::string_view kHelpPn08 =
     "disable (overtravel limit switches). CCWTLtd, CWTLtd: CCW and CW external torque limit "
     "(Pn28, Pn27)."
     "\r\n\r\n"
-    "(4) Example: normally closed limit switches need CCWDis and CWDis inverted: 001100.";
+    "(4) Example: 001100 inverts CCWDis and CWDis.";
 
 constexpr std::string_view kHelpPn09 =
     "(1) Inverts the logic of the high part CN2 input signals, one bit per signal:\r\n"
@@ -179,10 +147,7 @@ constexpr std::string_view kHelpPn10 =
     "    -------------------------------------------------------"
     "\r\n\r\n"
     "(3) PhaseU, PhaseV, PhaseW: commutation signals. PhaseA, PhaseB: incremental tracks. "
-    "PhaseZ: index pulse."
-    "\r\n\r\n"
-    "(4) The automatic motor matching sets these bits. A wrong setting makes the motor "
-    "vibrate, run away or stop with an encoder alarm: change it only with the servo off.";
+    "PhaseZ: index pulse.";
 
 constexpr std::string_view kHelpPn11 =
     "(1) Forces low part CN2 input signals active whatever their input, one bit per signal:\r\n"
@@ -196,10 +161,7 @@ constexpr std::string_view kHelpPn11 =
     "    | ServoEn | AlarmClr | CCWDis | CWDis | CCWTLtd | CWTLtd |\r\n"
     "    ----------------------------------------------------------"
     "\r\n\r\n"
-    "(3) Example: 100000 switches the servo on without a wired ServoEn input."
-    "\r\n\r\n"
-    "(4) Caution: a forced ServoEn enables the motor as soon as the drive is ready, and it "
-    "can then move at power-up. A forced CCWDis or CWDis blocks that direction for good.";
+    "(3) Example: 100000 forces ServoEn active.";
 
 constexpr std::string_view kHelpPn12 =
     "(1) Forces high part CN2 input signals active whatever their input, one bit per "
@@ -214,8 +176,7 @@ constexpr std::string_view kHelpPn12 =
     "    | CLE/SC1/ZEROSPD | INH/SC2 | SignInv | PulseInv |\r\n"
     "    --------------------------------------------------"
     "\r\n\r\n"
-    "(3) Example: 0100 selects internal speed 2 in speed mode without wiring SC2 (and "
-    "inhibits the command pulses in position mode).";
+    "(3) Example: 0100 forces INH/SC2 active.";
 
 constexpr std::string_view kHelpPn13 =
     "(1) Inverts the high part CN2 output signals, one bit per signal:\r\n"
@@ -230,9 +191,7 @@ constexpr std::string_view kHelpPn13 =
     "    ---------------------------------"
     "\r\n\r\n"
     "(3) SRDY: servo ready. ALM: alarm. COIN: positioning complete (position error within "
-    "Pn54). BRK: mechanical brake release."
-    "\r\n\r\n"
-    "(4) Caution: inverting BRK releases the brake while the servo is off.";
+    "Pn54). BRK: mechanical brake release.";
 
 constexpr std::string_view kHelpPn14 =
     "(1) Inverts the encoder output signals on CN2, one bit per signal:\r\n"
@@ -244,17 +203,13 @@ constexpr std::string_view kHelpPn14 =
     "    |  Bit 2   |  Bit 1   |  Bit 0   |\r\n"
     "    ----------------------------------\r\n"
     "    | PhaseA_O | PhaseB_O | PhaseZ_O |\r\n"
-    "    ----------------------------------"
-    "\r\n\r\n"
-    "(3) Inverting PhaseA_O or PhaseB_O reverses the counting direction seen by the host "
-    "controller; inverting PhaseZ_O changes the level of its index pulse.";
+    "    ----------------------------------";
 
 constexpr std::string_view kHelpPn15 =
     "(1) Gain of the analog torque input in torque mode: the torque command, in % of the "
     "rated torque, for 1 V at the input."
     "\r\n\r\n"
-    "(2) Example: 30 gives 300 % of the rated torque at 10 V. The input range is -10 V to "
-    "+10 V.";
+    "(2) Example: 30 gives 300 % of the rated torque at 10 V.";
 
 constexpr std::string_view kHelpPn16 =
     "(1) Offset compensation of the analog torque input, in mV, added to the measured "
@@ -271,8 +226,7 @@ constexpr std::string_view kHelpPn18 =
     "(1) Gain of the analog speed input in speed mode: the speed command, in r/min, for 1 V "
     "at the input."
     "\r\n\r\n"
-    "(2) Example: 300 gives 3000 r/min at 10 V. The input range is -10 V to +10 V; the "
-    "speed is limited by Pn42.";
+    "(2) Example: 300 gives 3000 r/min at 10 V.";
 
 constexpr std::string_view kHelpPn19 =
     "(1) Offset compensation of the analog speed input, in mV, added to the measured "
@@ -286,9 +240,7 @@ constexpr std::string_view kHelpPn20 =
     "    1 = a positive voltage turns the motor CW";
 
 constexpr std::string_view kHelpPn21 =
-    "(1) Cut-off frequency, in Hz, of the low-pass filter on the analog speed input."
-    "\r\n\r\n"
-    "(2) A lower value suppresses more noise on the command but makes the response slower.";
+    "(1) Cut-off frequency, in Hz, of the low-pass filter on the analog speed input.";
 
 constexpr std::string_view kHelpPn22 =
     "(1) Set torque overload value. The value is the percentage of rated torque, no matter "
@@ -304,144 +256,115 @@ constexpr std::string_view kHelpPn23 =
 constexpr std::string_view kHelpPn24 =
     "(1) Temperature alarm of the internal brake resistor:\r\n"
     "    0 = alarm disabled\r\n"
-    "    1 = alarm enabled"
-    "\r\n\r\n"
-    "(2) Keep it enabled with the internal resistor. Disable it only when an external brake "
-    "resistor takes the braking energy.";
+    "    1 = alarm enabled";
 
 constexpr std::string_view kHelpPn25 =
-    "(1) Limit of the CW torque, in % of the rated torque, always in force."
+    "(1) Internal limit of the CW torque, in % of the rated torque."
     "\r\n\r\n"
     "(2) Example: 200 limits the CW torque to 2 times the rated torque.";
 
 constexpr std::string_view kHelpPn26 =
-    "(1) Limit of the CCW torque, in % of the rated torque, always in force."
+    "(1) Internal limit of the CCW torque, in % of the rated torque."
     "\r\n\r\n"
     "(2) Example: 200 limits the CCW torque to 2 times the rated torque.";
 
 constexpr std::string_view kHelpPn27 =
     "(1) Limit of the CW torque, in % of the rated torque, in force while the input CWTLtd is "
-    "active."
-    "\r\n\r\n"
-    "(2) The lower of this limit and Pn25 applies.";
+    "active.";
 
 constexpr std::string_view kHelpPn28 =
     "(1) Limit of the CCW torque, in % of the rated torque, in force while the input CCWTLtd "
-    "is active."
-    "\r\n\r\n"
-    "(2) The lower of this limit and Pn26 applies.";
+    "is active.";
 
-constexpr std::string_view kHelpPn29 =
-    "(1) Speed limit, in r/min, in torque mode. A motor with little load accelerates under a "
-    "torque command until it reaches this speed."
-    "\r\n\r\n"
-    "(2) The limit holds in both directions.";
+constexpr std::string_view kHelpPn29 = "(1) Speed limit, in r/min, in torque mode.";
 
 constexpr std::string_view kHelpPn30 =
-    "(1) Proportional gain Kp of the speed loop, 1 to 65535."
+    "(1) Proportional gain Kp of the speed loop."
     "\r\n\r\n"
-    "(2) A higher gain makes the speed loop stiffer and faster. Too high a gain makes the "
-    "motor hum or oscillate; raise it step by step while watching the step response in the "
-    "speed loop window of the Capture menu.";
+    "(2) \"Speed    Loop Adjust...\" in the Capture menu edits Pn30 to Pn33 while it shows "
+    "the step response of the speed loop.";
 
 constexpr std::string_view kHelpPn31 =
-    "(1) Integration time constant T_rc of the speed loop, unit is 0.1 ms."
+    "(1) Integration time constant T_rc of the speed loop, unit is 0.1 ms. Example: 50 is "
+    "5 ms."
     "\r\n\r\n"
-    "(2) A smaller value removes speed errors faster but gives more overshoot; too small a "
-    "value makes the loop oscillate. Example: 50 is 5 ms.";
+    "(2) \"Speed    Loop Adjust...\" in the Capture menu edits Pn30 to Pn33 while it shows "
+    "the step response of the speed loop.";
 
 constexpr std::string_view kHelpPn32 =
-    "(1) Cut-off frequency, in Hz, of the low-pass filter on the speed feedback, 1 to 1000."
+    "(1) Cut-off frequency, in Hz, of the low-pass filter of the speed loop (speed "
+    "filter)."
     "\r\n\r\n"
-    "(2) A lower value smooths the measured speed but slows the speed loop down.";
+    "(2) \"Speed    Loop Adjust...\" in the Capture menu edits Pn30 to Pn33 while it shows "
+    "the step response of the speed loop.";
 
 constexpr std::string_view kHelpPn33 =
     "(1) Cut-off frequency, in Hz, of the low-pass filter on the torque command at the output "
-    "of the speed loop, 1 to 1000."
+    "of the speed loop (output filter)."
     "\r\n\r\n"
-    "(2) Lower it to damp mechanical resonance and noise; a value too low makes the speed "
-    "loop unstable.";
+    "(2) \"Speed    Loop Adjust...\" in the Capture menu edits Pn30 to Pn33 while it shows "
+    "the step response of the speed loop.";
 
 constexpr std::string_view kHelpPn34 =
-    "(1) Acceleration ramp of the speed command: the time, in ms, to go from 0 to 1000 r/min."
-    "\r\n\r\n"
-    "(2) It applies in speed mode to the analog and internal speed commands; 0 means no "
-    "ramp.";
+    "(1) Acceleration ramp of the speed command: the time, in ms, to go from 0 to 1000 r/min.";
 
 constexpr std::string_view kHelpPn35 =
     "(1) Deceleration ramp of the speed command: the time, in ms, to go from 1000 r/min to "
-    "0."
-    "\r\n\r\n"
-    "(2) It applies in speed mode to the analog and internal speed commands; 0 means no "
-    "ramp.";
+    "0.";
 
 constexpr std::string_view kHelpPn36 =
-    "(1) Internal speed 1, in r/min; positive is CCW, negative is CW."
+    "(1) Internal speed 1, in r/min."
     "\r\n\r\n"
-    "(2) Used in speed mode with internal speeds (Pn40 = 1) while SC1 and SC2 are both "
-    "off.";
+    "(2) Used in speed mode with internal speeds (Pn40), selected by the inputs SC1 and SC2.";
 
 constexpr std::string_view kHelpPn37 =
-    "(1) Internal speed 2, in r/min; positive is CCW, negative is CW."
+    "(1) Internal speed 2, in r/min."
     "\r\n\r\n"
-    "(2) Used in speed mode with internal speeds (Pn40 = 1) while SC1 is off and SC2 on.";
+    "(2) Used in speed mode with internal speeds (Pn40), selected by the inputs SC1 and SC2.";
 
 constexpr std::string_view kHelpPn38 =
-    "(1) Internal speed 3, in r/min; positive is CCW, negative is CW."
+    "(1) Internal speed 3, in r/min."
     "\r\n\r\n"
-    "(2) Used in speed mode with internal speeds (Pn40 = 1) while SC1 is on and SC2 off.";
+    "(2) Used in speed mode with internal speeds (Pn40), selected by the inputs SC1 and SC2.";
 
 constexpr std::string_view kHelpPn39 =
-    "(1) Internal speed 4, in r/min; positive is CCW, negative is CW."
+    "(1) Internal speed 4, in r/min."
     "\r\n\r\n"
-    "(2) Used in speed mode with internal speeds (Pn40 = 1) while SC1 and SC2 are both on.";
+    "(2) Used in speed mode with internal speeds (Pn40), selected by the inputs SC1 and SC2.";
 
 constexpr std::string_view kHelpPn40 =
     "(1) Source of the speed command in speed mode:\r\n"
     "    0 = external: the analog speed input (Pn18 to Pn21)\r\n"
-    "    1 = internal: internal speeds 1 to 4 (Pn36 to Pn39), selected by SC1 and SC2"
-    "\r\n\r\n"
-    "(2) With internal speeds the inputs select speed 2 x SC1 + SC2 + 1, each input counting "
-    "1 when on.";
+    "    1 = internal: internal speeds 1 to 4 (Pn36 to Pn39), selected by SC1 and SC2";
 
 constexpr std::string_view kHelpPn41 =
     "(1) Set the speed value in JOG control mode. Unit is r/min.";
 
-constexpr std::string_view kHelpPn42 =
-    "(1) Highest motor speed, in r/min, in every control mode."
-    "\r\n\r\n"
-    "(2) Commands above it are cut to it. Keep it at or below the motor's maximum speed.";
+constexpr std::string_view kHelpPn42 = "(1) Highest motor speed, in r/min.";
 
 constexpr std::string_view kHelpPn43 =
-    "(1) Speed command, in r/min, of the speed test mode (control mode 4, Pn4); positive is "
-    "CCW, negative is CW.";
+    "(1) Speed command, in r/min, of the speed test mode (control mode 4, Pn4).";
 
 constexpr std::string_view kHelpPn44 =
     "(1) Proportional gain Kp of the position loop."
     "\r\n\r\n"
-    "(2) A higher gain gives a stiffer axis and a smaller position error; too high a gain "
-    "gives overshoot and vibration. Watch the step response in the position loop window of "
-    "the Capture menu while changing it.";
+    "(2) \"Position Loop Adjust...\" in the Capture menu edits Pn44 to Pn46 while it shows "
+    "the step response of the position loop.";
 
 constexpr std::string_view kHelpPn45 =
     "(1) Differential gain Kd of the position loop; 0 means no differential action."
     "\r\n\r\n"
-    "(2) It damps the overshoot of a high proportional gain (Pn44); too high a value makes "
-    "the motor noisy.";
+    "(2) \"Position Loop Adjust...\" in the Capture menu edits Pn44 to Pn46 while it shows "
+    "the step response of the position loop.";
 
 constexpr std::string_view kHelpPn46 =
-    "(1) Cut-off frequency, in Hz, of the low-pass filter on the speed feedforward that the "
-    "position loop takes from the position command."
+    "(1) Cut-off frequency, in Hz, of the position feedforward."
     "\r\n\r\n"
-    "(2) A higher value lowers the position error while the motor accelerates, at the cost "
-    "of more overshoot.";
+    "(2) \"Position Loop Adjust...\" in the Capture menu edits Pn44 to Pn46 while it shows "
+    "the step response of the position loop.";
 
 constexpr std::string_view kHelpPn47 =
-    "(1) Time constant, in ms, of the low-pass filter on the position command; 0 means no "
-    "filter."
-    "\r\n\r\n"
-    "(2) It smooths a coarse or jerky pulse train; the motor then lags the command by about "
-    "this time.";
+    "(1) Time constant, in ms, of the low-pass filter on the position command.";
 
 constexpr std::string_view kHelpPn48 =
     "(1) Denominator of the electronic gear for the position command pulses:\r\n"
@@ -462,22 +385,18 @@ constexpr std::string_view kHelpPn50 =
     "(1) Second numerator of the electronic gear for the position command pulses:\r\n"
     "    motor encoder pulses = command pulses x Pn50 / Pn48"
     "\r\n\r\n"
-    "(2) It is in force only with the dynamic gear enabled (Pn51 = 1) while the input "
-    "INH/SC2 is active.";
+    "(2) It is in force when the dynamic gear (Pn51) selects it.";
 
 constexpr std::string_view kHelpPn51 =
     "(1) Switching of the electronic gear numerator in position mode:\r\n"
     "    0 = disabled: the numerator is always Pn49\r\n"
-    "    1 = enabled: INH/SC2 off selects Pn49, INH/SC2 on selects Pn50"
-    "\r\n\r\n"
-    "(2) With the switching enabled the input INH/SC2 no longer inhibits the command pulses. "
-    "Switch only while the motor stands still.";
+    "    1 = enabled: the numerator is Pn49 or Pn50";
 
 constexpr std::string_view kHelpPn52 =
-    "(1) Form of the position command pulses on the inputs PulseInv and SignInv：\r\n"
-    "    0 = pulse and direction: pulses on PulseInv, direction on SignInv\r\n"
-    "    1 = CCW pulse and CW pulse: CCW pulses on PulseInv, CW pulses on SignInv\r\n"
-    "    2 = two-phase quadrature: phase A on PulseInv, phase B on SignInv\r\n"
+    "(1) Form of the position command pulses：\r\n"
+    "    0 = pulse and direction\r\n"
+    "    1 = CCW pulse and CW pulse\r\n"
+    "    2 = two-phase quadrature\r\n"
     "    3 = reserved"
     "\r\n\r\n"
     "(2) The pulse counts are scaled by the electronic gear (Pn48 to Pn50) and their "
@@ -499,10 +418,7 @@ constexpr std::string_view kHelpPn55 =
 constexpr std::string_view kHelpPn56 =
     "(1) Checking of the position tracking error against Pn55:\r\n"
     "    0 = disabled\r\n"
-    "    1 = enabled"
-    "\r\n\r\n"
-    "(2) Keep it enabled: it stops a motor that can no longer follow its command, for "
-    "example after a mechanical jam or a wrong encoder setting.";
+    "    1 = enabled";
 
 constexpr std::string_view kHelpPn57 =
     "(1) Ratio A/B of the encoder pulses sent out on PhaseA_O and PhaseB_O：\r\n"
@@ -513,8 +429,7 @@ constexpr std::string_view kHelpPn57 =
     "    |   reserved  |     A     |     B     |\r\n"
     "    ---------------------------------------"
     "\r\n\r\n"
-    "(2) Value = A x 32 + B, with A and B from 1 to 31 and A not above B. The reserved bits "
-    "must be 0."
+    "(2) Value = A x 32 + B."
     "\r\n\r\n"
     "(3) Example: 33 means 1:1 (A = 1, B = 1); 34 halves the output pulses (A = 1, B = 2).";
 
@@ -523,16 +438,12 @@ constexpr std::string_view kHelpPn58 =
     "    0 = seek home with the CW limit switch (CWDis)\r\n"
     "    1 = seek home with the CCW limit switch (CCWDis)"
     "\r\n\r\n"
-    "(2) The motor runs toward the limit switch at the homing speed (Pn59) with the homing "
-    "acceleration (Pn60). When the switch becomes active the motor turns back and stops at "
-    "the first index pulse of the encoder."
+    "(2) The motor seeks the limit switch with the homing speed (Pn59) and the homing "
+    "acceleration (Pn60), then takes the first index pulse of the encoder."
     "\r\n\r\n"
-    "(3) From there the HOME offset (Pn61, Pn62) gives the home position.";
+    "(3) The HOME offset is Pn61 x 10000 + Pn62.";
 
-constexpr std::string_view kHelpPn59 =
-    "(1) Motor speed while seeking home, in r/min."
-    "\r\n\r\n"
-    "(2) A low speed makes the home position more repeatable.";
+constexpr std::string_view kHelpPn59 = "(1) Motor speed while seeking home, in r/min.";
 
 constexpr std::string_view kHelpPn60 =
     "(1) Acceleration and deceleration while seeking home."
@@ -551,16 +462,16 @@ constexpr std::string_view kHelpPn62 =
     "position:\r\n"
     "    HOME offset = Pn61 x 10000 + Pn62"
     "\r\n\r\n"
-    "(2) The unit is pulse, from -9999 to 9999.";
+    "(2) The unit is pulse.";
 
 constexpr std::string_view kHelpPn63 =
     "(1) Program run in control mode 6 (Pn4):\r\n"
     "    0 = torque demo, steps 1 to 10 (Pn64 to Pn83)\r\n"
     "    1 = speed demo, steps 1 to 10 (Pn84 to Pn103)\r\n"
-    "    2 = position demo, positions 1 to 16 (Pn104 to Pn183) one after another\r\n"
+    "    2 = position demo (Pn104 to Pn183)\r\n"
     "    3 = point-to-point positioning (Pn104 to Pn183)"
     "\r\n\r\n"
-    "(2) The demo programs run their steps 1 to 10 in a loop until the servo goes off."
+    "(2) The demo programs run steps 1 to 10 in a loop."
     "\r\n\r\n"
     "(3) In point-to-point mode the inputs select the target position, each input counting "
     "1 when on:\r\n"

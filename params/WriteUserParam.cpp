@@ -27,4 +27,26 @@ uint32_t WriteUserParam(DriveLink& link, int pn, int32_t value, MessageSink& own
     return status;
 }
 
+uint32_t SetUserParam(DriveLink& link, UserParamTable& table, ParamChangeLog* log, int pn,
+                      int32_t value, MessageSink& owner) {
+    const uint32_t status = WriteUserParam(link, pn, value, owner);
+    if (status == kStatusOk) {
+        if (log != nullptr) {
+            log->record(pn, table.value[pn], value);
+        }
+        table.value[pn] = value;
+    }
+    return status;
+}
+
+int32_t ClampToParamRange(const UserParamTable& table, int pn, int64_t value) {
+    if (value >= table.maximum[pn]) {
+        return table.maximum[pn];
+    }
+    if (value <= table.minimum[pn]) {
+        return table.minimum[pn];
+    }
+    return static_cast<int32_t>(value);
+}
+
 }  // namespace qx

@@ -4,6 +4,8 @@
 
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
+#include "params/ParamChangeLog.h"
+#include "params/UserParamTable.h"
 
 namespace qx {
 
@@ -14,5 +16,14 @@ inline constexpr uint32_t kWriteParamLimitMs = 3000;
 // on failure clears driveConnected and tells `owner` ("Communication with the Servo
 // Fails!").
 uint32_t WriteUserParam(DriveLink& link, int pn, int32_t value, MessageSink& owner);
+
+// What "Set" does, and every other window that writes one parameter: WriteUserParam,
+// then, once the drive took the value, the cache holds it and `log` (when given) keeps
+// the change. A failed write changes neither.
+uint32_t SetUserParam(DriveLink& link, UserParamTable& table, ParamChangeLog* log, int pn,
+                      int32_t value, MessageSink& owner);
+
+// The editor's range rule: a value at or beyond a bound of Pn `pn` becomes that bound.
+int32_t ClampToParamRange(const UserParamTable& table, int pn, int64_t value);
 
 }  // namespace qx

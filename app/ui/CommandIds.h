@@ -37,6 +37,10 @@ enum CommandId : int {
     ID_MOTOR_BASIC_INFO = 32784,
     ID_ENCODER_FIXING = 32802,
 
+    // Tools: the parameter workbench, numbered apart from every command above
+    ID_TOOLS_PARAM_TABLE = 33100,
+    ID_TOOLS_PARAM_FILE = 33101,
+
     // Help
     ID_ABOUT_SERVO = 32804,
     ID_APP_ABOUT = 57664,

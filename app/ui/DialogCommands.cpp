@@ -61,6 +61,14 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
     app.setCommandHandler(ID_PORTS_STATE, ModalCommand<CPortsStateDlg>(context));
     app.setCommandHandler(ID_RANDOM_CAPTURE, ModalCommand<CNormalMonitorDlg>(context));
 
+    // Tools
+    app.setCommandHandler(ID_TOOLS_PARAM_TABLE, [&context](QWidget* mainWindow) {
+        ParameterTableMenuCommand(context, mainWindow);
+    });
+    app.setCommandHandler(ID_TOOLS_PARAM_FILE, [&context](QWidget* mainWindow) {
+        ParameterFileMenuCommand(context, mainWindow);
+    });
+
     // Help
     app.setCommandHandler(ID_ABOUT_SERVO, ModalCommand<CAboutServoDlg>(context));
     app.setCommandHandler(ID_APP_ABOUT, ModalCommand<CAboutDlg>(context));

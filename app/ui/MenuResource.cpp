@@ -67,6 +67,11 @@ const std::vector<MenuEntry>& MainMenu() {
                      E::Separator(),
                      E::Command("Encoder  Fixing...", ID_ENCODER_FIXING),
                  }),
+        E::Popup("&Tools",
+                 {
+                     E::Command("Parameter Table...", ID_TOOLS_PARAM_TABLE),
+                     E::Command("Parameter File...", ID_TOOLS_PARAM_FILE),
+                 }),
         E::Popup("&Help",
                  {
                      E::Command("&About Servo...", ID_ABOUT_SERVO),

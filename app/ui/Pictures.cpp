@@ -32,6 +32,7 @@
 #include "params/ParamSettingCommand.h"
 #include "params/ui/CParamLoadingDlg.h"
 #include "params/ui/CUserParamDlg.h"
+#include "params/ui/ParamPictures.h"
 
 namespace qx::ui {
 
@@ -130,6 +131,8 @@ std::vector<Picture> AllPictures() {
          }},
         {QStringLiteral("menu-motor"),
          [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Motor")); }},
+        {QStringLiteral("menu-tools"),
+         [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Tools")); }},
         {QStringLiteral("menu-help"),
          [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&Help")); }},
         {QStringLiteral("about-quendrix"), PreparedDialog<CAboutDlg>},
@@ -180,6 +183,8 @@ std::vector<Picture> AllPictures() {
         {QStringLiteral("speed-capture-setting"), CaptureSettingPicture<CSpeedCaptureSettingDlg>},
         {QStringLiteral("position-capture-setting"),
          CaptureSettingPicture<CPositionCaptureSettingDlg>},
+        {QStringLiteral("param-table"), ParamTablePicture},
+        {QStringLiteral("param-file"), ParamFilePicture},
         {QStringLiteral("servo-state"), ServoStatePicture},
         {QStringLiteral("ports-state"), PortsStatePicture},
     };

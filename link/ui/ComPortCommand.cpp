@@ -3,6 +3,7 @@
 #include "app/ui/GuiContext.h"
 #include "app/ui/WaitCursor.h"
 #include "link/ConnectDrive.h"
+#include "params/ParamFileCommands.h"
 
 namespace qx::ui {
 
@@ -10,6 +11,7 @@ void ChooseComPortCommand(GuiContext& context, QWidget* mainWindow, int portNumb
     const auto owner = context.messagesFor(mainWindow);
     const WaitCursor wait;
     ChooseComPort(context.link(), context.state().identity, *owner, portNumber);
+    NoteDriveParamEvent(context.state().parameterTable, DriveParamEvent::NewConnection);
 }
 
 }  // namespace qx::ui

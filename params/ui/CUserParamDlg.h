@@ -31,6 +31,7 @@ class CUserParamDlg : public ModalDialog {
   private:
     void numberEdited(const QString& text);
     void valueEdited(const QString& text);
+    void focusMoved(QWidget* old, QWidget* now);
     void numberSpun(int delta);
     void valueSpun(int delta);
     void set();

@@ -8,13 +8,18 @@
 #include "app/ui/WaitCursor.h"
 #include "params/ParamFileCommands.h"
 #include "params/ParamSettingCommand.h"
+#include "params/ui/CParamFileDlg.h"
 #include "params/ui/CParamLoadingDlg.h"
+#include "params/ui/CParamTableDlg.h"
 #include "params/ui/CUserParamDlg.h"
+#include "params/ui/ParamCompareFile.h"
 
 namespace qx::ui {
 
 namespace {
 
+// The loading dialog, then `Editor`: the parameter editor or the Parameter Table.
+template <typename Editor>
 class WindowDialogs final : public ParamSettingDialogs {
   public:
     WindowDialogs(GuiContext& context, QWidget* mainWindow)
@@ -24,7 +29,7 @@ class WindowDialogs final : public ParamSettingDialogs {
         return context_.runModal(dialog);
     }
     void runEditor() override {
-        CUserParamDlg dialog(context_, mainWindow_);
+        Editor dialog(context_, mainWindow_);
         context_.runModal(dialog);
     }
 
@@ -43,6 +48,9 @@ PathChooser AskForParamFile(GuiContext& context, QWidget* mainWindow, FileDialog
         request.mode = mode;
         request.owner = mainWindow;
         request.filter = QString::fromLatin1(kParamFileFilter);
+        // A name typed without a suffix gets ".par", or the open dialog's filter would
+        // never list the file again.
+        request.defaultExtension = QString::fromLatin1(kParamFileSuffix);
         const std::optional<QString> path = context.askFileName(request);
         if (!path) {
             return std::nullopt;
@@ -63,9 +71,27 @@ void RememberPath(CQuendrixApp& app, const std::string& path) {
 }  // namespace
 
 void ParametersSettingMenuCommand(GuiContext& context, QWidget* mainWindow) {
-    WindowDialogs dialogs(context, mainWindow);
+    WindowDialogs<CUserParamDlg> dialogs(context, mainWindow);
     const auto owner = context.messagesFor(mainWindow);
     ParametersSettingCommand(context.state().parameterTable, dialogs, *owner);
+}
+
+void ParameterTableMenuCommand(GuiContext& context, QWidget* mainWindow) {
+    WindowDialogs<CParamTableDlg> dialogs(context, mainWindow);
+    const auto owner = context.messagesFor(mainWindow);
+    ParametersSettingCommand(context.state().parameterTable, dialogs, *owner);
+}
+
+void ParameterFileMenuCommand(GuiContext& context, QWidget* mainWindow) {
+    const std::optional<QString> path = AskForParamFilePath(context, mainWindow, false);
+    if (!path) {
+        return;
+    }
+    const auto owner = context.messagesFor(mainWindow);
+    CParamFileDlg dialog(context, mainWindow);
+    if (dialog.openFile(*path, *owner)) {
+        context.runModal(dialog);
+    }
 }
 
 void ParametersUploadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidget* mainWindow) {
@@ -84,9 +110,10 @@ void ParametersDownloadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidg
     const auto owner = context.messagesFor(mainWindow);
     std::optional<WaitCursor> busy;
     std::string lastPath = LastPath(app);
-    ParametersDownloadCommand(
+    const CommandOutcome outcome = ParametersDownloadCommand(
         context.link(), context.state().parameterImage, *owner,
         AskForParamFile(context, mainWindow, FileDialogRequest::Mode::Open, busy), lastPath);
+    NoteDriveParamEvent(context.state().parameterTable, DriveParamEvent::Download, outcome);
     busy.reset();
     RememberPath(app, lastPath);
 }
@@ -94,13 +121,15 @@ void ParametersDownloadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidg
 void SaveToEepromMenuCommand(GuiContext& context, QWidget* mainWindow) {
     const auto owner = context.messagesFor(mainWindow);
     WaitCursor busy;
-    SaveToEepromCommand(context.link(), *owner);
+    NoteDriveParamEvent(context.state().parameterTable, DriveParamEvent::SaveToEeprom,
+                        SaveToEepromCommand(context.link(), *owner));
 }
 
 void LoadDefaultMenuCommand(GuiContext& context, QWidget* mainWindow) {
     const auto owner = context.messagesFor(mainWindow);
     WaitCursor busy;
-    LoadDefaultCommand(context.link(), *owner);
+    NoteDriveParamEvent(context.state().parameterTable, DriveParamEvent::LoadDefault,
+                        LoadDefaultCommand(context.link(), *owner));
 }
 
 }  // namespace qx::ui

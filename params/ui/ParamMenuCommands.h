@@ -11,6 +11,11 @@ class GuiContext;
 
 // "Parameters Setting...": loads the table when needed, then runs the editor.
 void ParametersSettingMenuCommand(GuiContext& context, QWidget* mainWindow);
+// "Tools > Parameter Table...": as "Parameters Setting...", with the Parameter Table
+// in place of the editor.
+void ParameterTableMenuCommand(GuiContext& context, QWidget* mainWindow);
+// "Tools > Parameter File...": asks for a parameter file and shows it without a drive.
+void ParameterFileMenuCommand(GuiContext& context, QWidget* mainWindow);
 // "Parameters Upload..." and "Parameters Download...": remember the chosen path in the
 // application object.
 void ParametersUploadMenuCommand(CQuendrixApp& app, GuiContext& context, QWidget* mainWindow);

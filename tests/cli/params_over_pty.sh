@@ -54,4 +54,20 @@ q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
 head -c 1000 "$out/a.par" >"$out/short.par"
 status=0; q params download "$out/short.par" 2>"$out/short" || status=$?
 [ "$status" -eq 1 ] && grep -q "exactly 1024 bytes" "$out/short"
+# Files without a drive: one word edited, the drive compared with files.
+cp "$out/a.par" "$out/b.par"
+"$cli" params edit "$out/b.par" 41=300 >"$out/edit"
+grep -qx "Pn 41: 120 -> 300  Speed in JOG Mode" "$out/edit"
+[ "$(cmp -l "$out/a.par" "$out/b.par" | wc -l)" -eq 2 ]
+for bad in 184=1 41=70000 41= 8=0101 x; do
+  status=0; "$cli" params edit "$out/b.par" "$bad" 2>"$out/bad" || status=$?
+  [ "$status" -eq 2 ] && grep -q "^quendrix-cli: $bad: " "$out/bad"
+done
+[ "$(cmp -l "$out/a.par" "$out/b.par" | wc -l)" -eq 2 ]
+"$cli" params show "$out/b.par" --csv | grep -qx '41,"Speed in JOG Mode",300'
+q params diff drive "$out/a.par" 2>/dev/null
+status=0; q params diff drive "$out/b.par" --csv >"$out/diff" 2>/dev/null || status=$?
+[ "$status" -eq 1 ] && [ "$(tail -n +2 "$out/diff")" = '41,"Speed in JOG Mode",120,300' ]
+status=0; "$cli" params diff "$out/a.par" "$out/short.par" 2>/dev/null || status=$?
+[ "$status" -eq 2 ]
 echo "parameters over a pseudo-terminal: ok"

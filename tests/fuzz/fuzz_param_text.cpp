@@ -1,8 +1,10 @@
 // The parameter editor driven by arbitrary typing: any text in the number and value
-// fields, spins of any size, for every Pn and any range and value the drive may report. A text is
-// either refused with "Invalid input value!" and changes nothing but the field, or read
-// exactly as an independent reading of the accepted forms says, with the value clamped
-// into the parameter's range. A value the editor shows reads back as itself.
+// fields, spins of any size, fields left, for every Pn and any range and value the drive
+// may report. A text that cannot be complete yet (empty, a lone "-", a bit field shorter
+// than its width) waits as typed until its field is left; any other text is either
+// refused with "Invalid input value!" and changes nothing but the field, or read exactly
+// as an independent reading of the accepted forms says, with the value clamped into the
+// parameter's range. A value the editor shows reads back as itself.
 //
 // Input: a software version, then operations until the input runs out.
 
@@ -34,15 +36,20 @@ bool IsContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
 }
 
+std::size_t Characters(const std::string& text) {
+    std::size_t chars = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        chars += (i == 0 || !IsContinuation(text[i])) ? 1 : 0;
+    }
+    return chars;
+}
+
 // What the editor should make of `text`, written apart from ParamText: a text of at most
 // eleven characters (UTF-8 code points; a stray continuation byte at the start still
 // counts as one); for a bit field exactly `width` characters, "1" a set bit; otherwise
 // an optional "-" and digits, within 32 bits.
 std::optional<int32_t> Expected(const std::string& text, int width) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        chars += (i == 0 || !IsContinuation(text[i])) ? 1 : 0;
-    }
+    const std::size_t chars = Characters(text);
     if (chars > qx::kMaxParamTextChars) {
         return std::nullopt;
     }
@@ -79,6 +86,13 @@ std::optional<int32_t> Expected(const std::string& text, int width) {
     return static_cast<int32_t>(value);
 }
 
+// A text that waits for more: "" and "-" in a decimal field, fewer characters than a bit
+// field's width.
+bool Waits(const std::string& text, int width) {
+    return width > 0 ? Characters(text) < static_cast<std::size_t>(width)
+                     : text.empty() || text == "-";
+}
+
 // Where the editor puts `value` for a range: the range clamps it; a range whose bounds
 // are crossed gives one of them.
 int32_t Clamped(int64_t value, int32_t minimum, int32_t maximum) {
@@ -102,6 +116,8 @@ struct Fixture {
     qx::UserParamTable table;
     qx::test::RecordingMessageSink messages;
     std::optional<qx::ParamEditor> editor;
+    bool numberWaits = false;
+    bool valueWaits = false;
 
     explicit Fixture(uint32_t softwareVersion) {
         table.highestParamNumber = qx::kHighestParamNumber;
@@ -139,6 +155,12 @@ struct Fixture {
         const std::optional<int32_t> expected = Expected(text, 0);
         const bool accepted = editor->numberTextChanged(text);
         Check(accepted == expected.has_value());
+        numberWaits = Waits(text, 0);
+        if (numberWaits) {
+            Check(boxes() == before && editor->pn() == pn && editor->value() == value &&
+                  editor->numberText() == text);
+            return;
+        }
         if (!accepted) {
             checkRefused(before);
             Check(editor->pn() == pn && editor->value() == value && editor->numberText() == text);
@@ -147,6 +169,21 @@ struct Fixture {
         Check(boxes() == before);
         Check(editor->pn() == std::clamp(*expected, 0, qx::kHighestParamNumber));
         Check(editor->value() == table.value[editor->pn()]);
+        valueWaits = false;
+        checkShown(true);
+    }
+
+    void leaveNumber() {
+        const std::size_t before = boxes();
+        const int pn = editor->pn();
+        editor->numberFieldLeft();
+        Check(boxes() == before);
+        if (!numberWaits) {
+            Check(editor->pn() == pn);
+            return;
+        }
+        numberWaits = valueWaits = false;
+        Check(editor->pn() == 0 && editor->value() == table.value[0]);
         checkShown(true);
     }
 
@@ -156,8 +193,13 @@ struct Fixture {
         const std::size_t before = boxes();
         const std::optional<int32_t> expected = Expected(text, qx::ParamBitWidth(pn));
         const bool accepted = editor->valueTextChanged(text);
-        Check(accepted == expected.has_value());
+        valueWaits = Waits(text, qx::ParamBitWidth(pn));
+        Check(accepted == (valueWaits || expected.has_value()));
         Check(editor->pn() == pn);
+        if (valueWaits) {
+            Check(boxes() == before && editor->value() == value && editor->valueText() == text);
+            return;
+        }
         if (!accepted) {
             checkRefused(before);
             Check(editor->value() == value && editor->valueText() == text);
@@ -169,10 +211,34 @@ struct Fixture {
         checkReadsBack();
     }
 
+    void leaveValue() {
+        const int pn = editor->pn();
+        const int32_t value = editor->value();
+        const std::size_t before = boxes();
+        const std::string text = editor->valueText();
+        const bool accepted = editor->valueFieldLeft();
+        if (!valueWaits) {
+            Check(accepted && boxes() == before && editor->value() == value);
+            return;
+        }
+        const std::optional<int32_t> expected = Expected(text, qx::ParamBitWidth(pn));
+        Check(accepted == expected.has_value());
+        if (!accepted) {
+            checkRefused(before);
+            Check(editor->value() == value && editor->valueText() == text);
+            return;
+        }
+        valueWaits = false;
+        Check(boxes() == before);
+        Check(editor->value() == Clamped(*expected, table.minimum[pn], table.maximum[pn]));
+        checkShown(false);
+    }
+
     void spinValue(int delta) {
         const int pn = editor->pn();
         const int64_t stepped = int64_t{editor->value()} - delta;
         editor->valueSpun(delta);
+        valueWaits = false;
         Check(editor->value() == Clamped(stepped, table.minimum[pn], table.maximum[pn]));
         checkShown(false);
         checkReadsBack();
@@ -181,6 +247,7 @@ struct Fixture {
     void spinNumber(int delta) {
         const int64_t stepped = int64_t{editor->pn()} - delta;
         editor->numberSpun(delta);
+        numberWaits = valueWaits = false;
         Check(editor->pn() == std::clamp<int64_t>(stepped, 0, qx::kHighestParamNumber));
         Check(editor->value() == table.value[editor->pn()]);
         checkShown(true);
@@ -210,7 +277,9 @@ enum class Op : uint8_t {
     SpinValue,
     DriveRange,
     AnyRange,
-    kMaxValue = AnyRange
+    LeaveNumber,
+    LeaveValue,
+    kMaxValue = LeaveValue
 };
 
 }  // namespace
@@ -239,6 +308,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                 f.table.minimum[pn] = in.ConsumeIntegral<int16_t>();
                 f.table.maximum[pn] = in.ConsumeIntegral<int16_t>();
                 f.table.value[pn] = in.ConsumeIntegral<int16_t>();
+                break;
+            case Op::LeaveNumber:
+                f.leaveNumber();
+                break;
+            case Op::LeaveValue:
+                f.leaveValue();
                 break;
             case Op::AnyRange:
                 f.table.minimum[pn] = in.ConsumeIntegral<int32_t>();

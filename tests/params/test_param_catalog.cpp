@@ -233,6 +233,26 @@ TEST(ParamHelp, SelectionParametersExplainEveryCode) {
     EXPECT_NE(FixedParamHelp(57).find("33 means 1:1"), std::string_view::npos);
 }
 
+// The drive supplies the ranges, and the help states only what the drive is known to do.
+TEST(ParamHelp, NoRangeOfTheDriveAndNoRuleBeyondWhatIsKnown) {
+    const struct {
+        int pn;
+        const char* claim;
+    } withdrawn[] = {
+        {10, "matching"},  // matching writes the motor data words only
+        {30, "65535"},     // beyond any word the editor takes
+        {32, "1000"},      {33, "1000"},      {62, "9999"},        {3, "9999"},
+        {57, "not above"}, {57, "must be 0"}, {4, "servo is off"}, {1, "Motor menu"},
+        {42, "Keep it"},   {56, "Keep it"},   {5, "typically"},    {6, "typically"},
+        {7, "Typical"},    {11, "Caution"},   {13, "Caution"},     {27, "lower of"},
+        {28, "lower of"},
+    };
+    for (const auto& w : withdrawn) {
+        EXPECT_EQ(FixedParamHelp(w.pn).find(w.claim), std::string_view::npos)
+            << "Pn " << w.pn << ": " << w.claim;
+    }
+}
+
 TEST(ParamHelp, TablesKeepTheirColumns) {
     for (int pn = 0; pn <= kHighestFixedTextParam; ++pn) {
         SCOPED_TRACE("Pn " + std::to_string(pn));

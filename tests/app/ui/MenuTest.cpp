@@ -74,6 +74,9 @@ TEST_F(MenuTest, MenuBarIsTheMenuOfTheToolCaptionForCaption) {
         "  Basic    Information...|32784",
         "  -",
         "  Encoder  Fixing...|32802",
+        "&Tools>",
+        "  Parameter Table...|33100",
+        "  Parameter File...|33101",
         "&Help>",
         "  &About Servo...|32804",
         "  &About Quendrix...|57664",
@@ -84,7 +87,7 @@ TEST_F(MenuTest, MenuBarIsTheMenuOfTheToolCaptionForCaption) {
 TEST_F(MenuTest, EveryCommandIsFoundByItsIdAndName) {
     start();
     const std::vector<int> ids = frame()->commandIds();
-    EXPECT_EQ(ids.size(), 23u + 9u);  // menu commands and accelerator-only commands
+    EXPECT_EQ(ids.size(), 25u + 9u);  // menu commands and accelerator-only commands
     for (int id : ids) {
         QAction* action = app->action(id);
         ASSERT_NE(action, nullptr) << id;

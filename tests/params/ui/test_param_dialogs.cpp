@@ -2,12 +2,14 @@
 // clock with the simulated drive on COM1.
 
 #include <QFile>
-#include <QFontInfo>
+#include <QFileDialog>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 #include <QTextEdit>
 #include <condition_variable>
 #include <mutex>
@@ -18,8 +20,11 @@
 #include "app/ui/DeltaSpin.h"
 #include "app/ui/DialogUnits.h"
 #include "params/ParamCatalog.h"
+#include "params/ui/CParamFileDlg.h"
 #include "params/ui/CParamLoadingDlg.h"
+#include "params/ui/CParamTableDlg.h"
 #include "params/ui/CUserParamDlg.h"
+#include "params/ui/ParamSheetView.h"
 #include "tests/app/ui/ShellFixture.h"
 
 namespace qx::test {
@@ -47,6 +52,15 @@ QString Text(QDialog& dialog, int id) {
         return box->toPlainText();
     }
     return {};
+}
+
+// A box whose characters all have one width: the bit tables keep their columns.
+void ExpectFixedPitch(const QWidget* box) {
+    const QFontMetrics metrics(box->font());
+    for (const QChar c : QStringLiteral("iW|- 0m")) {
+        EXPECT_EQ(metrics.horizontalAdvance(c), metrics.horizontalAdvance(QLatin1Char('x')))
+            << QString(c).toStdString();
+    }
 }
 
 void Spin(QDialog& dialog, int id, int delta) {
@@ -165,14 +179,12 @@ TEST_F(ParamDialogsTest, EditorTypingSpinningAndSet) {
         EXPECT_EQ(Text(dialog, 1223), QStringLiteral("Software Version"));
         auto* help = FindControl<QTextEdit>(&dialog, 1221);
         ASSERT_NE(help, nullptr);
-        EXPECT_TRUE(QFontInfo(help->font()).fixedPitch());
+        ExpectFixedPitch(help);
+        ExpectFixedPitch(CParamTableDlg(*context, frame()).view().helpBox());
+        ExpectFixedPitch(CParamFileDlg(*context, frame()).view().helpBox());
         EXPECT_TRUE(help->isReadOnly());
         EXPECT_EQ(help->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
 
-        Type(dialog, 1199, QStringLiteral("184"));
-        EXPECT_EQ(Text(dialog, 1199), QStringLiteral("183"));
-        Spin(dialog, 1201, -1);  // up arrow on the last Pn
-        EXPECT_EQ(Text(dialog, 1199), QStringLiteral("183"));
         Type(dialog, 1199, QStringLiteral("8"));
         EXPECT_EQ(Text(dialog, 1223),
                   QStringLiteral("Inverting enable of low part CN2 input signals"));
@@ -198,6 +210,101 @@ TEST_F(ParamDialogsTest, EditorTypingSpinningAndSet) {
     EXPECT_NE(boxes[0].owner, frame()) << "the editor's own box";
 }
 
+TEST_F(ParamDialogsTest, TypingKeyByKeyWaitsForTheWholeEntry) {
+    start();
+    connectDrive();
+    whileOpen = [&](QDialog& dialog) {
+        if (dialog.windowTitle() != QStringLiteral("User parameters setting")) {
+            return;
+        }
+        dialog.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+        auto* number = FindControl<QLineEdit>(&dialog, 1199);
+        auto* value = FindControl<QLineEdit>(&dialog, 1200);
+        const struct {
+            const char* pn;
+            const char* keys;
+            const char* shown;
+        } cases[] = {
+            {"30", "200", "200"},       // Pn 30 starts at 1: an empty field was "1", "1200"
+            {"36", "-100", "-100"},     // a lone "-" was 0, then "0100"
+            {"8", "001100", "001100"},  // a box at each of the first five digits
+        };
+        for (const auto& c : cases) {
+            Type(dialog, 1199, QString::fromLatin1(c.pn));
+            value->setFocus();
+            value->selectAll();
+            QTest::keyClick(value, Qt::Key_Backspace);
+            QTest::keyClicks(value, QString::fromLatin1(c.keys));
+            EXPECT_EQ(value->text(), QString::fromLatin1(c.shown)) << c.pn;
+        }
+        EXPECT_TRUE(boxes.empty());
+        FindControl<QPushButton>(&dialog, 1205)->click();
+
+        // Leaving a waiting field reads it: an empty Pn is Pn 0, a short bit field is refused.
+        number->setFocus();
+        number->selectAll();
+        QTest::keyClick(number, Qt::Key_Backspace);
+        EXPECT_EQ(number->text(), QString());
+        EXPECT_EQ(Text(dialog, 1223),
+                  QStringLiteral("Inverting enable of low part CN2 input signals"));
+        value->setFocus();
+        EXPECT_EQ(number->text(), QStringLiteral("0"));
+        Type(dialog, 1199, QStringLiteral("8"));
+        value->setFocus();
+        value->selectAll();
+        QTest::keyClicks(value, QStringLiteral("01"));
+        EXPECT_TRUE(boxes.empty());
+        number->setFocus();
+        EXPECT_EQ(boxTexts(), std::vector<std::string>{"Invalid input value!"});
+    };
+    choose(ID_PARAM_SETTING);
+    EXPECT_EQ(drive->read(ParamWordAddress(8)), 12);
+    EXPECT_EQ(state.parameterTable.changeLog.entries().size(), 1u) << "Set is logged";
+}
+
+TEST_F(ParamDialogsTest, TheCacheIsLoadedAfreshAfterTheDriveChangedBehindIt) {
+    start();
+    connectDrive();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("drive.par"));
+    fileAnswers.push_back(file);
+    choose(ID_PARAM_UPLOAD);
+    std::vector<QString> titles;
+    whileOpen = [&](QDialog& dialog) { titles.push_back(dialog.windowTitle()); };
+    for (const int command : {ID_LOAD_DEFAULT, ID_PARAM_DOWNLOAD, ID_COM1}) {
+        choose(ID_PARAM_SETTING);
+        ASSERT_EQ(state.parameterTable.parametersLoaded, 1u);
+        drive->write(ParamWordAddress(41), 777);  // Load Default and the file hold 120
+        fileAnswers.push_back(file);
+        choose(command);
+        titles.clear();
+        choose(ID_PARAM_SETTING);
+        ASSERT_FALSE(titles.empty());
+        EXPECT_EQ(titles[0], QStringLiteral("Loading User Parameters ...")) << command;
+        EXPECT_EQ(state.userParamTable.value[41], drive->read(ParamWordAddress(41))) << command;
+    }
+}
+
+TEST_F(ParamDialogsTest, AParamFileNameTypedWithoutSuffixGetsPar) {
+    start();
+    connectDrive();
+    QTemporaryDir dir;
+    context->setFileDialogRunner([&dir](const FileDialogRequest& request) {
+        QTimer::singleShot(0, [&dir]() {
+            auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))
+                ->setText(dir.filePath(QStringLiteral("drive")));
+            static_cast<QDialog*>(dialog)->accept();
+        });
+        return RunFileDialog(request);
+    });
+    choose(ID_PARAM_UPLOAD);
+    EXPECT_EQ(QFile(dir.filePath(QStringLiteral("drive.par"))).size(), 1024);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("drive"))));
+}
+
 TEST_F(ParamDialogsTest, UploadAndDownloadThroughTheFileDialogs) {
     start();
     connectDrive();
@@ -210,7 +317,7 @@ TEST_F(ParamDialogsTest, UploadAndDownloadThroughTheFileDialogs) {
     EXPECT_EQ(fileRequests[0].mode, FileDialogRequest::Mode::Save);
     EXPECT_EQ(fileRequests[0].filter, QStringLiteral("Servo Parameters File(*.par)|*.par||"));
     EXPECT_TRUE(fileRequests[0].defaultName.isEmpty());
-    EXPECT_TRUE(fileRequests[0].defaultExtension.isEmpty());
+    EXPECT_EQ(fileRequests[0].defaultExtension, QStringLiteral("par"));
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].text, "Uploading Parameters Succeeds!");
     EXPECT_EQ(boxes[0].title, "Note");
