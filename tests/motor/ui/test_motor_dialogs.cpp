@@ -53,6 +53,28 @@ bool Enabled(QWidget* dialog, int id) {
     return FindControl(dialog, id)->isEnabled();
 }
 
+// A click of the real pointer: press, the event loop, release.
+void Click(QWidget* control) {
+    QWindow* window = control->window()->windowHandle();
+    const QPoint at = control->mapTo(control->window(), control->rect().center());
+    QTest::mousePress(window, Qt::LeftButton, {}, at);
+    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+}
+
+void Activate(QDialog& d) {
+    d.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+}
+
+bool WroteBlock(const sim::SimDrive& drive) {
+    for (const auto& f : drive.requestLog()) {
+        if (f[1] == 0xC1 && f[4] == 0x00 && f[5] == 0x15) {
+            return true;
+        }
+    }
+    return false;
+}
+
 Bytes LastPayload(const sim::SimDrive& drive) {
     const auto f = drive.requestLog().back();
     return Bytes(f.begin() + 4, f.end() - 2);
@@ -170,6 +192,78 @@ TEST_F(MotorDialogs, OkWithPolePairsElevenWritesNothing) {
     for (const auto& f : drive->requestLog()) {
         EXPECT_FALSE(f[1] == 0xC1 && f[4] == 0x00 && f[5] == 0x15);
     }
+}
+
+// Pole pairs 0 and pulse number 65535 from the drive: every way out closes at once, from
+// the very field that holds nonsense, with no prompt and nothing written.
+TEST_F(MotorDialogs, CancelTheCloseBoxAndEscapeCloseWithoutAPrompt) {
+    const std::function<void(QDialog&)> closers[] = {
+        [](QDialog& d) { Click(FindControl<QPushButton>(&d, 2)); },
+        [](QDialog& d) { d.close(); },
+        [](QDialog& d) { QTest::keyClick(FindControl<QWidget>(&d, 1002), Qt::Key_Escape); },
+    };
+    start();
+    connectDrive();
+    putBlock({320, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
+    for (const auto& close : closers) {
+        whileOpen = [&](QDialog& d) {
+            Activate(d);
+            Click(FindControl<QWidget>(&d, 1002));
+            close(d);
+            EXPECT_FALSE(d.isVisible());
+        };
+        choose(ID_MOTOR_BASIC_INFO);
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_FALSE(WroteBlock(*drive));
+}
+
+// Leaving a field checks that field only; the click that left it lands where it was
+// aimed; "Auto Match" starts whatever the fields it is about to detect hold.
+TEST_F(MotorDialogs, LeavingAFieldChecksItAloneAndKeepsTheClick) {
+    start();
+    connectDrive();
+    putBlock({320, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
+    std::optional<AutoMatchResult> match;
+    whileOpen = [&](QDialog& d) {
+        if (auto* magnet = qobject_cast<CMagnetDirectionDlg*>(&d)) {
+            FindControl<QRadioButton>(magnet, 1196)->click();
+            return;
+        }
+        Activate(d);
+        auto* rated = FindControl<QLineEdit>(&d, 1021);
+        Click(rated);
+        rated->selectAll();
+        QTest::keyClicks(rated, QStringLiteral("3.3"));
+        Click(FindControl<QWidget>(&d, 1017));
+        QApplication::processEvents();
+        EXPECT_TRUE(FindControl<QWidget>(&d, 1017)->hasFocus());
+        EXPECT_EQ(static_cast<CMotorSettingDlg&>(d).fields().ratedCurrentRaw, 422);
+        EXPECT_TRUE(boxes.empty());
+
+        auto* pulses = FindControl<QLineEdit>(&d, 1003);
+        Click(pulses);
+        pulses->selectAll();
+        QTest::keyClicks(pulses, QStringLiteral("900"));
+        Click(FindControl<QWidget>(&d, 1004));  // refused, once
+        QApplication::processEvents();
+        EXPECT_EQ(boxTexts(),
+                  std::vector<std::string>{"Please enter an integer between 1000 and 40000."});
+        EXPECT_TRUE(pulses->hasFocus());
+        QTest::keyClicks(pulses, QStringLiteral("2500"));  // over the selected text
+
+        Click(FindControl<QWidget>(&d, 1002));
+        QObject::connect(static_cast<CMotorSettingDlg*>(&d), &CMotorSettingDlg::matchFinished,
+                         [&](const AutoMatchResult& r) { match = r; });
+        Click(FindControl<QPushButton>(&d, 1175));
+        ASSERT_TRUE(RunEventsUntil([&] { return match.has_value(); }));
+        d.reject();
+    };
+    choose(ID_MOTOR_BASIC_INFO);
+    ASSERT_TRUE(match);
+    EXPECT_TRUE(match->succeeded());
+    EXPECT_EQ(boxes.size(), 1u);
 }
 
 // Runs a match from the dialog: `answer` handles the direction question.
