@@ -5,10 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <future>
+#include <tuple>
 
 #include "motor/AnswerSlot.h"
 #include "motor/AutoMatch.h"
 #include "motor/AutoMatchWorker.h"
+#include "sim/FreeRunFeatures.h"
 #include "tests/motor/MotorFixture.h"
 
 namespace qx::test {
@@ -50,17 +52,6 @@ std::vector<int> Percents(const ScriptedObserver& o) {
 template <typename T>
 std::vector<T> Prefix(const std::vector<T>& v, std::size_t n) {
     return std::vector<T>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-// Whether a request with this payload prefix was sent after request number `from`.
-bool SentAfter(const std::vector<Bytes>& log, std::size_t from,
-               std::initializer_list<uint8_t> prefix) {
-    for (std::size_t k = from; k < log.size(); ++k) {
-        if (log[k][1] == 0xC1 && StartsWith(PayloadOf(log[k]), prefix)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 struct Truth {
@@ -157,25 +148,101 @@ TEST(AutoMatch, HallWordsOutOfRangeWarnAndTheMatchStillSucceeds) {
     EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Hall UVW signals out of range!"}));
 }
 
-TEST(AutoMatch, EscapeAtTheDirectionQuestionEndsItAndStopsTheMotor) {
+// What the drive received, as (command, selector, payload).
+using Request = std::tuple<uint8_t, uint8_t, Bytes>;
+std::vector<Request> Requests(const std::vector<Bytes>& log, std::size_t from, std::size_t to) {
+    std::vector<Request> out;
+    for (std::size_t k = from; k < to; ++k) {
+        out.emplace_back(log[k][1], log[k][2], PayloadOf(log[k]));
+    }
+    return out;
+}
+
+// Notes how many requests had reached the drive when each box came up.
+class NotingSink final : public MessageSink {
+  public:
+    explicit NotingSink(const sim::SimDrive& d) : drive(d) {}
+    void show(const std::string& text, const std::string&) override {
+        texts.push_back(text);
+        requestsBefore.push_back(drive.requestLog().size());
+    }
+    const sim::SimDrive& drive;
+    std::vector<std::string> texts;
+    std::vector<std::size_t> requestsBefore;
+};
+
+TEST(AutoMatch, EscapeAtTheDirectionQuestionStopsTheMotorBeforeTheBoxAndEndsIt) {
     MotorLink s;
     ScriptedObserver o;  // answers nothing, as Escape does
+    NotingSink boxes(*s.drive);
     std::size_t asked = 0;
     o.onQuestion = [&] { asked = s.drive->requestLog().size(); };
-    const AutoMatchResult r =
-        AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
+    const AutoMatchResult r = AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, boxes, kNoStop);
     EXPECT_EQ(r.status, kMatchNoDirection);
     EXPECT_EQ(r.percent, 0);
     EXPECT_EQ(r.fields.message, "Auto match fails!");
-    EXPECT_EQ(s.messages.boxes(),
-              (std::vector<RecordingMessageSink::Box>{{"Invalid Direction Input!", "Warning"}}));
     EXPECT_EQ(Percents(o), Prefix(kAllPercents, 4));
+    ASSERT_EQ(boxes.texts, std::vector<std::string>{"Invalid Direction Input!"});
+    // The servo-off (a session of its own) is all that follows the question, and it
+    // comes before the box waits for the user; no direction is measured.
     const auto log = s.drive->requestLog();
-    EXPECT_FALSE(SentAfter(log, asked, {0x00, 0x91, 0x00, 0x11}));  // no direction measured
-    // The motor turned from step 6: it must not be left turning.
+    const std::vector<Request> afterQuestion = {
+        {0xCF, 0, {}}, {0xC0, 0, {}}, {0xC1, 1, {0x00, 0x18, 0x00, 0x05}}};
+    EXPECT_EQ(Requests(log, asked, log.size()), afterQuestion);
+    EXPECT_EQ(boxes.requestsBefore, std::vector<std::size_t>{log.size()});
     EXPECT_TRUE(r.servoOffAfterFailure);
-    EXPECT_TRUE(SentAfter(log, asked, {0x00, 0x18, 0x00, 0x05}));
     EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
+}
+
+// A pole-pair test that reports a motor the dialog could not hold is a failed match:
+// nothing of it is shown or written, and the servo is switched off.
+TEST(AutoMatch, AResultOutsideTheDialogsRangesFailsAndIsNeverWritten) {
+    sim::SimMotorSpec elevenPairs;
+    elevenPairs.polePairs = 11;
+    sim::SimMotorSpec fewPulses;
+    fewPulses.pulseNumber = 996;
+    for (const sim::SimMotorSpec& spec : {elevenPairs, fewPulses}) {
+        MotorLink s(spec);
+        ScriptedObserver o;
+        o.direction = 0;
+        const AutoMatchResult r =
+            AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
+        EXPECT_EQ(r.status, kMatchOutOfRange);
+        EXPECT_EQ(r.fields.message, "Auto match fails!");
+        EXPECT_EQ(Percents(o), Prefix(kAllPercents, 8));
+        EXPECT_EQ(r.fields.polePairs, 4);  // as reset, not as reported
+        EXPECT_EQ(r.fields.pulseNumber, 65535);
+        EXPECT_EQ(r.fields.encoderOffset, 0);
+        EXPECT_EQ(s.drive->read(0x0211), 4);
+        EXPECT_EQ(s.drive->read(0x0218), 65535);
+        EXPECT_TRUE(r.servoOffAfterFailure);
+        EXPECT_EQ(s.motor->state().servoOffs, 3);  // steps 1 and 9, and after the failure
+    }
+}
+
+// A free-running capture that a window left behind in the drive (auto run, or armed for
+// a trigger that never comes) is not the job the match's polls ask about.
+TEST(AutoMatch, ACaptureLeftPendingDoesNotAnswerTheMatchsPolls) {
+    for (const uint8_t mode : {uint8_t{2}, uint8_t{0}}) {
+        MotorLink s;
+        sim::InstallFreeRunFeatures(*s.drive);
+        FreeCaptureArgs left;
+        left.triggerMode = mode;
+        left.triggerLevel = 0x7FFFFFFF;  // never crossed
+        left.postTriggerPoints = 512;
+        left.sampleDivider = 1;
+        ASSERT_EQ(StartFreeCapture(s.link, 1, left), kStatusOk);
+        ScriptedObserver o;
+        o.direction = 0;
+        const uint64_t start = s.clock.nowUs();
+        const AutoMatchResult r =
+            AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
+        ASSERT_TRUE(r.succeeded()) << r.status;
+        EXPECT_EQ(r.fields.polePairs, 4);
+        EXPECT_EQ(r.fields.pulseNumber, 10000);
+        EXPECT_EQ(r.fields.encoderOffset, 1234);
+        EXPECT_LT(s.clock.nowUs() - start, 30'000'000u);
+    }
 }
 
 TEST(AutoMatch, ADriveThatGoesSilentEndsTheMatchAndAServoOffIsAttempted) {
