@@ -7,6 +7,7 @@
 #include "app/ui/AppInfo.h"
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
+#include "app/ui/DialogUnits.h"
 
 namespace qx::ui {
 
@@ -44,11 +45,19 @@ ModalDialog::ModalDialog(GuiContext& context, QWidget* parent)
 
 ModalDialog::~ModalDialog() = default;
 
+bool ModalDialog::event(QEvent* event) {
+    if (event->type() == QEvent::Polish) {
+        ApplyFontUnits(this);
+    }
+    return QDialog::event(event);
+}
+
 bool ModalDialog::prepare() {
     if (prepared_) {
         return !endedEarly_;
     }
     prepared_ = true;
+    ApplyFontUnits(this);
     inInit_ = true;
     updateData(false);
     onInitDialog();

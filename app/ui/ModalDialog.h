@@ -14,8 +14,10 @@ class QTimer;
 
 namespace qx::ui {
 
-// The base of every dialog of the tool. Opening it runs the data exchange into the
-// controls and then onInitDialog(), which may end the dialog before it is ever seen
+// The base of every dialog of the tool. Its form, drawn in dialog units for the
+// templates' font, is laid out again in the units of its own font (DialogUnits.h) when it
+// is prepared or polished. Opening it runs the data exchange into the controls and then
+// onInitDialog(), which may end the dialog before it is ever seen
 // (endDialog). OK reads and validates the controls (doDataExchange) and ends with 1;
 // Cancel, Escape and the close box end with 2.
 //
@@ -59,6 +61,9 @@ class ModalDialog : public QDialog {
     void reject() override;
 
   protected:
+    // Lays the form out in the units of the dialog's font before it is first shown
+    // (polished), if prepare() has not done so already.
+    bool event(QEvent* event) override;
     virtual void doDataExchange(DataExchange& exchange);
     virtual void onInitDialog();
     // OK: reads and validates, then ends with 1.

@@ -18,6 +18,7 @@
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/DataExchange.h"
 #include "app/ui/DeltaSpin.h"
+#include "app/ui/DialogUnits.h"
 #include "app/ui/GuiContext.h"
 #include "app/ui/ModalDialog.h"
 #include "link/Clock.h"
@@ -232,6 +233,36 @@ TEST_F(ConventionWidgetsTest, TheUpArrowReportsMinusOneAndTakesNoFocus) {
     QObject::connect(spin, &DeltaSpin::deltaPos, spin, [&](int delta) { value -= delta; });
     spin->stepBy(1);
     EXPECT_EQ(value, 11);
+}
+
+// A unit across is a quarter of the font's average letter, a unit down an eighth of its
+// line; a form drawn at 1.5 x 1.625 px a unit is laid out again in those units.
+TEST_F(ConventionWidgetsTest, DialogUnitsComeFromTheFontActuallyUsed) {
+    for (const int pixels : {11, 16, 23}) {
+        QFont font = window.font();
+        font.setPixelSize(pixels);
+        const QFontMetricsF metrics(font);
+        const double average =
+            metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                     "abcdefghijklmnopqrstuvwxyz")) /
+            52;
+        const DialogUnits units(font);
+        EXPECT_NEAR(units.baseX(), average, 0.5) << pixels;
+        EXPECT_EQ(units.baseY(), QFontMetrics(font).height()) << pixels;
+        // Half a pixel rounds up.
+        EXPECT_EQ(units.rect(4, 8, 2, 16),
+                  QRect(units.baseX(), units.baseY(), (units.baseX() + 1) / 2, 2 * units.baseY()));
+
+        QWidget form;
+        form.setFont(font);
+        form.setFixedSize(509, 449);  // 339 x 276 units
+        auto* group = new QWidget(&form);
+        group->setGeometry(20, 24, 143, 349);  // 13, 15, 95 x 215 units
+        ApplyFontUnits(&form);
+        ApplyFontUnits(&form);  // once only
+        EXPECT_EQ(group->geometry(), units.rect(13, 15, 95, 215));
+        EXPECT_EQ(form.size(), units.size(339, 276));
+    }
 }
 
 // A dialog with one validated field, that may end itself while it is set up.
