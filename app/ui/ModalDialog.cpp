@@ -97,6 +97,10 @@ void ModalDialog::promptRefusal(QWidget* control, const QString& prompt) {
     if (promptUp_) {
         return;  // the box on screen is about this entry already
     }
+    if (control != nullptr && control == alreadyPrompted_) {
+        DataExchange::FocusRefused(control);
+        return;
+    }
     const bool midAction =
         CommitLineEdit::Leaving() || QGuiApplication::mouseButtons() != Qt::NoButton;
     if (!midAction) {
@@ -148,17 +152,20 @@ void ModalDialog::dropWaitingPrompt() {
 }
 
 void ModalDialog::accept() {
+    QPointer<QWidget> prompted;
     if (waiting_) {
-        // The click on OK left a refused field: its prompt comes first, and the dialog
-        // stays open for the value to be looked at again.
+        // The click on OK left a refused field: its prompt comes first, then OK does what
+        // it does, without prompting for that field a second time.
         const WaitingPrompt w = *waiting_;
         dropWaitingPrompt();
         if (w.promptsShownBefore == promptsShown_ && w.control != nullptr) {
             showPrompt(w.control, w.prompt);
-            return;
+            prompted = w.control;
         }
     }
+    alreadyPrompted_ = prompted;
     onOK();
+    alreadyPrompted_ = nullptr;
 }
 
 void ModalDialog::reject() {

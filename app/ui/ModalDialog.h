@@ -24,7 +24,8 @@ namespace qx::ui {
 // A value refused while the focus is leaving an edit, or while a mouse button is down, is
 // prompted for once that key or click has done its work: a click on Cancel or the close
 // box closes the dialog without a prompt, a click on a button still presses it, and a
-// prompt about a control that has meanwhile been disabled or hidden is dropped. One
+// prompt about a control that has meanwhile been disabled or hidden is dropped; a click
+// on OK shows it first and then goes on (OK does not prompt for that control again). One
 // refusal shows one box: none while another prompt is up, and a waiting prompt is dropped
 // when another was shown before it.
 class ModalDialog : public QDialog {
@@ -84,6 +85,8 @@ class ModalDialog : public QDialog {
 
     GuiContext& context_;
     std::optional<WaitingPrompt> waiting_;
+    // The control whose refusal the OK under way has prompted for already.
+    QPointer<QWidget> alreadyPrompted_;
     std::unique_ptr<QTimer> promptTimer_;
     std::unique_ptr<QObject> releaseWatch_;
     // Prompts shown by any dialog so far, and whether one is up now (one thread).
