@@ -1,7 +1,6 @@
 #include "app/ui/TextFit.h"
 
 #include <QAbstractButton>
-#include <QCheckBox>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
@@ -79,10 +78,8 @@ class Checker {
         QStyle::SubElement contents = QStyle::SE_PushButtonContents;
         if (qobject_cast<const QRadioButton*>(b) != nullptr) {
             contents = QStyle::SE_RadioButtonContents;
-        } else if (qobject_cast<const QCheckBox*>(b) != nullptr) {
-            contents = QStyle::SE_CheckBoxContents;
         } else if (qobject_cast<const QPushButton*>(b) == nullptr) {
-            return;
+            return;  // the tool's windows have no other buttons with text
         }
         fits(b, WithoutMnemonic(b->text()), b->style()->subElementRect(contents, &option, b));
     }

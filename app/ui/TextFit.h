@@ -15,7 +15,7 @@ struct ClippedText {
     int available = 0;  // pixels across the control gives it
 };
 
-// Every visible label, push, radio and check button, group box title and single-line
+// Every visible label, push and radio button, group box title and single-line
 // edit of `window` whose text (one line each, or the wrapped lines of a word-wrapped
 // label) is wider or taller than the room the control's style leaves it, measured with
 // the control's own font. Pictures drawn by painters (plots, lamps) are not looked at.

@@ -236,7 +236,7 @@ TEST_F(ConventionWidgetsTest, TheUpArrowReportsMinusOneAndTakesNoFocus) {
 }
 
 // A unit across is a quarter of the font's average letter, a unit down an eighth of its
-// line; a form drawn at 1.5 x 1.625 px a unit is laid out again in those units.
+// line.
 TEST_F(ConventionWidgetsTest, DialogUnitsComeFromTheFontActuallyUsed) {
     for (const int pixels : {11, 16, 23}) {
         QFont font = window.font();
@@ -252,16 +252,6 @@ TEST_F(ConventionWidgetsTest, DialogUnitsComeFromTheFontActuallyUsed) {
         // Half a pixel rounds up.
         EXPECT_EQ(units.rect(4, 8, 2, 16),
                   QRect(units.baseX(), units.baseY(), (units.baseX() + 1) / 2, 2 * units.baseY()));
-
-        QWidget form;
-        form.setFont(font);
-        form.setFixedSize(509, 449);  // 339 x 276 units
-        auto* group = new QWidget(&form);
-        group->setGeometry(20, 24, 143, 349);  // 13, 15, 95 x 215 units
-        ApplyFontUnits(&form);
-        ApplyFontUnits(&form);  // once only
-        EXPECT_EQ(group->geometry(), units.rect(13, 15, 95, 215));
-        EXPECT_EQ(form.size(), units.size(339, 276));
     }
 }
 

@@ -15,23 +15,13 @@ namespace {
 using namespace qx::ui;
 using RefusedEntryTest = ShellTest;
 
-// A click of the real pointer: press, the event loop, release.
-void Click(QWidget* control) {
-    QWindow* window = control->window()->windowHandle();
-    const QPoint at = control->mapTo(control->window(), control->rect().center());
-    QTest::mousePress(window, Qt::LeftButton, {}, at);
-    QTest::mouseRelease(window, Qt::LeftButton, {}, at);
-}
-
-struct Entry {
-    int command;
-    int edit;
-    const char* typed;
-    const char* prompt;
-};
-
 TEST_F(RefusedEntryTest, OneBadEntryShowsOneBoxWhateverLeavesIt) {
-    const Entry entries[] = {
+    const struct {
+        int command;
+        int edit;
+        const char* typed;
+        const char* prompt;
+    } entries[] = {
         {ID_SET_POSITION_CAPTURE, 1082, "600", "Please enter an integer between 1 and 512."},
         {ID_SET_CURRENT_CAPTURE, 1039, "2000", "Please enter an integer between 1 and 1024."},
         {ID_SPEED_LOOP_ADJUST, 1094, "5000", "Please enter an integer between 1 and 1000."},
@@ -39,26 +29,23 @@ TEST_F(RefusedEntryTest, OneBadEntryShowsOneBoxWhateverLeavesIt) {
     };
     start();
     connectDrive();
-    for (const Entry& e : entries) {
-        for (const bool byClick : {false, true}) {
-            SCOPED_TRACE(testing::Message() << e.command << (byClick ? " click" : " tab"));
+    for (const auto& e : entries) {
+        for (const bool byClickOnOk : {false, true}) {
+            SCOPED_TRACE(testing::Message() << e.command << (byClickOnOk ? " OK" : " Tab"));
             boxes.clear();
             whileOpen = [&](QDialog& d) {
-                d.activateWindow();
-                ASSERT_TRUE(QTest::qWaitForWindowActive(&d));
+                Activate(d);
                 auto* edit = FindControl<CommitLineEdit>(&d, e.edit);
                 Click(edit);
-                ASSERT_TRUE(edit->hasFocus());
                 edit->selectAll();
                 QTest::keyClicks(edit, QString::fromLatin1(e.typed));
-                if (byClick) {
+                if (byClickOnOk) {
                     Click(FindControl<QPushButton>(&d, 1));
                 } else {
                     QTest::keyClick(edit, Qt::Key_Tab);
                 }
                 RunEventsUntil([&] { return !boxes.empty(); });
-                QApplication::processEvents();
-                EXPECT_TRUE(edit->hasFocus() || !d.isVisible());
+                EXPECT_TRUE(edit->hasFocus() || !d.isVisible()) << "back to the refused field";
                 if (d.isVisible()) {
                     d.reject();
                 }
