@@ -132,6 +132,9 @@ struct DriveStatus {
     std::atomic<uint32_t> torqueRaw{0};
     Flag monitorRun{0};
     Flag monitorFinished{0};
+    // Monitor threads that exist and have not ended, one left behind by a closed dialog
+    // included: a new one starts only when this is 0, so two never share the link.
+    std::atomic<uint32_t> monitorThreads{0};
 };
 
 struct WorkerSync {

@@ -40,6 +40,20 @@ bool MonitorThread::start(MessageSink& owner) {
     if (thread_.joinable()) {
         return false;  // one monitor at a time
     }
+    if (status_.monitorThreads.load() != 0) {
+        // Its flags are still the earlier thread's: they are left alone until it ends.
+        Clock& clock = link_.clock();
+        if (!waitSinceMs_) {
+            waitSinceMs_ = clock.tickMs();
+        }
+        if (clock.elapsedMs(*waitSinceMs_) <= kEarlierMonitorWaitMs) {
+            return false;
+        }
+        waitSinceMs_.reset();
+        owner.show(kMonitorThreadFailsText, kTitleWarning);
+        return false;
+    }
+    waitSinceMs_.reset();
     status_.monitorFinished = 1;
     if (link_.state().driveConnected != 1) {
         return false;
@@ -49,11 +63,14 @@ bool MonitorThread::start(MessageSink& owner) {
     // Cleared before the thread exists, so a stop that comes before the thread has
     // begun still waits for it; the thread then finds monitorRun cleared and ends.
     status_.monitorFinished = 0;
+    ++status_.monitorThreads;
     try {
         thread_ = starter_([&link = link_, &status = status_, control = control_]() {
             Loop(link, status, *control);
+            --status.monitorThreads;
         });
     } catch (const std::system_error&) {
+        --status_.monitorThreads;
         status_.monitorRun = 0;
         status_.monitorFinished = 1;
         owner.show(kMonitorThreadFailsText, kTitleWarning);

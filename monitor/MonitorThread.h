@@ -6,15 +6,19 @@
 #include <functional>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "app/SharedState.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
+#include "monitor/StatusPoll.h"
 
 namespace qx {
 
 inline constexpr const char* kMonitorThreadFailsText = "Create monitor Thread Fails!";
+// How long a new monitor waits for a thread that an earlier one left on the link.
+inline constexpr uint32_t kEarlierMonitorWaitMs = kStatusPollWorstMs;
 
 // The worker behind both monitor dialogs: polls the drive's status back to back, each
 // poll in a session of its own, and leaves the decoded words in DriveStatus. It sets or
@@ -43,7 +47,14 @@ class MonitorThread {
     // `monitorRun` = 1, `monitorFinished` = 0 and the thread starts. A thread that
     // cannot be created is reported to `owner` and leaves `monitorFinished` at 1.
     // Returns true when the thread runs.
+    //
+    // While a thread that an earlier monitor left behind (stop() returned false) is still
+    // on the link, nothing is started or changed: waiting() is then true and the owner
+    // calls start() again from its timer, keeping its window responsive. Once
+    // kEarlierMonitorWaitMs have passed since the first call, the thread is reported as
+    // not created and none starts.
     bool start(MessageSink& owner);
+    bool waiting() const { return waitSinceMs_.has_value(); }
 
     // A monitor dialog's closing: clears `monitorRun` until the thread has left its
     // loop, then joins it. Waits at most kStatusPollWorstMs (on the link's clock) plus
@@ -76,6 +87,7 @@ class MonitorThread {
     ThreadStarter starter_;
     std::shared_ptr<Control> control_;
     std::thread thread_;
+    std::optional<uint32_t> waitSinceMs_;
 };
 
 }  // namespace qx

@@ -49,6 +49,7 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
     // Set once a request that may leave the motor turning or held has been sent, and
     // cleared when a servo-off or the end of the pole-pair test has released it.
     bool motorMayRun = false;
+    bool servoOffSent = false;
 
     const auto ok = [&] { return status == kStatusOk; };
     const auto checkStop = [&] {
@@ -104,6 +105,10 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
             f.magnetDirection = *answer;
             status = DetectPulseDirection(session, f, stop);
         } else {
+            // The motor has been turning since step 6: it stops before the box waits for
+            // the user.
+            motorMayRun = ServoOff(session) != kStatusOk;
+            servoOffSent = true;
             messages.show(kTextInvalidDirection, kTitleWarning);
             status = kMatchNoDirection;
         }
@@ -129,6 +134,7 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
     if (ok()) {
         motorMayRun = true;
         status = DetectPolePairsAndOffset(session, f, testCurrent, messages, stop);
+        // After a refused result too: whatever answered the polls, the test may still run.
         motorMayRun = !ok();
     }
     report(90, "Refresh parameters in servo...");
@@ -148,8 +154,9 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
         // No motor is left turning or held after a failed match when the drive can
         // still hear us.
         ServoOff(session);
-        result.servoOffAfterFailure = true;
+        servoOffSent = true;
     }
+    result.servoOffAfterFailure = servoOffSent;
     result.status = status;
     result.percent = ok() ? kProgressDone : kProgressFailed;
     f.message = ok() ? kTextMatchSucceeded : kTextMatchFailed;

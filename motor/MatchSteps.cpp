@@ -178,8 +178,14 @@ uint32_t DetectPolePairsAndOffset(Session& session, MotorFields& fields, uint16_
     if (status != kStatusOk) {
         return status;
     }
-    fields.pulseNumber = DecodePulseNumber(link.replyWord(0));
-    fields.polePairs = DecodePolePairs(link.replyWord(1));
+    const int32_t pulseNumber = DecodePulseNumber(link.replyWord(0));
+    const int32_t polePairs = DecodePolePairs(link.replyWord(1));
+    if (!kPulseNumberRange.contains(pulseNumber) || !kPolePairsRange.contains(polePairs)) {
+        // No motor the dialog could hold: not a result, whatever answered the polls.
+        return kMatchOutOfRange;
+    }
+    fields.pulseNumber = pulseNumber;
+    fields.polePairs = polePairs;
     fields.encoderOffset = link.replyWord(2);
     if (fields.encoderType == kEncoderLessWire) {
         fields.uvwDirection = 0;

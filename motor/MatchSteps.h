@@ -19,6 +19,8 @@ inline constexpr uint32_t kMatchNoDrive = 1;
 inline constexpr uint32_t kMatchNoDirection = 4096;
 inline constexpr uint32_t kMatchGaveUp = 4097;   // a waiting loop ran out
 inline constexpr uint32_t kMatchStopped = 4098;  // the owner asked the match to end
+// The pole-pair test gave a value the dialog's range refuses: no motor is like that.
+inline constexpr uint32_t kMatchOutOfRange = 4099;
 
 // How long the motor turns before the user is asked which way.
 inline constexpr uint32_t kDirectionSettleMs = 2000;
@@ -59,7 +61,9 @@ uint32_t DetectEncoderType(Session& session, MotorFields& fields);
 uint32_t DetectPulseDirection(Session& session, MotorFields& fields, const std::atomic<bool>& stop);
 // The motor must be turning. Leaves the candidate reached in the Z pulse type field.
 uint32_t DetectZPulseType(Session& session, MotorFields& fields, const std::atomic<bool>& stop);
-// Runs the drive's pole-pair test with `testCurrent` and takes its results.
+// Runs the drive's pole-pair test with `testCurrent` and takes its results; a pulse
+// number or pole-pair count outside the dialog's ranges gives kMatchOutOfRange and
+// changes no field.
 uint32_t DetectPolePairsAndOffset(Session& session, MotorFields& fields, uint16_t testCurrent,
                                   MessageSink& messages, const std::atomic<bool>& stop);
 

@@ -32,6 +32,7 @@ struct CaptureUnit {
     uint64_t recordedAtUs = 0;
     bool servoOn = false;
     uint32_t tests = 0;
+    uint64_t job = 0;
 };
 
 void WriteRecord(SimDrive& d, int kind, const StepTestRecord& r) {
@@ -138,12 +139,14 @@ void InstallCaptureFeatures(SimDrive& drive) {
             WriteRecord(d, spec.loopKind, RunStepTest(spec, ReadGainWords(d)));
             unit->servoOn = true;
             unit->recording = true;
+            unit->job = d.startJob();
             unit->recordedAtUs = nowUs + RecordingTimeUs(spec);
             return Answer::Ok();
         });
 
     SimDrive::PollHandler before = drive.pollHandler();
     drive.setPollHandler([unit, before](SimDrive& d, uint64_t nowUs) {
+        unit->recording = unit->recording && d.isLastJob(unit->job);
         if (unit->recording) {
             if (nowUs < unit->recordedAtUs) {
                 return Answer::NotAcknowledged();

@@ -31,6 +31,7 @@ struct FreeUnit {
     int64_t scanned = 0;  // next sample index to look at for the edge
     bool fired = false;
     int64_t triggerIndex = 0;
+    uint64_t job = 0;
 
     int wordsPerPoint() const { return type == 2 ? 4 : 2; }
     int64_t ringPoints() const { return kRingWords / wordsPerPoint(); }
@@ -68,7 +69,7 @@ void WriteRing(SimDrive& d, const FreeUnit& u) {
 void InstallFreeRunFeatures(SimDrive& drive) {
     auto unit = std::make_shared<FreeUnit>();
     drive.setSubCommandHandler(
-        kSubStartFreeCapture, [unit](SimDrive&, std::span<const uint8_t> p, uint64_t nowUs) {
+        kSubStartFreeCapture, [unit](SimDrive& d, std::span<const uint8_t> p, uint64_t nowUs) {
             if (p.size() != kStartBytes) {
                 return Answer::NotAcknowledged();
             }
@@ -90,6 +91,7 @@ void InstallFreeRunFeatures(SimDrive& drive) {
             u.divider = divider;
             u.armTick = nowUs / kUsPerTick;
             u.active = true;
+            u.job = d.startJob();
             u.fired = mode == kAutoRun;
             u.triggerIndex = 0;
             // Edges count only once the ring holds a full history before them.
@@ -100,6 +102,8 @@ void InstallFreeRunFeatures(SimDrive& drive) {
     SimDrive::PollHandler before = drive.pollHandler();
     drive.setPollHandler([unit, before](SimDrive& d, uint64_t nowUs) {
         FreeUnit& u = *unit;
+        // A job started since ends this capture: it never records into the ring again.
+        u.active = u.active && d.isLastJob(u.job);
         if (!u.active) {
             return before ? before(d, nowUs) : Answer::Ok();
         }

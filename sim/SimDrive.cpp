@@ -233,6 +233,16 @@ void SimDrive::clearRequestLog() {
     log_.clear();
 }
 
+uint64_t SimDrive::startJob() {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return ++jobs_;
+}
+
+bool SimDrive::isLastJob(uint64_t ticket) const {
+    std::lock_guard<std::recursive_mutex> lock(mutex_);
+    return ticket == jobs_;
+}
+
 uint64_t SimDrive::requestCount() const {
     std::lock_guard<std::recursive_mutex> lock(mutex_);
     return requests_;

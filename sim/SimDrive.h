@@ -116,6 +116,12 @@ class SimDrive {
     // it and hand the others on.
     PollHandler pollHandler() const;
 
+    // The drive has one pending job, the one started last, and a poll request concerns
+    // that job only. A feature that starts a job (a step test, a free-running capture,
+    // the pole-pair test) takes a ticket and answers polls while its ticket is the last.
+    uint64_t startJob();
+    bool isLastJob(uint64_t ticket) const;
+
     // What arrived, for tests: every request frame in order.
     std::vector<std::vector<uint8_t>> requestLog() const;
     void clearRequestLog();
@@ -153,6 +159,7 @@ class SimDrive {
     uint64_t awayUntilUs_ = 0;
     std::vector<std::vector<uint8_t>> log_;
     uint64_t requests_ = 0;
+    uint64_t jobs_ = 0;
 };
 
 // Builds a reply frame: header, acknowledgement (or two zero bytes), data, checksum.

@@ -114,6 +114,7 @@ Answer SimMotor::motorTest(std::span<const uint8_t> p, uint64_t nowUs) {
         state_.current = Word(p, 4);
         state_.mode = SimMotorMode::PolePairTest;
         testStartUs_ = nowUs;
+        testJob_ = drive_.startJob();
         return Answer::Ok();
     }
     if (action == kActionServoOff && p.size() == 4) {
@@ -148,7 +149,7 @@ void SimMotor::finishPolePairTest() {
 
 std::optional<Answer> SimMotor::poll(uint64_t nowUs) {
     advanceTo(nowUs);
-    if (state_.mode != SimMotorMode::PolePairTest) {
+    if (state_.mode != SimMotorMode::PolePairTest || !drive_.isLastJob(testJob_)) {
         return std::nullopt;
     }
     if (nowUs - testStartUs_ < uint64_t{spec_.polePairTestMs} * 1000) {

@@ -83,6 +83,7 @@ class SimMotor {
     uint64_t lastUs_ = 0;
     bool clockStarted_ = false;
     uint64_t testStartUs_ = 0;
+    uint64_t testJob_ = 0;
     std::mt19937 noise_;
 };
 

@@ -23,8 +23,14 @@ bool CQuendrixDoc::onOpenDocument(const QString& path) {
 }
 
 bool CQuendrixDoc::onSaveDocument(const QString& path) {
+    const QFileInfo existing(path);
+    if (existing.exists()) {
+        // Nothing to write, so nothing is opened: a parameter file saved over keeps its
+        // data, and a FIFO or device there is never touched.
+        return existing.isFile() && existing.isWritable();
+    }
     QFile file(path);
-    return file.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    return file.open(QIODevice::WriteOnly | QIODevice::NewOnly);
 }
 
 void CQuendrixDoc::setPathName(const QString& path) {

@@ -6,8 +6,8 @@
 namespace qx::ui {
 
 // The main window's document. It holds nothing: a new document is empty, opening a file
-// reads nothing from it and saving writes an empty file. It only carries a path and the
-// title the main window shows.
+// reads nothing from it and saving writes nothing, so a file saved over keeps what it
+// holds. It only carries a path and the title the main window shows.
 class CQuendrixDoc : public QObject {
     Q_OBJECT
 
@@ -17,7 +17,8 @@ class CQuendrixDoc : public QObject {
     bool onNewDocument();
     // Opens the file for reading and reads nothing; false when it cannot be opened.
     bool onOpenDocument(const QString& path);
-    // Creates or truncates the file and writes nothing; false when it cannot be written.
+    // Writes nothing: an existing file is left as it is (false when it may not be
+    // written), a new name becomes an empty file (false when it cannot be created).
     bool onSaveDocument(const QString& path);
 
     const QString& pathName() const { return pathName_; }

@@ -49,7 +49,25 @@ const char* const DataExchange::kIntegerPrompt = "Please enter an integer.";
 const char* const DataExchange::kNumberPrompt = "Please enter a number.";
 
 DataExchange::DataExchange(MessageSink& prompts, bool saveAndValidate)
-    : prompts_(prompts), saving_(saveAndValidate) {}
+    : DataExchange(
+          [&prompts](QWidget* control, const QString& prompt) {
+              prompts.show(prompt.toStdString(), kAppTitle);
+              FocusRefused(control);
+          },
+          saveAndValidate) {}
+
+DataExchange::DataExchange(Prompter prompter, bool saveAndValidate)
+    : prompter_(std::move(prompter)), saving_(saveAndValidate) {}
+
+void DataExchange::FocusRefused(QWidget* control) {
+    if (control == nullptr) {
+        return;
+    }
+    control->setFocus(Qt::OtherFocusReason);
+    if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        edit->selectAll();
+    }
+}
 
 bool DataExchange::begin(QWidget* control) {
     if (failed_ || control == nullptr) {
@@ -61,13 +79,7 @@ bool DataExchange::begin(QWidget* control) {
 
 void DataExchange::fail(const QString& prompt) {
     failed_ = true;
-    prompts_.show(prompt.toStdString(), kAppTitle);
-    if (lastControl_ != nullptr) {
-        lastControl_->setFocus(Qt::OtherFocusReason);
-        if (auto* edit = qobject_cast<QLineEdit*>(lastControl_)) {
-            edit->selectAll();
-        }
-    }
+    prompter_(lastControl_, prompt);
 }
 
 void DataExchange::text(QWidget* control, QString& value) {

@@ -2,6 +2,7 @@
 
 #include <QList>
 #include <QString>
+#include <functional>
 
 #include "link/MessageSink.h"
 
@@ -14,8 +15,9 @@ namespace qx::ui {
 // the way the dialog framework does it:
 // - loading (saveAndValidate false) writes members into controls and never fails;
 // - saving reads controls into members and validates them. The first control that fails
-//   shows the framework's standard prompt, gets the focus (an edit also gets its text
-//   selected), and every later call of the same exchange does nothing.
+//   is handed with the framework's standard prompt to the exchange's prompter, and every
+//   later call of the same exchange does nothing. The plain prompter shows the prompt at
+//   once and then gives that control the focus (an edit also gets its text selected).
 // A value that fails its range check has already been stored in its member: callers may
 // go on with it (and clamp it themselves).
 //
@@ -23,7 +25,11 @@ namespace qx::ui {
 // doubles with 15, as "%.*g" does.
 class DataExchange {
   public:
+    // Shows the prompt for a value refused in `control`.
+    using Prompter = std::function<void(QWidget* control, const QString& prompt)>;
+
     DataExchange(MessageSink& prompts, bool saveAndValidate);
+    DataExchange(Prompter prompter, bool saveAndValidate);
 
     bool saving() const { return saving_; }
     bool failed() const { return failed_; }
@@ -57,12 +63,14 @@ class DataExchange {
     static bool ParseInteger(const QString& text, int& value);
     static bool ParseNumber(const QString& text, double& value);
     static QString FormatNumber(double value, int significantDigits);
+    // Gives a refused control the focus; an edit also gets its text selected.
+    static void FocusRefused(QWidget* control);
 
   private:
     bool begin(QWidget* control);
     void fail(const QString& prompt);
 
-    MessageSink& prompts_;
+    Prompter prompter_;
     bool saving_;
     bool failed_ = false;
     QWidget* lastControl_ = nullptr;

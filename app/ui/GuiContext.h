@@ -7,7 +7,8 @@
 // Dialog conventions, kept by every dialog:
 // - A dialog template is a Designer form resources/<DialogClass>.ui whose dynamic
 //   property "templateId" is the template number. Its pixel geometry is the template's
-//   dialog units converted by DialogUnits.h (1.5 px across, 1.625 px down).
+//   dialog units at 1.5 px across and 1.625 px down; ModalDialog lays it out again in the
+//   units of the dialog's font (DialogUnits.h) before it is shown.
 // - A control with an id has the object name "IDC_<decimal id>", OK being "IDC_1" and
 //   Cancel "IDC_2"; FindControl() finds it by number. Labels without an id get a
 //   readable name.

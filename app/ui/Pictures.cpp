@@ -196,19 +196,24 @@ QImage RenderWindow(QWidget* window) {
         QApplication::processEvents();
     }
     const QPixmap client = window->grab();
+    // In the window's own pixels: at a scale of 2 every logical pixel is two.
+    const qreal scale = client.devicePixelRatio();
+    const QSize clientSize = client.deviceIndependentSize().toSize();
 
     QFont captionFont = window->font();
     captionFont.setBold(true);
     const int captionHeight = QFontMetrics(captionFont).height() + 8;
     const int border = 3;
-    QImage image(client.width() + 2 * border, client.height() + captionHeight + 2 * border,
-                 QImage::Format_ARGB32);
+    const QSize logical(clientSize.width() + 2 * border,
+                        clientSize.height() + captionHeight + 2 * border);
+    QImage image(logical * scale, QImage::Format_ARGB32);
+    image.setDevicePixelRatio(scale);
     image.fill(QColor(0xd4, 0xd0, 0xc8));
 
     QPainter painter(&image);
     painter.setPen(QColor(0x80, 0x80, 0x80));
-    painter.drawRect(image.rect().adjusted(0, 0, -1, -1));
-    const QRect caption(border, border, client.width(), captionHeight);
+    painter.drawRect(QRect(QPoint(), logical).adjusted(0, 0, -1, -1));
+    const QRect caption(border, border, clientSize.width(), captionHeight);
     QLinearGradient gradient(caption.topLeft(), caption.topRight());
     gradient.setColorAt(0.0, QColor(0x0a, 0x24, 0x6a));
     gradient.setColorAt(1.0, QColor(0xa6, 0xca, 0xf0));

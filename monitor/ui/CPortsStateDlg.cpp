@@ -61,6 +61,11 @@ void CPortsStateDlg::onInitDialog() {
 }
 
 void CPortsStateDlg::redraw() {
+    if (monitor_.waiting()) {
+        // A thread an earlier monitor left behind is still on the link.
+        auto owner = messages();
+        monitor_.start(*owner);
+    }
     const SharedState& state = context().state();
     if (state.link.driveConnected == 1) {
         states_ = ComputeLampStates(LoadStatusWords(state.driveStatus));

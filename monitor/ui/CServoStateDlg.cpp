@@ -46,6 +46,11 @@ void CServoStateDlg::onInitDialog() {
 }
 
 void CServoStateDlg::refresh() {
+    if (monitor_.waiting()) {
+        // A thread an earlier monitor left behind is still on the link.
+        auto owner = messages();
+        monitor_.start(*owner);
+    }
     const SharedState& state = context().state();
     if (state.link.driveConnected != 1) {
         return;

@@ -73,13 +73,25 @@ CMotorSettingDlg::~CMotorSettingDlg() {
 
 void CMotorSettingDlg::connectIntegerField(int editId, int spinId, int32_t MotorFields::*field,
                                            IntRange limits) {
-    connect(FindControl<CommitLineEdit>(this, editId), &CommitLineEdit::committed, this,
-            [this] { commit(); });
+    auto* edit = FindControl<CommitLineEdit>(this, editId);
+    // Leaving the edit checks that field alone: a value out of range elsewhere is OK's to
+    // refuse, not every click's.
+    connect(edit, &CommitLineEdit::committed, this, [this, edit, field, limits] {
+        DataExchange dx = exchange(true);
+        dx.text(edit, fields_.*field);
+        dx.minMax(fields_.*field, limits.min, limits.max);
+    });
+    // An arrow takes the number shown (it clamps it anyway) and shows its own field again,
+    // leaving what is being typed elsewhere alone.
     connect(FindControl<DeltaSpin>(this, spinId), &DeltaSpin::deltaPos, this,
-            [this, field, limits](int delta) {
-                commit();
+            [this, edit, field, limits](int delta) {
+                DataExchange dx = exchange(true);
+                dx.text(edit, fields_.*field);
+                if (dx.failed()) {
+                    return;
+                }
                 fields_.*field = limits.clamp(fields_.*field - delta);
-                refresh();
+                exchange(false).text(edit, fields_.*field);
             });
 }
 
@@ -88,31 +100,27 @@ void CMotorSettingDlg::connectFloatField(int editId, int spinId, float MotorFiel
     CurrentLoopModel& model = context().state().currentLoopModel;
     auto* edit = FindControl<CommitLineEdit>(this, editId);
     connect(edit, &CommitLineEdit::committed, this, [this, edit, field, snap, &model] {
-        if (matchRunning()) {
-            // The integer fields hold the match's working values, which need not
-            // pass their checks yet: take this edit alone.
-            DataExchange single(*messages(), true);
-            single.text(edit, fields_.*field);
-        } else {
-            commit();
-        }
+        DataExchange dx = exchange(true);
+        dx.text(edit, fields_.*field);
         if (snap == nullptr) {
             // The rated current keeps the text as typed; only its word is snapped.
             SnapRatedCurrent(fields_);
             return;
         }
         snap(fields_, model);
-        refresh();
+        if (!dx.failed()) {
+            exchange(false).text(edit, fields_.*field);
+        }
     });
     connect(FindControl<DeltaSpin>(this, spinId), &DeltaSpin::deltaPos, this,
-            [this, field, step, snap, &model](int delta) {
+            [this, edit, field, step, snap, &model](int delta) {
                 fields_.*field -= static_cast<float>(delta) * step;
                 if (snap == nullptr) {
                     SnapRatedCurrent(fields_);
                 } else {
                     snap(fields_, model);
                 }
-                refresh();
+                exchange(false).text(edit, fields_.*field);
             });
 }
 
@@ -134,16 +142,6 @@ void CMotorSettingDlg::doDataExchange(DataExchange& dx) {
     ranged(ui_->IDC_1013, fields_.uvwDirection, kUvwDirectionRange);
     ranged(ui_->IDC_1004, fields_.encoderOffset, kEncoderOffsetRange);
     dx.text(ui_->IDC_1195, message_);
-}
-
-bool CMotorSettingDlg::commit() {
-    if (committing_) {
-        return false;  // a refused value's prompt took the focus from another edit
-    }
-    committing_ = true;
-    const bool ok = updateData(true);
-    committing_ = false;
-    return ok;
 }
 
 void CMotorSettingDlg::refresh() {
@@ -169,7 +167,7 @@ void CMotorSettingDlg::onInitDialog() {
 }
 
 void CMotorSettingDlg::onOK() {
-    if (matchRunning() || !commit()) {
+    if (matchRunning() || !updateData(true)) {
         return;
     }
     if (context().state().link.driveConnected == 1) {
@@ -227,6 +225,8 @@ void CMotorSettingDlg::startMatch() {
         return;
     }
     stopMatch();  // joins the thread of an earlier match
+    // The match replaces the fields a waiting prompt was about.
+    dropWaitingPrompt();
     AutoMatchInput input{fields_, context().state().currentLoopModel};
     if (context().state().link.driveConnected != 1) {
         NoReports none;

@@ -51,7 +51,6 @@ class CMotorSettingDlg : public ModalDialog {
   private:
     using FloatSnap = void (*)(MotorFields&, CurrentLoopModel&);
 
-    bool commit();
     void refresh();
     void connectIntegerField(int editId, int spinId, int32_t MotorFields::*field, IntRange limits);
     void connectFloatField(int editId, int spinId, float MotorFields::*field, float step,
@@ -65,7 +64,6 @@ class CMotorSettingDlg : public ModalDialog {
     Session session_;
     MotorFields fields_;
     QString message_;
-    bool committing_ = false;
     std::unique_ptr<MatchBridge> bridge_;
     std::unique_ptr<AutoMatchWorker> worker_;
 };

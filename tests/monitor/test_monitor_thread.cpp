@@ -164,10 +164,29 @@ TEST(MonitorThread, AThreadHungBeyondTheBoundIsLeftToEndOnItsOwn) {
     EXPECT_FALSE(monitor.started());
     EXPECT_EQ(s.state.driveStatus.monitorFinished, 0u);
 
+    // The next monitor waits for it without touching its flags, and gives up after the
+    // bound; the one after it starts once the thread left behind has ended.
+    MonitorThread next(s.link, s.state.driveStatus);
+    EXPECT_FALSE(next.start(s.messages));
+    EXPECT_TRUE(next.waiting());
+    EXPECT_EQ(s.state.driveStatus.monitorRun, 0u);
+    EXPECT_EQ(s.state.driveStatus.monitorFinished, 0u);
+    s.clock.advanceUs(uint64_t{kEarlierMonitorWaitMs} * 1000);
+    EXPECT_FALSE(next.start(s.messages));
+    EXPECT_TRUE(next.waiting());
+    s.clock.advanceUs(1000);
+    EXPECT_FALSE(next.start(s.messages));
+    EXPECT_FALSE(next.waiting());
+    EXPECT_EQ(s.messages.boxes(), (std::vector<Box>{{"Create monitor Thread Fails!", "Warning"}}));
+
+    MonitorThread last(s.link, s.state.driveStatus);
+    EXPECT_FALSE(last.start(s.messages));
     gate.set_value();
-    EXPECT_TRUE(Eventually([&] { return s.state.driveStatus.monitorFinished == 1; }))
+    ASSERT_TRUE(Eventually([&] { return last.start(s.messages); }))
         << "it ends by itself once it gets going";
-    EXPECT_EQ(s.polls(), 0u);
+    ASSERT_TRUE(Eventually([&] { return last.pollCount() >= 2; }));
+    EXPECT_TRUE(last.stop());
+    EXPECT_EQ(monitor.pollCount(), 0u) << "the thread left behind never polled beside it";
 }
 
 TEST(MonitorThread, AStopDuringAPollReturnsWithinThePollsTimeouts) {

@@ -9,6 +9,7 @@
 #include "motor/AnswerSlot.h"
 #include "motor/AutoMatch.h"
 #include "motor/AutoMatchWorker.h"
+#include "sim/FreeRunFeatures.h"
 #include "tests/motor/MotorFixture.h"
 
 namespace qx::test {
@@ -50,17 +51,6 @@ std::vector<int> Percents(const ScriptedObserver& o) {
 template <typename T>
 std::vector<T> Prefix(const std::vector<T>& v, std::size_t n) {
     return std::vector<T>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-// Whether a request with this payload prefix was sent after request number `from`.
-bool SentAfter(const std::vector<Bytes>& log, std::size_t from,
-               std::initializer_list<uint8_t> prefix) {
-    for (std::size_t k = from; k < log.size(); ++k) {
-        if (log[k][1] == 0xC1 && StartsWith(PayloadOf(log[k]), prefix)) {
-            return true;
-        }
-    }
-    return false;
 }
 
 struct Truth {
@@ -157,25 +147,76 @@ TEST(AutoMatch, HallWordsOutOfRangeWarnAndTheMatchStillSucceeds) {
     EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Hall UVW signals out of range!"}));
 }
 
-TEST(AutoMatch, EscapeAtTheDirectionQuestionEndsItAndStopsTheMotor) {
+// Notes each box with the number of requests that had reached the drive before it.
+struct NotingSink final : MessageSink {
+    explicit NotingSink(const sim::SimDrive& d) : drive(d) {}
+    void show(const std::string& text, const std::string&) override {
+        boxes.emplace_back(text, drive.requestLog().size());
+    }
+    const sim::SimDrive& drive;
+    std::vector<std::pair<std::string, std::size_t>> boxes;
+};
+
+TEST(AutoMatch, EscapeAtTheDirectionQuestionStopsTheMotorBeforeTheBoxAndEndsIt) {
     MotorLink s;
     ScriptedObserver o;  // answers nothing, as Escape does
+    NotingSink sink(*s.drive);
     std::size_t asked = 0;
     o.onQuestion = [&] { asked = s.drive->requestLog().size(); };
-    const AutoMatchResult r =
-        AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
+    const AutoMatchResult r = AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, sink, kNoStop);
     EXPECT_EQ(r.status, kMatchNoDirection);
     EXPECT_EQ(r.percent, 0);
     EXPECT_EQ(r.fields.message, "Auto match fails!");
-    EXPECT_EQ(s.messages.boxes(),
-              (std::vector<RecordingMessageSink::Box>{{"Invalid Direction Input!", "Warning"}}));
     EXPECT_EQ(Percents(o), Prefix(kAllPercents, 4));
+    // The servo-off (a session of its own) is all that follows the question, and it
+    // comes before the box waits for the user; no direction is measured.
     const auto log = s.drive->requestLog();
-    EXPECT_FALSE(SentAfter(log, asked, {0x00, 0x91, 0x00, 0x11}));  // no direction measured
-    // The motor turned from step 6: it must not be left turning.
+    const std::vector<Bytes> afterQuestion = {
+        {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C},
+        {0xAA, 0xC0, 0x00, 0x03, 0x01, 0x6D},
+        {0xAA, 0xC1, 0x01, 0x05, 0x00, 0x18, 0x00, 0x05, 0x01, 0x8E}};
+    EXPECT_EQ(std::vector<Bytes>(log.begin() + static_cast<std::ptrdiff_t>(asked), log.end()),
+              afterQuestion);
+    EXPECT_EQ(sink.boxes, (std::vector<std::pair<std::string, std::size_t>>{
+                              {"Invalid Direction Input!", log.size()}}));
     EXPECT_TRUE(r.servoOffAfterFailure);
-    EXPECT_TRUE(SentAfter(log, asked, {0x00, 0x18, 0x00, 0x05}));
     EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
+}
+
+// A pole-pair test that reports a motor the dialog could not hold fails the match: it
+// is neither shown nor written, and the servo is switched off. A free-running capture
+// that a window left in the drive (auto run, or armed for a trigger that never comes) is
+// not the job the match's polls ask about.
+TEST(AutoMatch, NonsenseFailsAndACaptureLeftPendingIsNotAnswered) {
+    const struct {
+        int polePairs, pulseNumber, leftCapture;  // trigger mode, -1 for none
+        uint32_t status;
+        int shownPolePairs, shownPulseNumber;
+    } cases[] = {{11, 10000, -1, kMatchOutOfRange, 4, 65535},
+                 {4, 996, -1, kMatchOutOfRange, 4, 65535},
+                 {4, 10000, 2, kStatusOk, 4, 10000},
+                 {4, 10000, 0, kStatusOk, 4, 10000}};
+    for (const auto& c : cases) {
+        sim::SimMotorSpec spec;
+        spec.polePairs = c.polePairs;
+        spec.pulseNumber = c.pulseNumber;
+        MotorLink s(spec);
+        sim::InstallFreeRunFeatures(*s.drive);
+        if (c.leftCapture >= 0) {
+            FreeCaptureArgs left{0, 0x7FFFFFFF, static_cast<uint8_t>(c.leftCapture), 512, 1};
+            ASSERT_EQ(StartFreeCapture(s.link, 1, left), kStatusOk);
+        }
+        ScriptedObserver o;
+        o.direction = 0;
+        const AutoMatchResult r =
+            AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.fields.polePairs, c.shownPolePairs);
+        EXPECT_EQ(r.fields.pulseNumber, c.shownPulseNumber);
+        EXPECT_EQ(s.drive->read(0x0218), c.shownPulseNumber) << "the drive holds what is shown";
+        EXPECT_EQ(r.servoOffAfterFailure, c.status != kStatusOk);
+        EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
+    }
 }
 
 TEST(AutoMatch, ADriveThatGoesSilentEndsTheMatchAndAServoOffIsAttempted) {

@@ -18,6 +18,7 @@
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/DataExchange.h"
 #include "app/ui/DeltaSpin.h"
+#include "app/ui/DialogUnits.h"
 #include "app/ui/GuiContext.h"
 #include "app/ui/ModalDialog.h"
 #include "link/Clock.h"
@@ -232,6 +233,26 @@ TEST_F(ConventionWidgetsTest, TheUpArrowReportsMinusOneAndTakesNoFocus) {
     QObject::connect(spin, &DeltaSpin::deltaPos, spin, [&](int delta) { value -= delta; });
     spin->stepBy(1);
     EXPECT_EQ(value, 11);
+}
+
+// A unit across is a quarter of the font's average letter, a unit down an eighth of its
+// line.
+TEST_F(ConventionWidgetsTest, DialogUnitsComeFromTheFontActuallyUsed) {
+    for (const int pixels : {11, 16, 23}) {
+        QFont font = window.font();
+        font.setPixelSize(pixels);
+        const QFontMetricsF metrics(font);
+        const double average =
+            metrics.horizontalAdvance(QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZ"
+                                                     "abcdefghijklmnopqrstuvwxyz")) /
+            52;
+        const DialogUnits units(font);
+        EXPECT_NEAR(units.baseX(), average, 0.5) << pixels;
+        EXPECT_EQ(units.baseY(), QFontMetrics(font).height()) << pixels;
+        // Half a pixel rounds up.
+        EXPECT_EQ(units.rect(4, 8, 2, 16),
+                  QRect(units.baseX(), units.baseY(), (units.baseX() + 1) / 2, 2 * units.baseY()));
+    }
 }
 
 // A dialog with one validated field, that may end itself while it is set up.

@@ -1,9 +1,17 @@
-// Every window of the pictures program can be made and rendered.
+// Every window of the pictures program can be made and rendered, and holds its texts: no
+// label, button, group box title or edit cuts its text off, at 1x and (run again with
+// QT_SCALE_FACTOR=2) at 2x.
 
+#include <QGroupBox>
 #include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <set>
 
 #include "app/ui/Pictures.h"
+#include "app/ui/TextFit.h"
 #include "tests/app/ui/ShellFixture.h"
 
 namespace qx::test {
@@ -22,6 +30,11 @@ TEST_F(PicturesTest, EveryPictureRendersItsWindow) {
         const QImage image = ui::RenderWindow(window);
         EXPECT_GT(image.width(), 100) << picture.name.toStdString();
         EXPECT_GT(image.height(), 50) << picture.name.toStdString();
+        for (const ui::ClippedText& c : ui::FindClippedTexts(window)) {
+            ADD_FAILURE() << picture.name.toStdString() << ": " << c.control.toStdString()
+                          << " cuts \"" << c.text.toStdString() << "\" (" << c.needed << " px in "
+                          << c.available << ")";
+        }
         if (window != stage.mainWindow()) {
             delete window;
         }
@@ -30,6 +43,29 @@ TEST_F(PicturesTest, EveryPictureRendersItsWindow) {
     // The drive was connected for the windows that show it, without a box.
     EXPECT_EQ(state.identity.versionAccepted, 1u);
     EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(PicturesTest, TheTextCheckFindsEveryKindOfControlTooNarrow) {
+    const std::function<QWidget*(QWidget*)> kinds[] = {
+        [](QWidget* p) { return new QLabel(QStringLiteral("Cut-off Freq (Hz)"), p); },
+        [](QWidget* p) { return new QPushButton(QStringLiteral("Cut-off Freq (Hz)"), p); },
+        [](QWidget* p) { return new QRadioButton(QStringLiteral("Cut-off Freq (Hz)"), p); },
+        [](QWidget* p) { return new QGroupBox(QStringLiteral("Cut-off Freq (Hz)"), p); },
+        [](QWidget* p) { return new QLineEdit(QStringLiteral("1.19922"), p); },
+    };
+    const int line = QFontMetrics(QApplication::font()).height();
+    const std::pair<QSize, std::size_t> sizes[] = {
+        {{200, 3 * line}, 0}, {{40, 3 * line}, 1}, {{200, line - 1}, 1}};
+    for (const auto& make : kinds) {
+        for (const auto& [size, clipped] : sizes) {
+            QWidget window;
+            QWidget* control = make(&window);
+            control->setGeometry(QRect(QPoint(), size));
+            EXPECT_EQ(ui::FindClippedTexts(&window).size(), clipped)
+                << control->metaObject()->className() << " " << size.width() << "x"
+                << size.height();
+        }
+    }
 }
 
 }  // namespace

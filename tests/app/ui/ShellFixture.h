@@ -9,6 +9,7 @@
 #include <QDialog>
 #include <QGuiApplication>
 #include <QPointer>
+#include <QTest>
 #include <QTimer>
 #include <cstddef>
 #include <cstring>
@@ -92,6 +93,19 @@ class ShellTest : public ::testing::Test {
         choose(ui::ID_COM1);
         EXPECT_EQ(state.link.driveConnected.load(), 1u) << "COM1 did not reach the drive";
         boxes.clear();
+    }
+
+    // A click of the real pointer on a control of an active window: press, the event
+    // loop, release.
+    static void Click(QWidget* control) {
+        QWindow* window = control->window()->windowHandle();
+        const QPoint at = control->mapTo(control->window(), control->rect().center());
+        QTest::mousePress(window, Qt::LeftButton, {}, at);
+        QTest::mouseRelease(window, Qt::LeftButton, {}, at);
+    }
+    static void Activate(QWidget& window) {
+        window.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
     std::vector<std::string> boxTexts() const {

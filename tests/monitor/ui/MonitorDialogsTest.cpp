@@ -101,6 +101,7 @@ TEST_F(MonitorDialogsTest, TheDcBusBoxNeedsSoftwareVersion1001) {
 TEST_F(MonitorDialogsTest, ServoStateTemplate) {
     start();
     CServoStateDlg dialog(*context, frame());
+    dialog.ensurePolished();  // laid out in its font's units
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Servo State Monitor"));
     EXPECT_EQ(dialog.property("templateId").toInt(), 139);
     EXPECT_EQ(dialog.size(), DluSize(329, 190));
@@ -174,6 +175,7 @@ TEST_F(MonitorDialogsTest, ClosingWhileAPollIsUnderWayWaitsForItOnly) {
 TEST_F(MonitorDialogsTest, PortsStateTemplate) {
     start();
     CPortsStateDlg dialog(*context, frame());
+    dialog.ensurePolished();
     EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Ports State Monitor"));
     EXPECT_EQ(dialog.property("templateId").toInt(), 141);
     EXPECT_EQ(dialog.size(), DluSize(339, 276));

@@ -156,20 +156,63 @@ TEST_F(MotorDialogs, FloatEditsAndArrowsStayOnTheWordGrid) {
     EXPECT_EQ(state.currentLoopModel.lsRaw, 1259);
 }
 
-TEST_F(MotorDialogs, OkWithPolePairsElevenWritesNothing) {
+// Pole pairs 0 and pulse number 65535 from the drive: every way out closes at once, from
+// the very field that holds nonsense, with no prompt and nothing written.
+TEST_F(MotorDialogs, CancelTheCloseBoxAndEscapeCloseWithoutAPrompt) {
+    const std::function<void(QDialog&)> closers[] = {
+        [](QDialog& d) { Click(FindControl<QPushButton>(&d, 2)); },
+        [](QDialog& d) { d.close(); },
+        [](QDialog& d) { QTest::keyClick(FindControl<QWidget>(&d, 1002), Qt::Key_Escape); },
+    };
     start();
     connectDrive();
+    putBlock({320, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
+    for (const auto& close : closers) {
+        whileOpen = [&](QDialog& d) {
+            Activate(d);
+            Click(FindControl<QWidget>(&d, 1002));
+            close(d);
+            EXPECT_FALSE(d.isVisible());
+        };
+        choose(ID_MOTOR_BASIC_INFO);
+    }
+    QApplication::processEvents();
+    EXPECT_TRUE(boxes.empty());
+    for (const auto& f : drive->requestLog()) {
+        EXPECT_FALSE(f[1] == 0xC1 && f[5] == 0x15) << "a write";
+    }
+}
+
+// With the same nonsense in the block, leaving a good field checks that field only and
+// the click lands where it was aimed; "Auto Match" starts whatever its fields hold.
+TEST_F(MotorDialogs, LeavingAFieldChecksItAloneAndAutoMatchAlwaysStarts) {
+    start();
+    connectDrive();
+    putBlock({320, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
+    std::optional<AutoMatchResult> match;
     whileOpen = [&](QDialog& d) {
-        FindControl<QLineEdit>(&d, 1002)->setText("11");
-        FindControl<QPushButton>(&d, 1)->click();
-        EXPECT_TRUE(d.isVisible());
+        if (auto* magnet = qobject_cast<CMagnetDirectionDlg*>(&d)) {
+            FindControl<QRadioButton>(magnet, 1196)->click();
+            return;
+        }
+        Activate(d);
+        auto* rated = FindControl<QLineEdit>(&d, 1021);
+        Click(rated);
+        rated->selectAll();
+        QTest::keyClicks(rated, QStringLiteral("3.3"));
+        Click(FindControl<QWidget>(&d, 1002));
+        EXPECT_TRUE(FindControl<QWidget>(&d, 1002)->hasFocus());
+        EXPECT_EQ(static_cast<CMotorSettingDlg&>(d).fields().ratedCurrentRaw, 422);
+        QObject::connect(static_cast<CMotorSettingDlg*>(&d), &CMotorSettingDlg::matchFinished,
+                         [&](const AutoMatchResult& r) { match = r; });
+        Click(FindControl<QPushButton>(&d, 1175));
+        ASSERT_TRUE(RunEventsUntil([&] { return match.has_value(); }));
         d.reject();
     };
     choose(ID_MOTOR_BASIC_INFO);
-    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Please enter an integer between 1 and 10."}));
-    for (const auto& f : drive->requestLog()) {
-        EXPECT_FALSE(f[1] == 0xC1 && f[4] == 0x00 && f[5] == 0x15);
-    }
+    ASSERT_TRUE(match);
+    EXPECT_TRUE(match->succeeded());
+    EXPECT_TRUE(boxes.empty());
 }
 
 // Runs a match from the dialog: `answer` handles the direction question.
