@@ -45,10 +45,11 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
     const CurrentLoopModel& model = input.loopModel;
     const uint16_t testCurrent = TestCurrentRaw(f.ratedCurrent);
     Session session(link);
-    uint32_t status = link.state().driveConnected == 1 ? kStatusOk : kMatchNoDrive;
-    // Set once a request that may leave the motor turning or held has been sent, and
-    // cleared when a servo-off or the end of the pole-pair test has released it.
-    bool motorMayRun = false;
+    const bool connected = link.state().driveConnected == 1;
+    uint32_t status = connected ? kStatusOk : kMatchNoDrive;
+    // Set when the servo-off of the unconfirmed direction question went through, so a
+    // failed match need not send another.
+    bool motorReleased = false;
     bool servoOffSent = false;
 
     const auto ok = [&] { return status == kStatusOk; };
@@ -89,7 +90,6 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
     report(20, "Detecting magnet and encoder direction...");
     // 6
     if (ok()) {
-        motorMayRun = true;
         status = MotorTest(link, session.next(), MotorTestAction::Turn, testCurrent,
                            kMotorTestModeTurn, kBudgetShortMs);
         if (ok() && !SettleUnlessStopped(link.clock(), kDirectionSettleMs, stop)) {
@@ -107,7 +107,7 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
         } else {
             // The motor has been turning since step 6: it stops before the box waits for
             // the user.
-            motorMayRun = ServoOff(session) != kStatusOk;
+            motorReleased = ServoOff(session) == kStatusOk;
             servoOffSent = true;
             messages.show(kTextInvalidDirection, kTitleWarning);
             status = kMatchNoDirection;
@@ -122,7 +122,6 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
     // 9
     if (ok()) {
         status = ServoOff(session);
-        motorMayRun = !ok();
     }
     report(45, "Setting encoder type...");
     // 10
@@ -132,10 +131,7 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
     report(50, "Detecting the polepairs' number and encoder's offset...");
     // 11
     if (ok()) {
-        motorMayRun = true;
         status = DetectPolePairsAndOffset(session, f, testCurrent, messages, stop);
-        // After a refused result too: whatever answered the polls, the test may still run.
-        motorMayRun = !ok();
     }
     report(90, "Refresh parameters in servo...");
     // 12
@@ -150,9 +146,9 @@ AutoMatchResult AutoMatch(DriveLink& link, const AutoMatchInput& input, AutoMatc
 
     // 14
     AutoMatchResult result;
-    if (!ok() && motorMayRun && link.state().portOpen == 1) {
-        // No motor is left turning or held after a failed match when the drive can
-        // still hear us.
+    if (!ok() && connected && !motorReleased && link.state().portOpen == 1) {
+        // A failed match always ends with the servo off when the drive can still hear
+        // us: whatever step failed, no test is left turning or holding the motor.
         ServoOff(session);
         servoOffSent = true;
     }

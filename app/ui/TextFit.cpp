@@ -68,7 +68,9 @@ class Checker {
         }
         const int inset = l->margin() + std::max(l->indent(), 0);
         const QRect room = l->contentsRect().adjusted(inset, l->margin(), -inset, -l->margin());
-        fits(l, l->text(), room, l->wordWrap() ? Qt::TextWordWrap : 0);
+        // A label with a buddy draws its "&" as the shortcut's underline, not as text.
+        const QString text = l->buddy() != nullptr ? WithoutMnemonic(l->text()) : l->text();
+        fits(l, text, room, l->wordWrap() ? Qt::TextWordWrap : 0);
     }
 
     void button(const QAbstractButton* b) {

@@ -290,18 +290,6 @@ TEST(AutoMatch, WithoutADriveNothingIsSentAndTheFieldsAreReset) {
     EXPECT_FALSE(r.servoOffAfterFailure);
 }
 
-TEST(AutoMatch, AFailedBlockWriteShowsItsMessageFirst) {
-    MotorLink s;
-    s.drive->addFault({sim::Fault::Silence, 0xC1, 0x0015, 0x0218, 0, -1});
-    ScriptedObserver o;
-    const AutoMatchResult r =
-        AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
-    EXPECT_FALSE(r.succeeded());
-    EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"FPGA write Fails!"}));
-    EXPECT_EQ(Percents(o), Prefix(kAllPercents, 1));
-    EXPECT_FALSE(r.servoOffAfterFailure);  // nothing had started the motor yet
-}
-
 // An observer as a window implements it: the question goes to another thread, and the
 // worker waits until that thread answers.
 class HandOverObserver final : public AutoMatchObserver {

@@ -78,12 +78,6 @@ void TypeIntoValue(ParamSheetView& view, const QString& text) {
     QApplication::processEvents();
 }
 
-// Keys go to the active window only.
-bool Activate(QDialog& dialog) {
-    dialog.activateWindow();
-    return QTest::qWaitFor([&dialog]() { return QApplication::activeWindow() == &dialog; });
-}
-
 TEST_F(WorkbenchTest, ParameterTableFiltersEditsComparesWritesAndReverts) {
     start();
     connectDrive();
@@ -96,7 +90,7 @@ TEST_F(WorkbenchTest, ParameterTableFiltersEditsComparesWritesAndReverts) {
         if (table == nullptr) {
             return;
         }
-        ASSERT_TRUE(Activate(dialog));
+        Activate(dialog);
         ParamSheetView& view = table->view();
         QTest::keyClicks(view.filterEdit(), QStringLiteral("quadrature"));
         EXPECT_EQ(Rows(view), std::vector<int>{52});
@@ -168,7 +162,7 @@ TEST_F(WorkbenchTest, ParameterFileIsEditedAndSavedWithoutADrive) {
         }
         auto* window = dynamic_cast<CParamFileDlg*>(&dialog);
         ASSERT_NE(window, nullptr);
-        ASSERT_TRUE(Activate(dialog));
+        Activate(dialog);
         window->view().filterEdit()->setText(QStringLiteral("41"));
         TypeIntoValue(window->view(), QStringLiteral("40613"));
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Parameter File - offline.par *"));
