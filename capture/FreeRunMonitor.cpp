@@ -134,12 +134,16 @@ bool FreeRunMonitor::refresh() {
 
 void FreeRunMonitor::sampleDone(PlotData& plot) {
     if (thread_) {
-        thread_->decodeRecord(plot);
+        shape_ = thread_->decodeRecord(plot);
     }
     dataValid_ = 1;
     if (view_.autoRun == 1) {
         startCapture();
     }
+}
+
+WaveformInput FreeRunMonitor::plotInput() const {
+    return dataValid_ == 1 ? WaveformInputOf(shape_) : WaveformInputOf(state_);
 }
 
 void FreeRunMonitor::close() {

@@ -9,6 +9,7 @@
 #include "capture/FreeRunEdits.h"
 #include "capture/PlotData.h"
 #include "capture/SampleThread.h"
+#include "capture/WaveformGeometry.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 
@@ -82,6 +83,10 @@ class FreeRunMonitor {
     bool connected() const { return connected_; }
     int dataValid() const { return dataValid_; }
     bool capturing() const { return thread_ != nullptr; }
+    // What the plot draws: the record shown as it was captured, or (with no valid
+    // record) the empty scale of the capture asked for.
+    WaveformInput plotInput() const;
+    const RecordShape& recordShape() const { return shape_; }
     SampleThread* thread() { return thread_.get(); }
 
   private:
@@ -111,6 +116,7 @@ class FreeRunMonitor {
     FreeRunView view_;
     SavedRequest saved_;
     int dataValid_ = 0;
+    RecordShape shape_;
     bool connected_ = false;
 };
 

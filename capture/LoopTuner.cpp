@@ -133,12 +133,21 @@ bool LoopTuner::timerTick() {
 }
 
 void LoopTuner::sampleDone(PlotData& plot, bool next) {
-    DecodeSamples(state_, plot, 1);
+    if (thread_) {
+        shape_ = thread_->decodeRecord(plot);
+    } else {
+        DecodeSamples(state_, plot, 1);
+        shape_ = CurrentRecordShape(state_);
+    }
     dataValid_ = 1;
     if (next && thread_) {
         thread_->postStart();
     }
     saved_ = SharedGains(state_, kind_);
+}
+
+WaveformInput LoopTuner::plotInput() const {
+    return dataValid_ == 1 ? WaveformInputOf(shape_) : WaveformInputOf(state_);
 }
 
 void LoopTuner::close() {

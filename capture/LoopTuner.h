@@ -8,6 +8,7 @@
 #include "capture/CaptureJob.h"
 #include "capture/PlotData.h"
 #include "capture/SampleThread.h"
+#include "capture/WaveformGeometry.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 
@@ -49,6 +50,9 @@ class LoopTuner {
     CaptureKind kind() const { return kind_; }
     bool capturing() const { return thread_ != nullptr; }
     int dataValid() const { return dataValid_; }
+    // What the plot draws: the record shown as it was captured, or (with no valid
+    // record) the empty scale of the capture asked for.
+    WaveformInput plotInput() const;
     // The values the window shows (raw words) and whether the drive's were read.
     LoopGains& values() { return values_; }
     const LoopGains& values() const { return values_; }
@@ -67,6 +71,7 @@ class LoopTuner {
     LoopGains saved_;
     bool gainsRead_ = false;
     int dataValid_ = 0;
+    RecordShape shape_;
     bool closed_ = true;  // nothing to close until an opening talked to the drive
 };
 

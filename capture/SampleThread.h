@@ -66,9 +66,9 @@ class SampleThread {
     bool end(std::chrono::milliseconds bound = kSampleThreadEndWait);
 
     bool started() const { return worker_.joinable(); }
-    // Decodes the last published record with the type and count it was captured with;
-    // the shared request may have changed while it was armed.
-    void decodeRecord(PlotData& plot) const;
+    // Decodes the last published record with the type and count it was captured with
+    // (the shared request may have changed while it was armed) and tells its shape.
+    RecordShape decodeRecord(PlotData& plot) const;
     RecordShape recordShape() const;
 
     // Completed records since start(), for tests and benchmarks.

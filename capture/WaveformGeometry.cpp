@@ -59,6 +59,10 @@ WaveformInput WaveformInputOf(const SharedState& state) {
     return in;
 }
 
+WaveformInput WaveformInputOf(const RecordShape& shape) {
+    return {shape.kind, shape.count, shape.divider, shape.baseRateHz};
+}
+
 WaveformPicture ComputeWaveform(int width, int height, const WaveformInput& input, PlotData& plot,
                                 int dataValid) {
     WaveformPicture pic;

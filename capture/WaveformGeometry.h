@@ -6,6 +6,7 @@
 
 #include "app/SharedState.h"
 #include "capture/CaptureJob.h"
+#include "capture/DecodeSamples.h"
 #include "capture/PlotData.h"
 
 namespace qx {
@@ -93,6 +94,8 @@ struct WaveformInput {
 
 // The input the shared records describe (tuning or free-running capture).
 WaveformInput WaveformInputOf(const SharedState& state);
+// The input of a record as it was captured.
+WaveformInput WaveformInputOf(const RecordShape& shape);
 
 // Lays out the plot of `plot` on a `width` x `height` control and stores the scale in
 // `plot`. Without a base rate the time axis keeps its ticks but has no labels: no

@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/DataExchange.h"
 #include "app/ui/DeltaSpin.h"
@@ -166,11 +167,18 @@ void CNormalMonitorDlg::done(int result) {
 }
 
 void CNormalMonitorDlg::onInitDialog() {
-    if (monitor_->open()) {
-        timer_.start();
-    }
+    const bool connected = monitor_->open();
     updateData(false);
-    redraw();
+    if (connected) {
+        timer_.start();
+        redraw();
+    }
+}
+
+void CNormalMonitorDlg::onOK() {
+    // "Quit" ends the window whatever the edits hold: every entry was already taken (and
+    // held to its limits) when its edit was left.
+    endDialog(kIdOk);
 }
 
 void CNormalMonitorDlg::doDataExchange(DataExchange& exchange) {
@@ -219,9 +227,10 @@ void CNormalMonitorDlg::showState() {
 }
 
 void CNormalMonitorDlg::edit(const std::function<void()>& change) {
-    if (!updateData(true)) {
-        return;
-    }
+    // A refused entry has been prompted for once; the handler goes on with the value read
+    // (the old one when the text was no number), holds it to its limits and shows what is
+    // in use, so that no later edit meets the same refusal again.
+    updateData(true);
     change();
     updateData(false);
 }
@@ -250,7 +259,7 @@ void CNormalMonitorDlg::onSampleDone() {
 }
 
 void CNormalMonitorDlg::redraw() {
-    DrawWaveform(*plotControl_, context().state(), plot_, monitor_->dataValid());
+    DrawWaveform(*plotControl_, monitor_->plotInput(), plot_, monitor_->dataValid());
 }
 
 void CNormalMonitorDlg::closeMonitor() {

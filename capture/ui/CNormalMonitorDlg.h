@@ -42,6 +42,7 @@ class CNormalMonitorDlg : public ModalDialog, public SampleDoneListener {
   protected:
     void onInitDialog() override;
     void doDataExchange(DataExchange& exchange) override;
+    void onOK() override;
 
   private:
     void onTimer();

@@ -85,10 +85,10 @@ QImage RenderWaveform(const WaveformPicture& pic) {
     return image;
 }
 
-void DrawWaveform(ImageFrame& control, const SharedState& state, PlotData& plot, int dataValid) {
+void DrawWaveform(ImageFrame& control, const WaveformInput& input, PlotData& plot, int dataValid) {
     const QSize size = control.clientSize();
     const WaveformPicture pic =
-        ComputeWaveform(size.width(), size.height(), WaveformInputOf(state), plot, dataValid);
+        ComputeWaveform(size.width(), size.height(), input, plot, dataValid);
     control.setImage(RenderWaveform(pic));
 }
 

@@ -15,9 +15,9 @@ class ImageFrame;
 // Paints a laid-out plot into a picture of its size.
 QImage RenderWaveform(const WaveformPicture& picture);
 
-// Draws the two traces of a capture window into its plot control: the layout from the
-// shared records and `plot`, painted off screen, then handed to the control whole.
-void DrawWaveform(ImageFrame& control, const SharedState& state, PlotData& plot, int dataValid);
+// Draws the two traces of a capture window into its plot control: the layout of
+// `input` and `plot`, painted off screen, then handed to the control whole.
+void DrawWaveform(ImageFrame& control, const WaveformInput& input, PlotData& plot, int dataValid);
 
 // Paints the preview of a capture setting dialog into a picture of `size`, on `face`.
 QImage RenderCapturePreview(QSize size, const CapturePreview& preview, QColor face);

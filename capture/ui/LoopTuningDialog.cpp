@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 
+#include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/DeltaSpin.h"
 #include "capture/TuningEdits.h"
@@ -48,6 +49,26 @@ void LoopTuningDialog::onInitDialog() {
         timer_.start();
     }
     updateData(false);
+    withoutGains_ = connected && !tuner_->gainsRead();
+    if (withoutGains_) {
+        // Nothing read, nothing to edit: empty edits rather than zeros that look like the
+        // drive's values and that OK would refuse.
+        for (CommitLineEdit* edit : findChildren<CommitLineEdit*>()) {
+            edit->clear();
+            edit->setEnabled(false);
+        }
+        for (DeltaSpin* spin : findChildren<DeltaSpin*>()) {
+            spin->setEnabled(false);
+        }
+    }
+}
+
+void LoopTuningDialog::onOK() {
+    if (withoutGains_) {
+        endDialog(kIdOk);
+        return;
+    }
+    ModalDialog::onOK();
 }
 
 void LoopTuningDialog::wire(CommitLineEdit* edit, DeltaSpin* spin, std::function<void()> committed,
@@ -112,7 +133,7 @@ void LoopTuningDialog::onSampleDone() {
 
 void LoopTuningDialog::redraw() {
     if (plotControl_ != nullptr) {
-        DrawWaveform(*plotControl_, context().state(), plot_, tuner_->dataValid());
+        DrawWaveform(*plotControl_, tuner_->plotInput(), plot_, tuner_->dataValid());
     }
 }
 

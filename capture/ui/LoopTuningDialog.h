@@ -42,6 +42,8 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
 
   protected:
     void onInitDialog() override;
+    // OK reads and checks the gains, unless none could be read from the drive.
+    void onOK() override;
     // The window's values from the gains it opened with (raw words, drive order); by
     // default the gain words themselves.
     virtual void takeGains(const LoopGains& gains);
@@ -70,6 +72,7 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     ImageFrame* plotControl_ = nullptr;
     PlotData plot_;
     int recordsShown_ = 0;
+    bool withoutGains_ = false;   // connected, but the drive's gains could not be read
     std::array<int, 4> gains_{};  // drive order
 };
 

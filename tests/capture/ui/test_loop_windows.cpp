@@ -143,6 +143,30 @@ TEST_F(LoopWindowTest, SpeedFiltersAreKeptWithinOneToAThousand) {
         << "0 and 5000 are prompted for, and still limited";
 }
 
+TEST_F(LoopWindowTest, AWindowThatCouldNotReadTheGainsSaysSoAndClosesWithOk) {
+    simOptions.faults.push_back(sim::FaultRule{.fault = sim::Fault::Silence,
+                                               .command = 0xC1,
+                                               .subCommand = 0x0091,
+                                               .address = 0x025D,
+                                               .count = -1});
+    start();
+    connectDrive();
+    bool closed = false;
+    whileOpen = [&](QDialog& d) {
+        EXPECT_FALSE(dynamic_cast<LoopTuningDialog&>(d).capturing());
+        EXPECT_FALSE(Edit(d, 1148)->isEnabled()) << "no gains to edit";
+        EXPECT_EQ(Text(d, 1148), QString()) << "no zeros pretending to be the drive's";
+        FindControl<QPushButton>(&d, 1)->click();
+        closed = !d.isVisible();
+        if (!closed) {
+            d.reject();
+        }
+    };
+    choose(ID_SPEED_LOOP_ADJUST);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Communication with Servo Fails!"});
+}
+
 TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {
     start();
     connectDrive();

@@ -10,6 +10,7 @@
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/Controls.h"
 #include "capture/ui/CNormalMonitorDlg.h"
+#include "capture/ui/ImageFrame.h"
 #include "tests/app/ui/ShellFixture.h"
 
 namespace qx::test {
@@ -55,6 +56,59 @@ TEST_F(NormalMonitorTest, AutoRunThenASingleTriggeredRecordAndQuit) {
     EXPECT_EQ(dialogsOpened, 1);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(state.workerSync.sampleThreadEnded.load(), 1u);
+}
+
+TEST_F(NormalMonitorTest, ARefusedEntryPromptsOnceIsSnappedToItsLimitAndQuitCloses) {
+    start();
+    connectDrive();
+    bool closed = false;
+    whileOpen = [&](QDialog& d) {
+        Type(d, 1168, QStringLiteral("5000"));
+        EXPECT_EQ(FindControl<CommitLineEdit>(&d, 1168)->text(), QStringLiteral("4000"));
+        Type(d, 1169, QStringLiteral("2000"));
+        EXPECT_EQ(FindControl<CommitLineEdit>(&d, 1169)->text(), QStringLiteral("1024"));
+        Type(d, 1168, QStringLiteral("abc"));
+        EXPECT_EQ(FindControl<CommitLineEdit>(&d, 1168)->text(), QStringLiteral("4000"));
+        Type(d, 1169, QStringLiteral("200"));
+        FindControl<CommitLineEdit>(&d, 1168)->setText(QStringLiteral("9999"));  // not left
+        FindControl<QPushButton>(&d, 1)->click();
+        closed = !d.isVisible();
+        if (!closed) {
+            d.reject();
+        }
+    };
+    choose(ID_RANDOM_CAPTURE);
+    EXPECT_TRUE(closed) << "Quit always closes";
+    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Please enter an integer between 1 and 4000.",
+                                                    "Please enter an integer between 1 and 1024.",
+                                                    "Please enter an integer."}));
+    EXPECT_EQ(state.freeRunSettings.sampleRateHz[FreeRunSettings::kCurrent], 4000);
+    EXPECT_EQ(state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent], 200);
+}
+
+TEST_F(NormalMonitorTest, ARecordIsDrawnAsItWasCapturedAndNothingWithoutADrive) {
+    start();
+    whileOpen = [&](QDialog& d) {
+        EXPECT_TRUE(FindControl<ImageFrame>(&d, 1173)->image().isNull()) << "no drive: blank";
+    };
+    choose(ID_RANDOM_CAPTURE);
+    connectDrive();
+    state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent] = 64;
+    state.freeRunSettings.triggerType[FreeRunSettings::kPosition] = 0;
+    whileOpen = [&](QDialog& d) {
+        auto& window = dynamic_cast<CNormalMonitorDlg&>(d);
+        ASSERT_TRUE(WaitForRecords(window, 1));
+        FindControl<QRadioButton>(&d, 1230)->click();  // single trigger: the record stays
+        ASSERT_TRUE(WaitForRecords(window, window.recordsShown() + 1)) << "the one under way";
+        const QImage shown = FindControl<ImageFrame>(&d, 1173)->image();
+        Type(d, 1169, QStringLiteral("512"));
+        FindControl<QRadioButton>(&d, 1160)->click();  // position
+        // The timer takes the new request and redraws.
+        ASSERT_TRUE(RunEventsUntil([&] { return state.freeRunRequest.monitorType == 2; }));
+        EXPECT_EQ(FindControl<ImageFrame>(&d, 1173)->image(), shown);
+    };
+    choose(ID_RANDOM_CAPTURE);
+    EXPECT_TRUE(boxes.empty());
 }
 
 }  // namespace
