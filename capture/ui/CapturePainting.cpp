@@ -1,5 +1,6 @@
 #include "capture/ui/CapturePainting.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 #include <QPalette>
 #include <QPolygon>
@@ -23,8 +24,25 @@ QColor Colour(const PreviewColour& c) {
     return QColor(c.r, c.g, c.b);
 }
 
+QFont PlotFont() {
+    QFont font(QString::fromLatin1(kPlotFontFamily));
+    font.setPixelSize(kPlotFontHeightPx);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
 QPen PenFor(PlotPen pen) {
     switch (pen) {
+        case PlotPen::Reference1:
+            return QPen(Colour(kPlotReference1Colour), 1);
+        case PlotPen::Reference2:
+            return QPen(Colour(kPlotReference2Colour), 1);
+        case PlotPen::CursorA:
+            return QPen(Colour(kPlotCursorAColour), 1);
+        case PlotPen::CursorB:
+            return QPen(Colour(kPlotCursorBColour), 1);
+        case PlotPen::Trigger:
+            return QPen(Colour(kPlotTriggerColour), 1);
         case PlotPen::Grid:
             return QPen(Colour(kPlotGridColour), 1, Qt::DotLine);
         case PlotPen::Channel1:
@@ -35,6 +53,16 @@ QPen PenFor(PlotPen pen) {
             break;
     }
     return QPen(Colour(kPlotAxisColour), 1);
+}
+
+void DrawLabels(QPainter& painter, const std::vector<PlotLabel>& labels) {
+    for (const PlotLabel& label : labels) {
+        painter.setPen(PenFor(label.pen));
+        const QRect box(label.at.x - kLabelBoxWidth / 2, label.at.y, kLabelBoxWidth,
+                        kLabelBoxHeight);
+        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip,
+                         QString::fromStdString(label.text));
+    }
 }
 
 void DrawTrace(QPainter& painter, const std::vector<PlotPoint>& points, PlotPen pen) {
@@ -57,10 +85,7 @@ QImage RenderWaveform(const WaveformPicture& pic) {
     QPainter painter(&image);
     painter.fillRect(pic.fieldLeft, pic.fieldTop, pic.fieldWidth, pic.fieldHeight,
                      Colour(kPlotFieldColour));
-    QFont font(QString::fromLatin1(kPlotFontFamily));
-    font.setPixelSize(kPlotFontHeightPx);
-    font.setWeight(QFont::Normal);
-    painter.setFont(font);
+    painter.setFont(PlotFont());
 
     painter.setPen(PenFor(PlotPen::Axis));
     for (const PlotLine& l : pic.lines) {
@@ -68,28 +93,46 @@ QImage RenderWaveform(const WaveformPicture& pic) {
             painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
         }
     }
-    for (const PlotLabel& label : pic.labels) {
-        const QRect box(label.at.x - kLabelBoxWidth / 2, label.at.y, kLabelBoxWidth,
-                        kLabelBoxHeight);
-        painter.drawText(box, Qt::AlignHCenter | Qt::AlignTop | Qt::TextDontClip,
-                         QString::fromStdString(label.text));
-    }
+    DrawLabels(painter, pic.labels);
     painter.setPen(PenFor(PlotPen::Grid));
     for (const PlotLine& l : pic.lines) {
         if (l.pen == PlotPen::Grid) {
             painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
         }
     }
+    if (pic.zoomed) {
+        // Points beyond a zoomed window must not run over the axes and their labels.
+        painter.setClipRect(QRect(pic.x0, 0, pic.x1 - pic.x0 + 1, pic.yAxis + 1));
+    }
+    DrawTrace(painter, pic.reference1, PlotPen::Reference1);
+    DrawTrace(painter, pic.reference2, PlotPen::Reference2);
     DrawTrace(painter, pic.trace1, PlotPen::Channel1);
     DrawTrace(painter, pic.trace2, PlotPen::Channel2);
+    painter.setClipping(false);
+    for (const PlotLine& l : pic.marks) {
+        painter.setPen(PenFor(l.pen));
+        painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
+    }
+    DrawLabels(painter, pic.markLabels);
     return image;
 }
 
-void DrawWaveform(ImageFrame& control, const WaveformInput& input, PlotData& plot, int dataValid) {
+TextWidth PlotTextWidth() {
+    return [metrics = QFontMetrics(PlotFont())](const std::string& text) {
+        return metrics.horizontalAdvance(QString::fromStdString(text));
+    };
+}
+
+WaveformPicture DrawWaveform(ImageFrame& control, const WaveformInput& input, PlotData& plot,
+                             int dataValid, WaveformView view) {
     const QSize size = control.clientSize();
-    const WaveformPicture pic =
-        ComputeWaveform(size.width(), size.height(), input, plot, dataValid);
+    if (!view.textWidth) {
+        view.textWidth = PlotTextWidth();
+    }
+    WaveformPicture pic =
+        ComputeWaveform(size.width(), size.height(), input, plot, dataValid, view);
     control.setImage(RenderWaveform(pic));
+    return pic;
 }
 
 QImage RenderCapturePreview(QSize size, const CapturePreview& preview, QColor face) {

@@ -15,9 +15,14 @@ class ImageFrame;
 // Paints a laid-out plot into a picture of its size.
 QImage RenderWaveform(const WaveformPicture& picture);
 
+// Widths of texts in the plot's font, for the layout to give labels their room.
+TextWidth PlotTextWidth();
+
 // Draws the two traces of a capture window into its plot control: the layout of
-// `input` and `plot`, painted off screen, then handed to the control whole.
-void DrawWaveform(ImageFrame& control, const WaveformInput& input, PlotData& plot, int dataValid);
+// `input`, `plot` and what `view` asks for, painted off screen, then handed to the
+// control whole. Returns the layout, whose pixels the mouse then points at.
+WaveformPicture DrawWaveform(ImageFrame& control, const WaveformInput& input, PlotData& plot,
+                             int dataValid, WaveformView view = {});
 
 // Paints the preview of a capture setting dialog into a picture of `size`, on `face`.
 QImage RenderCapturePreview(QSize size, const CapturePreview& preview, QColor face);
