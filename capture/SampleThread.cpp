@@ -149,7 +149,9 @@ void SampleThread::run() {
             }
             sequence_.begin(m.job);
         }
-        if (sequence_.runStep()) {
+        const bool complete = sequence_.runStep();
+        phase_.store(static_cast<int>(sequence_.phase()));
+        if (complete) {
             publishRecord();
         }
     }
