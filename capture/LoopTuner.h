@@ -53,6 +53,8 @@ class LoopTuner {
     // What the plot draws: the record shown as it was captured, or (with no valid
     // record) the empty scale of the capture asked for.
     WaveformInput plotInput() const;
+    // The shape of the record decoded last.
+    const RecordShape& recordShape() const { return shape_; }
     // The values the window shows (raw words) and whether the drive's were read.
     LoopGains& values() { return values_; }
     const LoopGains& values() const { return values_; }
