@@ -8,6 +8,7 @@
 #include "capture/CaptureJob.h"
 #include "capture/FreeRunEdits.h"
 #include "capture/PlotData.h"
+#include "capture/ScopeTexts.h"
 #include "capture/SampleThread.h"
 #include "capture/WaveformGeometry.h"
 #include "link/DriveLink.h"
@@ -87,6 +88,8 @@ class FreeRunMonitor {
     // record) the empty scale of the capture asked for.
     WaveformInput plotInput() const;
     const RecordShape& recordShape() const { return shape_; }
+    // Where the window's capture stands (the time of the last record aside).
+    CaptureState captureState() const;
     SampleThread* thread() { return thread_.get(); }
 
   private:
@@ -115,6 +118,7 @@ class FreeRunMonitor {
     std::unique_ptr<SampleThread> thread_;
     FreeRunView view_;
     SavedRequest saved_;
+    double armedLevel_ = 0.0;  // the trigger value of the capture "Refresh" armed
     int dataValid_ = 0;
     RecordShape shape_;
     bool connected_ = false;

@@ -72,6 +72,7 @@ bool LoopTuner::open() {
         return false;  // the window shows its defaults and never captures
     }
     closed_ = false;
+    openedConnected_ = true;
     values_ = LoopGains{};
     values_.count = GainCount(kind_);
     const uint32_t read = ReadLoopGains(link_, kind_, values_);
@@ -144,6 +145,16 @@ void LoopTuner::sampleDone(PlotData& plot, bool next) {
         thread_->postStart();
     }
     saved_ = SharedGains(state_, kind_);
+}
+
+CaptureState LoopTuner::captureState() const {
+    CaptureState s;
+    s.connected = openedConnected_;
+    s.gainsUnread = openedConnected_ && !gainsRead_;
+    s.worker = thread_ != nullptr;
+    s.phase = thread_ ? thread_->phase() : CapturePhase::Idle;
+    s.kind = kind_;
+    return s;
 }
 
 WaveformInput LoopTuner::plotInput() const {

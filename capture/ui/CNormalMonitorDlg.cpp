@@ -12,7 +12,7 @@
 #include "app/ui/DataExchange.h"
 #include "app/ui/DeltaSpin.h"
 #include "app/ui/GuiContext.h"
-#include "capture/ui/CapturePainting.h"
+#include "capture/ui/CaptureScope.h"
 #include "capture/ui/ImageFrame.h"
 
 namespace qx::ui {
@@ -145,6 +145,7 @@ CNormalMonitorDlg::CNormalMonitorDlg(GuiContext& context, QWidget* parent)
 
     timer_.setInterval(static_cast<int>(kFreeRunTimerMs));
     connect(&timer_, &QTimer::timeout, this, &CNormalMonitorDlg::onTimer);
+    scope_ = new CaptureScope(*this, *plotControl_, context, nullptr);
 }
 
 CNormalMonitorDlg::~CNormalMonitorDlg() {
@@ -173,6 +174,7 @@ void CNormalMonitorDlg::onInitDialog() {
         timer_.start();
         redraw();
     }
+    scope_->showState(monitor_->captureState());
 }
 
 void CNormalMonitorDlg::onOK() {
@@ -239,6 +241,7 @@ void CNormalMonitorDlg::refresh() {
     if (monitor_->refresh()) {
         redraw();
     }
+    scope_->showState(monitor_->captureState());
 }
 
 void CNormalMonitorDlg::onTimer() {
@@ -247,6 +250,7 @@ void CNormalMonitorDlg::onTimer() {
     }
     monitor_->timerTick(plot_);
     redraw();
+    scope_->showState(monitor_->captureState());
 }
 
 void CNormalMonitorDlg::onSampleDone() {
@@ -254,12 +258,14 @@ void CNormalMonitorDlg::onSampleDone() {
         return;  // a record that arrived while the window closed
     }
     monitor_->sampleDone(plot_);
+    scope_->recordShown(plot_, monitor_->recordShape());
     ++recordsShown_;
     redraw();
+    scope_->showState(monitor_->captureState());
 }
 
 void CNormalMonitorDlg::redraw() {
-    DrawWaveform(*plotControl_, monitor_->plotInput(), plot_, monitor_->dataValid());
+    scope_->draw(monitor_->plotInput(), plot_, monitor_->dataValid());
 }
 
 void CNormalMonitorDlg::closeMonitor() {

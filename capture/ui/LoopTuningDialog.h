@@ -13,6 +13,7 @@
 
 namespace qx::ui {
 
+class CaptureScope;
 class DeltaSpin;
 class CommitLineEdit;
 class ImageFrame;
@@ -39,6 +40,7 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     // Records decoded and drawn since opening.
     int recordsShown() const { return recordsShown_; }
     bool capturing() const { return tuner_ && tuner_->capturing(); }
+    CaptureScope* scope() const { return scope_; }
 
   protected:
     void onInitDialog() override;
@@ -47,7 +49,8 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     // The window's values from the gains it opened with (raw words, drive order); by
     // default the gain words themselves.
     virtual void takeGains(const LoopGains& gains);
-    void setPlotControl(ImageFrame* plot) { plotControl_ = plot; }
+    // The window's plot; the scope's lines go under the controls in place by then.
+    void setPlotControl(ImageFrame* plot);
 
     // Connects an edit's focus loss and a spin's arrows to the window's handlers.
     void wire(CommitLineEdit* edit, DeltaSpin* spin, std::function<void()> committed,
@@ -70,6 +73,7 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     std::unique_ptr<LoopTuner> tuner_;
     QTimer timer_;
     ImageFrame* plotControl_ = nullptr;
+    CaptureScope* scope_ = nullptr;
     PlotData plot_;
     int recordsShown_ = 0;
     bool withoutGains_ = false;   // connected, but the drive's gains could not be read

@@ -2,13 +2,19 @@
 // opened from the menu, with and without a drive, their edits and arrows, the plot and
 // the preview, and what closing sends.
 
+#include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/Controls.h"
 #include "app/ui/DeltaSpin.h"
+#include "capture/ui/CaptureScope.h"
 #include "capture/ui/CaptureSettingDialog.h"
 #include "capture/ui/ImageFrame.h"
 #include "capture/ui/LoopTuningDialog.h"
@@ -165,6 +171,77 @@ TEST_F(LoopWindowTest, AWindowThatCouldNotReadTheGainsSaysSoAndClosesWithOk) {
     choose(ID_SPEED_LOOP_ADJUST);
     EXPECT_TRUE(closed);
     EXPECT_EQ(boxTexts(), std::vector<std::string>{"Communication with Servo Fails!"});
+}
+
+void Wheel(QWidget* w, QPoint at, int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+bool HasColour(const QImage& image, QColor colour) {
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            if (image.pixelColor(x, y) == colour) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
+
+TEST_F(LoopWindowTest, TheScopeZoomsPlacesCursorsKeepsAReferenceExportsAndResizes) {
+    start();
+    connectDrive();
+    state.currentCaptureSettings.sampleCount = 128;
+    QTemporaryDir dir;
+    fileAnswers = {dir.filePath(QStringLiteral("step")), dir.filePath(QStringLiteral("plot.png"))};
+    whileOpen = [&](QDialog& d) {
+        auto& window = dynamic_cast<LoopTuningDialog&>(d);
+        CaptureScope& scope = *window.scope();
+        auto* plot = FindControl<ImageFrame>(&d, 1089);
+        ASSERT_TRUE(WaitForRecords(window, 1));
+        EXPECT_TRUE(scope.metricsLine()->text().startsWith(QStringLiteral("rise "))) << "metrics";
+
+        Wheel(plot, QPoint(240, 150), 120);
+        EXPECT_TRUE(scope.view().timeWindow()) << "zoomed in on the time axis";
+        Wheel(plot, QPoint(240, 150), 240, Qt::ShiftModifier);
+        EXPECT_TRUE(scope.view().valueWindow());
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, QPoint(240, 150));
+        EXPECT_FALSE(scope.view().zoomed()) << "a double click shows the whole record";
+        QTest::mouseClick(plot, Qt::LeftButton, {}, QPoint(100, 150));
+        QTest::mouseClick(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 150));
+        ASSERT_TRUE(scope.view().cursor(PlotCursor::A) && scope.view().cursor(PlotCursor::B));
+        EXPECT_LT(*scope.view().cursor(PlotCursor::A), *scope.view().cursor(PlotCursor::B));
+        EXPECT_TRUE(scope.cursorLine()->text().contains(QStringLiteral("\u0394t")));
+
+        scope.action("keepReference")->trigger();
+        EXPECT_TRUE(scope.referenceLine()->text().startsWith(QStringLiteral("reference: rise ")));
+        // Captures go on under the reference and the cursors.
+        ASSERT_TRUE(WaitForRecords(window, window.recordsShown() + 1));
+        EXPECT_TRUE(HasColour(plot->image(), QColor(150, 215, 170))) << "the reference, dimmed";
+        EXPECT_TRUE(HasColour(plot->image(), QColor(215, 0, 0))) << "cursor A";
+
+        scope.action("exportCsv")->trigger();
+        scope.action("saveImage")->trigger();
+        scope.action("copyImage")->trigger();
+        EXPECT_EQ(QGuiApplication::clipboard()->image(), plot->image());
+        EXPECT_EQ(QImage(dir.filePath(QStringLiteral("plot.png"))).size(), plot->image().size());
+
+        const QSize before = plot->size();
+        d.resize(d.size() + QSize(300, 200));
+        EXPECT_EQ(plot->size(), before + QSize(300, 200));
+        EXPECT_EQ(plot->image().size(), plot->clientSize()) << "drawn again at once";
+    };
+    choose(ID_CURRENT_LOOP_ADJUST);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(fileRequests.size(), 2u);
+    EXPECT_EQ(fileRequests[0].defaultExtension, QStringLiteral("csv"));
+    QFile csv(dir.filePath(QStringLiteral("step")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    EXPECT_EQ(lines[0], QByteArray("time_ms,command_A,feedback_A"));
+    EXPECT_EQ(lines.size(), 128 + 2) << "the header, 128 points, the last newline";
 }
 
 TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {

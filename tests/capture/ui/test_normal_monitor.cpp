@@ -10,6 +10,7 @@
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/Controls.h"
 #include "capture/ui/CNormalMonitorDlg.h"
+#include "capture/ui/CaptureScope.h"
 #include "capture/ui/ImageFrame.h"
 #include "tests/app/ui/ShellFixture.h"
 
@@ -106,6 +107,36 @@ TEST_F(NormalMonitorTest, ARecordIsDrawnAsItWasCapturedAndNothingWithoutADrive) 
         // The timer takes the new request and redraws.
         ASSERT_TRUE(RunEventsUntil([&] { return state.freeRunRequest.monitorType == 2; }));
         EXPECT_EQ(FindControl<ImageFrame>(&d, 1173)->image(), shown);
+    };
+    choose(ID_RANDOM_CAPTURE);
+    EXPECT_TRUE(boxes.empty());
+}
+
+TEST_F(NormalMonitorTest, TheStateLineTellsWhatTheCaptureWaitsForAndTheTriggerIsMarked) {
+    start();
+    connectDrive();
+    state.freeRunSettings.monitorType = static_cast<int32_t>(CaptureKind::Speed);
+    state.freeRunSettings.triggerType[FreeRunSettings::kSpeed] = 0;
+    whileOpen = [&](QDialog& d) {
+        auto& window = dynamic_cast<CNormalMonitorDlg&>(d);
+        QLabel* line = window.scope()->stateLine();
+        EXPECT_EQ(line->text(), QStringLiteral("idle"));
+        Type(d, 1163, QStringLiteral("5999"));  // the drive never runs that fast
+        window.refresh();
+        EXPECT_TRUE(RunEventsUntil([&] {
+            return line->text() == QStringLiteral("armed: waiting for a rising edge at 5999 rpm");
+        })) << line->text().toStdString();
+        Type(d, 1163, QStringLiteral("500"));
+        Type(d, 1178, QStringLiteral("0.25"));
+        window.refresh();
+        ASSERT_TRUE(WaitForRecords(window, 1));
+        EXPECT_TRUE(line->text().startsWith(QStringLiteral("record taken at ")));
+        EXPECT_EQ(window.monitor().recordShape().triggerIndex, 128);
+        // The trigger's mark stands on the time axis at point 128 of 512.
+        const QImage plot = FindControl<ImageFrame>(&d, 1173)->image();
+        const auto xScale = static_cast<float>((plot.width() - 41) * 0.98 / 512);
+        const int x = 40 + static_cast<int>(128.0f * xScale);
+        EXPECT_EQ(plot.pixelColor(x, plot.height() - 25), QColor(215, 0, 0));
     };
     choose(ID_RANDOM_CAPTURE);
     EXPECT_TRUE(boxes.empty());
