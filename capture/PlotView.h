@@ -52,6 +52,7 @@ class PlotView {
     void doubleClick();
 
     std::optional<int> cursor(PlotCursor which) const;
+    void setCursor(PlotCursor which, std::optional<int> point) { slot(which) = point; }
     void clearCursors();
     bool zoomed() const { return time_.has_value() || value_.has_value(); }
     const std::optional<PointWindow>& timeWindow() const { return time_; }

@@ -334,12 +334,11 @@ WaveformPicture ComputeWaveform(int width, int height, const WaveformInput& inpu
         }
     }
     if (view.triggerIndex >= 0 && visible(xOf(view.triggerIndex))) {
+        // A filled triangle standing on its tip at the trigger's time.
         const int x = xOf(view.triggerIndex);
-        const int top = pic.yAxis - kPlotTriggerMark;
-        pic.marks.push_back({PlotPen::Trigger, {x - kPlotTriggerMark, top}, {x, pic.yAxis}});
-        pic.marks.push_back({PlotPen::Trigger, {x, pic.yAxis}, {x + kPlotTriggerMark, top}});
-        pic.marks.push_back(
-            {PlotPen::Trigger, {x - kPlotTriggerMark, top}, {x + kPlotTriggerMark, top}});
+        for (int k = 0; k <= kPlotTriggerMark; ++k) {
+            pic.marks.push_back({PlotPen::Trigger, {x - k, pic.yAxis - k}, {x + k, pic.yAxis - k}});
+        }
     }
     return pic;
 }

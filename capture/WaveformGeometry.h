@@ -47,7 +47,7 @@ inline constexpr float kMinSpanSpeedPosition = 20.0f;
 // Labels nearer to each other than this run together.
 inline constexpr int kPlotLabelGap = 4;
 // Half the width (and the height) of the trigger's mark on the time axis.
-inline constexpr int kPlotTriggerMark = 5;
+inline constexpr int kPlotTriggerMark = 6;
 
 enum class PlotPen {
     Axis,

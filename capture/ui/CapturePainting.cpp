@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPolygon>
+#include <algorithm>
+#include <cstdlib>
 
 #include "capture/ui/ImageFrame.h"
 
@@ -65,6 +67,23 @@ void DrawLabels(QPainter& painter, const std::vector<PlotLabel>& labels) {
     }
 }
 
+// A level or upright dotted line exactly as the one-pixel dotted pen draws it, one pixel
+// on and two off from its start, written straight into the picture: on a large plot the
+// pen's dashing costs more than all the rest of the grid.
+void DrawDotted(QImage& image, const PlotLine& l, QRgb colour) {
+    const int dx = (l.to.x > l.from.x) - (l.to.x < l.from.x);
+    const int dy = (l.to.y > l.from.y) - (l.to.y < l.from.y);
+    const int length = std::max(std::abs(l.to.x - l.from.x), std::abs(l.to.y - l.from.y));
+    constexpr int kDotPeriod = 3;
+    for (int k = 0; k <= length; k += kDotPeriod) {
+        const int x = l.from.x + dx * k;
+        const int y = l.from.y + dy * k;
+        if (x >= 0 && y >= 0 && x < image.width() && y < image.height()) {
+            reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
+        }
+    }
+}
+
 void DrawTrace(QPainter& painter, const std::vector<PlotPoint>& points, PlotPen pen) {
     if (points.empty()) {
         return;
@@ -79,27 +98,46 @@ void DrawTrace(QPainter& painter, const std::vector<PlotPoint>& points, PlotPen 
 
 }  // namespace
 
-QImage RenderWaveform(const WaveformPicture& pic) {
-    QImage image(std::max(pic.width, 1), std::max(pic.height, 1), QImage::Format_RGB32);
-    image.fill(Qt::black);  // the one-pixel rim outside the field stays as made
+QImage RenderWaveform(const WaveformPicture& pic, QImage reuse) {
+    const QSize size(std::max(pic.width, 1), std::max(pic.height, 1));
+    QImage image = reuse.size() == size && reuse.format() == QImage::Format_RGB32
+                       ? std::move(reuse)
+                       : QImage(size, QImage::Format_RGB32);
+    // The field, and around it a one-pixel rim in black.
+    image.fill(Colour(kPlotFieldColour));
+    const QRgb black = Colour(kPlotAxisColour).rgb();
+    for (int y = 0; y < size.height(); ++y) {
+        auto* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+        if (y == 0 || y == size.height() - 1) {
+            std::fill(row, row + size.width(), black);
+        }
+        row[0] = black;
+        row[size.width() - 1] = black;
+    }
+    {
+        QPainter painter(&image);
+        painter.setFont(PlotFont());
+        painter.setPen(PenFor(PlotPen::Axis));
+        for (const PlotLine& l : pic.lines) {
+            if (l.pen == PlotPen::Axis) {
+                painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
+            }
+        }
+        DrawLabels(painter, pic.labels);
+        painter.setPen(PenFor(PlotPen::Grid));
+        for (const PlotLine& l : pic.lines) {
+            if (l.pen == PlotPen::Grid && l.from.x != l.to.x && l.from.y != l.to.y) {
+                painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
+            }
+        }
+    }
+    for (const PlotLine& l : pic.lines) {
+        if (l.pen == PlotPen::Grid && (l.from.x == l.to.x || l.from.y == l.to.y)) {
+            DrawDotted(image, l, Colour(kPlotGridColour).rgb());
+        }
+    }
     QPainter painter(&image);
-    painter.fillRect(pic.fieldLeft, pic.fieldTop, pic.fieldWidth, pic.fieldHeight,
-                     Colour(kPlotFieldColour));
     painter.setFont(PlotFont());
-
-    painter.setPen(PenFor(PlotPen::Axis));
-    for (const PlotLine& l : pic.lines) {
-        if (l.pen == PlotPen::Axis) {
-            painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
-        }
-    }
-    DrawLabels(painter, pic.labels);
-    painter.setPen(PenFor(PlotPen::Grid));
-    for (const PlotLine& l : pic.lines) {
-        if (l.pen == PlotPen::Grid) {
-            painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
-        }
-    }
     if (pic.zoomed) {
         // Points beyond a zoomed window must not run over the axes and their labels.
         painter.setClipRect(QRect(pic.x0, 0, pic.x1 - pic.x0 + 1, pic.yAxis + 1));
@@ -131,7 +169,7 @@ WaveformPicture DrawWaveform(ImageFrame& control, const WaveformInput& input, Pl
     }
     WaveformPicture pic =
         ComputeWaveform(size.width(), size.height(), input, plot, dataValid, view);
-    control.setImage(RenderWaveform(pic));
+    control.setImage(RenderWaveform(pic, control.takeImage()));
     return pic;
 }
 

@@ -12,8 +12,9 @@ namespace qx::ui {
 
 class ImageFrame;
 
-// Paints a laid-out plot into a picture of its size.
-QImage RenderWaveform(const WaveformPicture& picture);
+// Paints a laid-out plot into a picture of its size; `reuse`, when it has that size,
+// is painted over instead of making a new one.
+QImage RenderWaveform(const WaveformPicture& picture, QImage reuse = {});
 
 // Widths of texts in the plot's font, for the layout to give labels their room.
 TextWidth PlotTextWidth();

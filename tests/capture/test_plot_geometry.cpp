@@ -325,9 +325,10 @@ TEST(WaveformView, AZoomedWindowItsLabelsReferenceCursorsAndTrigger) {
     EXPECT_EQ(TimeLabels(pic)[0].text, "25.00");
     EXPECT_EQ(TimeLabels(pic)[1].text, "27.24");
     EXPECT_EQ(ValueLabels(pic)[0].text, "-1.02");
-    EXPECT_EQ(pic.marks.size(), 1u + 3u) << "cursor A and the trigger's three strokes";
+    ASSERT_EQ(pic.marks.size(), 1u + 7u) << "cursor A and the trigger's triangle";
     EXPECT_EQ(pic.marks[0], (PlotLine{PlotPen::CursorA, {40 + 279, 375}, {40 + 279, -1}}));
-    EXPECT_EQ(pic.marks[1].to, (PlotPoint{599, 375}));
+    EXPECT_EQ(pic.marks[1], (PlotLine{PlotPen::Trigger, {599, 375}, {599, 375}})) << "its tip";
+    EXPECT_EQ(pic.marks[7], (PlotLine{PlotPen::Trigger, {593, 369}, {605, 369}}));
     EXPECT_EQ(pic.markLabels[0].text, "A");
 
     // A reference taken at half the rate lies at every second point and keeps the scale.
