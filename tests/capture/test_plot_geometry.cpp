@@ -300,12 +300,10 @@ TEST(WaveformLabels, OnlyLabelsThatWouldBeCutOrRunTogetherChangeThePicture) {
               (std::vector<std::string>{" 0.00", "23.70", "47.41", "71.11", "94.82", "118.52"}));
 }
 
-TEST(WaveformView, AZoomedWindowItsLabelsReferenceCursorsAndTrigger) {
+TEST(WaveformView, AZoomedWindowItsLabelsCursorsAndTrigger) {
     PlotData plot;
-    PlotData reference;
     for (std::size_t i = 0; i < kTracePoints; ++i) {
         plot.trace1[i] = static_cast<float>(i % 2);
-        reference.trace2[i] = 10.0f;
     }
     const WaveformInput input{CaptureKind::Current, 512, 1, 4000};
     WaveformView view;
@@ -330,17 +328,6 @@ TEST(WaveformView, AZoomedWindowItsLabelsReferenceCursorsAndTrigger) {
     EXPECT_EQ(pic.marks[1], (PlotLine{PlotPen::Trigger, {599, 375}, {599, 375}})) << "its tip";
     EXPECT_EQ(pic.marks[7], (PlotLine{PlotPen::Trigger, {593, 369}, {605, 369}}));
     EXPECT_EQ(pic.markLabels[0].text, "A");
-
-    // A reference taken at half the rate lies at every second point and keeps the scale.
-    view = WaveformView{};
-    view.reference = &reference;
-    view.referenceShape = RecordShape{CaptureKind::Current, 100, 2, 4000};
-    const WaveformPicture both = ComputeWaveform(kW, kH, input, plot, 1, view);
-    ASSERT_EQ(both.reference2.size(), 100u);
-    EXPECT_EQ(both.reference2[1].x, both.trace1[2].x);
-    EXPECT_FLOAT_EQ(plot.plotSpan, 10.0f);
-    EXPECT_FALSE(both.zoomed);
-    EXPECT_NEAR(both.pointsPerPixel * 559, 512 / 0.98, 1e-9);
 }
 
 }  // namespace

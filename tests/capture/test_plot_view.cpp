@@ -107,10 +107,13 @@ TEST(PlotView, DraggingPansWithinTheRecordAndClicksPlaceAndMoveCursors) {
 
 TEST(PlotView, AReferenceIsShownUnderRecordsOfItsKind) {
     Rig r;
-    r.view.keepReference(r.plot, r.shape);
+    // Taken at half the rate: along the time axis it lies at every second point.
+    r.view.keepReference(r.plot, {CaptureKind::Current, 256, 2, 4000});
     r.plot.trace2.fill(0.0f);
-    EXPECT_EQ(r.draw().reference2.size(), 512u);
-    EXPECT_EQ(r.view.view(1).reference->trace2[511], 511.0f / 512.0f) << "a copy";
+    r.draw();
+    ASSERT_EQ(r.pic.reference2.size(), 256u);
+    EXPECT_EQ(r.pic.reference2[1].x, r.pic.trace1[2].x);
+    EXPECT_EQ(r.view.view(1).reference->trace2[255], 255.0f / 512.0f) << "a copy";
     r.view.showRecord({CaptureKind::Speed, 512, 1, 4000});
     EXPECT_EQ(r.view.view(1).reference, nullptr);
     r.view.showRecord(r.shape);
@@ -120,54 +123,40 @@ TEST(PlotView, AReferenceIsShownUnderRecordsOfItsKind) {
 
 TEST(ScopeTexts, StateMetricsAndCursorLines) {
     using P = CapturePhase;
-    const TimeOfDay at{14, 3, 9};
-    struct Case {
-        CaptureState state;
-        const char* line;
-    };
-    auto make = [](bool connected, bool gainsUnread, bool worker) {
+    // Connected, gains unread, worker, phase, armed edge (-1: not armed), level, kind, a
+    // record taken at 14:03:09.
+    auto S = [](bool connected, bool unread, bool worker, P phase = P::Idle, int edge = -1,
+                double level = 0, CaptureKind kind = CaptureKind::Speed, bool recorded = false) {
         CaptureState s;
         s.connected = connected;
-        s.gainsUnread = gainsUnread;
+        s.gainsUnread = unread;
         s.worker = worker;
-        return s;
-    };
-    auto in = [&](P phase) {
-        CaptureState s = make(true, false, true);
         s.phase = phase;
-        return s;
-    };
-    auto armed = [&](int32_t edge, double level, CaptureKind kind) {
-        CaptureState s = in(P::Waiting);
-        s.armed = true;
+        s.armed = edge >= 0;
         s.edge = edge;
         s.level = level;
         s.kind = kind;
+        s.lastRecord = recorded ? std::optional(TimeOfDay{14, 3, 9}) : std::nullopt;
         return s;
     };
-    auto after = [&](P phase) {
-        CaptureState s = in(phase);
-        s.lastRecord = at;
-        return s;
-    };
-    const Case cases[] = {
+    const std::pair<CaptureState, const char*> cases[] = {
         {{}, "no drive connected: nothing is captured"},
-        {make(true, true, false), "the drive's gains could not be read: nothing is captured"},
-        {make(true, false, false), "no capture worker: nothing is captured"},
-        {in(P::Idle), "idle"},
-        {in(P::Starting), "capturing"},
-        {in(P::Waiting), "waiting for the drive"},
-        {armed(kTriggerRising, 500, CaptureKind::Speed),
+        {S(1, 1, 0), "the drive's gains could not be read: nothing is captured"},
+        {S(1, 0, 0), "no capture worker: nothing is captured"},
+        {S(1, 0, 1), "idle"},
+        {S(1, 0, 1, P::Starting), "capturing"},
+        {S(1, 0, 1, P::Waiting), "waiting for the drive"},
+        {S(1, 0, 1, P::Waiting, kTriggerRising, 500),
          "armed: waiting for a rising edge at 500 rpm"},
-        {armed(kTriggerFalling, -1.5, CaptureKind::Current),
+        {S(1, 0, 1, P::Waiting, kTriggerFalling, -1.5, CaptureKind::Current),
          "armed: waiting for a falling edge at -1.5 A"},
-        {after(P::Idle), "record taken at 14:03:09"},
-        {after(P::Restarting),
+        {S(1, 0, 1, P::Idle, -1, 0, {}, true), "record taken at 14:03:09"},
+        {S(1, 0, 1, P::Restarting, -1, 0, {}, true),
          "no reply from the drive (restarting) - last record taken at 14:03:09"},
-        {after(P::Reading), "capturing - last record taken at 14:03:09"},
+        {S(1, 0, 1, P::Reading, -1, 0, {}, true), "capturing - last record taken at 14:03:09"},
     };
-    for (const Case& c : cases) {
-        EXPECT_EQ(CaptureStateLine(c.state), c.line);
+    for (const auto& [state, line] : cases) {
+        EXPECT_EQ(CaptureStateLine(state), line);
     }
 
     StepMetrics m;

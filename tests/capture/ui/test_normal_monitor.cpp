@@ -87,36 +87,15 @@ TEST_F(NormalMonitorTest, ARefusedEntryPromptsOnceIsSnappedToItsLimitAndQuitClos
     EXPECT_EQ(state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent], 200);
 }
 
-TEST_F(NormalMonitorTest, ARecordIsDrawnAsItWasCapturedAndNothingWithoutADrive) {
+TEST_F(NormalMonitorTest, StateLineTriggerMarkAndARecordDrawnAsItWasCaptured) {
     start();
     whileOpen = [&](QDialog& d) {
         EXPECT_TRUE(FindControl<ImageFrame>(&d, 1173)->image().isNull()) << "no drive: blank";
     };
     choose(ID_RANDOM_CAPTURE);
     connectDrive();
-    state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent] = 64;
-    state.freeRunSettings.triggerType[FreeRunSettings::kPosition] = 0;
-    whileOpen = [&](QDialog& d) {
-        auto& window = dynamic_cast<CNormalMonitorDlg&>(d);
-        ASSERT_TRUE(WaitForRecords(window, 1));
-        FindControl<QRadioButton>(&d, 1230)->click();  // single trigger: the record stays
-        ASSERT_TRUE(WaitForRecords(window, window.recordsShown() + 1)) << "the one under way";
-        const QImage shown = FindControl<ImageFrame>(&d, 1173)->image();
-        Type(d, 1169, QStringLiteral("512"));
-        FindControl<QRadioButton>(&d, 1160)->click();  // position
-        // The timer takes the new request and redraws.
-        ASSERT_TRUE(RunEventsUntil([&] { return state.freeRunRequest.monitorType == 2; }));
-        EXPECT_EQ(FindControl<ImageFrame>(&d, 1173)->image(), shown);
-    };
-    choose(ID_RANDOM_CAPTURE);
-    EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(NormalMonitorTest, TheStateLineTellsWhatTheCaptureWaitsForAndTheTriggerIsMarked) {
-    start();
-    connectDrive();
     state.freeRunSettings.monitorType = static_cast<int32_t>(CaptureKind::Speed);
-    state.freeRunSettings.triggerType[FreeRunSettings::kSpeed] = 0;
+    state.freeRunSettings.triggerType = {0, 0, 0};
     whileOpen = [&](QDialog& d) {
         auto& window = dynamic_cast<CNormalMonitorDlg&>(d);
         QLabel* line = window.scope()->stateLine();
@@ -133,10 +112,15 @@ TEST_F(NormalMonitorTest, TheStateLineTellsWhatTheCaptureWaitsForAndTheTriggerIs
         EXPECT_TRUE(line->text().startsWith(QStringLiteral("record taken at ")));
         EXPECT_EQ(window.monitor().recordShape().triggerIndex, 128);
         // The trigger's mark stands on the time axis at point 128 of 512.
-        const QImage plot = FindControl<ImageFrame>(&d, 1173)->image();
-        const auto xScale = static_cast<float>((plot.width() - 41) * 0.98 / 512);
+        const QImage shown = FindControl<ImageFrame>(&d, 1173)->image();
+        const auto xScale = static_cast<float>((shown.width() - 41) * 0.98 / 512);
         const int x = 40 + static_cast<int>(128.0f * xScale);
-        EXPECT_EQ(plot.pixelColor(x, plot.height() - 25), QColor(215, 0, 0));
+        EXPECT_EQ(shown.pixelColor(x, shown.height() - 25), QColor(215, 0, 0));
+        // Another count and type asked for next leave the record drawn as it was taken.
+        Type(d, 1169, QStringLiteral("64"));
+        FindControl<QRadioButton>(&d, 1160)->click();
+        ASSERT_TRUE(RunEventsUntil([&] { return state.freeRunRequest.monitorType == 2; }));
+        EXPECT_EQ(FindControl<ImageFrame>(&d, 1173)->image(), shown);
     };
     choose(ID_RANDOM_CAPTURE);
     EXPECT_TRUE(boxes.empty());
