@@ -14,12 +14,16 @@ std::string Printf(const char* format, Args... args) {
     return text;
 }
 
-const char* ValueFormat(CaptureKind kind) {
-    return ForKind(kind, "%.4f", "%.2f", "%.0f");
+// A value in the kind's resolution; one that rounds to nothing is 0, not "-0".
+std::string Number(CaptureKind kind, double v) {
+    const int decimals = ForKind(kind, 4, 2, 0);
+    const double scale = std::pow(10.0, decimals);
+    const double rounded = std::round(v * scale) / scale;
+    return Printf("%.*f", decimals, rounded == 0.0 ? 0.0 : rounded);
 }
 
 std::string Value(CaptureKind kind, double v) {
-    return Printf(ValueFormat(kind), v) + " " + KindUnit(kind);
+    return Number(kind, v) + " " + KindUnit(kind);
 }
 
 std::string Ms(double ms) {
@@ -97,9 +101,8 @@ std::string CursorReadout(const PlotData& plot, const RecordShape& shape, std::o
                           std::optional<int> b) {
     const double msPerPoint =
         shape.baseRateHz > 0 ? 1000.0 * shape.divider / shape.baseRateHz : 0.0;
-    const char* format = ValueFormat(shape.kind);
     auto at = [&](const char* name, int i) {
-        return Printf("%s %.2f ms: ", name, i * msPerPoint) + Printf(format, plot.trace1[i]) +
+        return Printf("%s %.2f ms: ", name, i * msPerPoint) + Number(shape.kind, plot.trace1[i]) +
                " / " + Value(shape.kind, plot.trace2[i]);
     };
     const bool hasA = a && *a >= 0 && *a < shape.count;
@@ -113,9 +116,9 @@ std::string CursorReadout(const PlotData& plot, const RecordShape& shape, std::o
     }
     if (hasA && hasB) {
         const double dt = (*b - *a) * msPerPoint;
-        line += "   \u0394t " + Printf("%.2f ms", dt) + "  1/\u0394t " +
+        line += "\n\u0394t " + Printf("%.2f ms", dt) + "   1/\u0394t " +
                 (dt != 0.0 ? Printf("%.4g Hz", 1000.0 / std::abs(dt)) : std::string("-")) +
-                "  \u0394 " + Printf(format, plot.trace1[*b] - plot.trace1[*a]) + " / " +
+                "   \u0394 " + Number(shape.kind, plot.trace1[*b] - plot.trace1[*a]) + " / " +
                 Value(shape.kind, plot.trace2[*b] - plot.trace2[*a]);
     }
     return line;

@@ -42,8 +42,8 @@ std::string CaptureStateLine(const CaptureState& state);
 // 1.25 ms", the values in the kind's unit.
 std::string MetricsLine(const StepMetrics& metrics, CaptureKind kind);
 
-// For each cursor placed its time and both channels' values, and with both the time
-// between them, its inverse and both channels' differences (B minus A).
+// For each cursor placed its time and both channels' values; with both, on a second
+// line, the time between them, its inverse and both channels' differences (B minus A).
 std::string CursorReadout(const PlotData& plot, const RecordShape& shape, std::optional<int> a,
                           std::optional<int> b);
 

@@ -63,6 +63,7 @@ CaptureScope::CaptureScope(QWidget& window, ImageFrame& plot, GuiContext& contex
         reference_ = addLine("scopeReference");
     }
     cursors_ = addLine("scopeCursors");
+    deltas_ = addLine("scopeDeltas");
     const int lineHeight = window.fontMetrics().height() + kLineGap;
     baseSize_ = QSize(window.width(), linesTop_ + static_cast<int>(lines_.size()) * lineHeight +
                                           kLinesBelowControls);
@@ -80,7 +81,7 @@ CaptureScope::CaptureScope(QWidget& window, ImageFrame& plot, GuiContext& contex
     connect(action("clearReference"), &QAction::triggered, this, [this] {
         view_.clearReference();
         if (reference_ != nullptr) {
-            reference_->clear();
+            setLine(reference_, QString());
         }
         redraw();
     });
@@ -106,6 +107,14 @@ QLabel* CaptureScope::addLine(const char* objectName) {
     line->setTextFormat(Qt::PlainText);
     lines_.push_back(line);
     return line;
+}
+
+void CaptureScope::setLine(QLabel* line, const QString& text) {
+    line->setProperty("wholeText", text);
+    const QString shown =
+        line->fontMetrics().elidedText(text, Qt::ElideRight, line->contentsRect().width());
+    line->setText(shown);
+    line->setToolTip(shown == text ? QString() : text);
 }
 
 QAction* CaptureScope::action(const char* objectName) const {
@@ -138,6 +147,7 @@ void CaptureScope::place() {
     int top = linesTop_ + grown.height();
     for (QLabel* line : lines_) {
         line->setGeometry(kWindowMargin, top, window_.width() - 2 * kWindowMargin, lineHeight);
+        setLine(line, line->property("wholeText").toString());
         top += lineHeight;
     }
 }
@@ -158,11 +168,14 @@ void CaptureScope::redraw() {
 }
 
 void CaptureScope::showCursors() {
-    const bool shown = haveRecord_ && dataValid_ == 1 && data_ != nullptr;
-    cursors_->setText(
-        shown ? QString::fromStdString(CursorReadout(*data_, shape_, view_.cursor(PlotCursor::A),
-                                                     view_.cursor(PlotCursor::B)))
-              : QString());
+    QStringList readout;
+    if (haveRecord_ && dataValid_ == 1 && data_ != nullptr) {
+        readout = QString::fromStdString(CursorReadout(*data_, shape_, view_.cursor(PlotCursor::A),
+                                                       view_.cursor(PlotCursor::B)))
+                      .split(QLatin1Char('\n'));
+    }
+    setLine(cursors_, readout.value(0));
+    setLine(deltas_, readout.value(1));
 }
 
 void CaptureScope::recordShown(const PlotData& plot, const RecordShape& shape) {
@@ -172,13 +185,13 @@ void CaptureScope::recordShown(const PlotData& plot, const RecordShape& shape) {
     const QTime now = QTime::currentTime();
     lastRecord_ = TimeOfDay{now.hour(), now.minute(), now.second()};
     if (metricsOf_) {
-        metrics_->setText(QString::fromStdString(metricsOf_(plot, shape)));
+        setLine(metrics_, QString::fromStdString(metricsOf_(plot, shape)));
     }
 }
 
 void CaptureScope::showState(CaptureState state) {
     state.lastRecord = lastRecord_;
-    state_->setText(QString::fromStdString(CaptureStateLine(state)));
+    setLine(state_, QString::fromStdString(CaptureStateLine(state)));
 }
 
 void CaptureScope::keepReference() {
@@ -187,9 +200,9 @@ void CaptureScope::keepReference() {
     }
     view_.keepReference(*data_, shape_);
     if (metricsOf_) {
-        reference_->setText(
-            QStringLiteral("reference: ") +
-            QString::fromStdString(metricsOf_(view_.reference(), view_.referenceShape())));
+        setLine(reference_,
+                QStringLiteral("reference: ") +
+                    QString::fromStdString(metricsOf_(view_.reference(), view_.referenceShape())));
     }
     redraw();
 }

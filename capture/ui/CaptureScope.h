@@ -56,12 +56,16 @@ class CaptureScope : public QObject {
     QLabel* metricsLine() const { return metrics_; }
     QLabel* referenceLine() const { return reference_; }
     QLabel* cursorLine() const { return cursors_; }
+    QLabel* deltaLine() const { return deltas_; }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
     QLabel* addLine(const char* objectName);
+    // Shows `text` in `line`, cut short with an ellipsis where the window is too narrow
+    // for it (the whole text is then the line's tool tip).
+    void setLine(QLabel* line, const QString& text);
     void place();
     void redraw();
     void showCursors();
@@ -83,6 +87,7 @@ class CaptureScope : public QObject {
     QLabel* metrics_ = nullptr;
     QLabel* reference_ = nullptr;
     QLabel* cursors_ = nullptr;
+    QLabel* deltas_ = nullptr;
     std::vector<QLabel*> lines_;
     std::vector<QAction*> actions_;
 

@@ -177,6 +177,8 @@ TEST(ScopeTexts, StateMetricsAndCursorLines) {
     EXPECT_EQ(MetricsLine(m, CaptureKind::Speed),
               "rise -, overshoot 4.6 %, settling not reached (oscillating), error 0.00 rpm, peak "
               "1.05 rpm at 1.25 ms");
+    m.steadyStateError = -0.4;
+    EXPECT_NE(MetricsLine(m, CaptureKind::Position).find(", error 0 pulse,"), std::string::npos);
     m.status = StepStatus::StepOutsideRecord;
     EXPECT_EQ(MetricsLine(m, CaptureKind::Speed), "the step lies outside the record");
 
@@ -187,8 +189,8 @@ TEST(ScopeTexts, StateMetricsAndCursorLines) {
     const RecordShape shape{CaptureKind::Current, 64, 1, 4000};
     EXPECT_EQ(CursorReadout(plot, shape, 10, std::nullopt), "A 2.50 ms: 1.0000 / 0.5000 A");
     EXPECT_EQ(CursorReadout(plot, shape, 10, 30),
-              "A 2.50 ms: 1.0000 / 0.5000 A   B 7.50 ms: 0.0000 / 0.7500 A   \u0394t 5.00 ms  "
-              "1/\u0394t 200 Hz  \u0394 -1.0000 / 0.2500 A");
+              "A 2.50 ms: 1.0000 / 0.5000 A   B 7.50 ms: 0.0000 / 0.7500 A\n\u0394t 5.00 ms   "
+              "1/\u0394t 200 Hz   \u0394 -1.0000 / 0.2500 A");
     EXPECT_EQ(CursorReadout(plot, shape, std::nullopt, 64), "") << "beyond the record";
 }
 
