@@ -93,7 +93,6 @@ CaptureScope::CaptureScope(QWidget& window, ImageFrame& plot, GuiContext& contex
     connect(action("saveImage"), &QAction::triggered, this, &CaptureScope::saveImage);
     connect(action("copyImage"), &QAction::triggered, this, &CaptureScope::copyImage);
 
-    plot.setMouseTracking(false);
     plot.setContextMenuPolicy(Qt::DefaultContextMenu);
     plot.installEventFilter(this);
     window.installEventFilter(this);

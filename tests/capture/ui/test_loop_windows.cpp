@@ -164,6 +164,8 @@ TEST_F(LoopWindowTest, AWindowThatCouldNotReadTheGainsSaysSoAndClosesWithOk) {
         EXPECT_FALSE(dynamic_cast<LoopTuningDialog&>(d).capturing());
         EXPECT_FALSE(Edit(d, 1148)->isEnabled()) << "no gains to edit";
         EXPECT_EQ(Text(d, 1148), QString()) << "no zeros pretending to be the drive's";
+        EXPECT_EQ(dynamic_cast<LoopTuningDialog&>(d).scope()->stateLine()->text().toStdString(),
+                  "the drive's gains could not be read: nothing is captured");
         FindControl<QPushButton>(&d, 1)->click();
         closed = !d.isVisible();
         if (!closed) {
