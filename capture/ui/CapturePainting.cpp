@@ -118,11 +118,14 @@ QImage RenderWaveform(const WaveformPicture& pic, QImage reuse) {
         QPainter painter(&image);
         painter.setFont(PlotFont());
         painter.setPen(PenFor(PlotPen::Axis));
+        QVector<QLine> axis;
+        axis.reserve(static_cast<qsizetype>(pic.lines.size()));
         for (const PlotLine& l : pic.lines) {
             if (l.pen == PlotPen::Axis) {
-                painter.drawLine(l.from.x, l.from.y, l.to.x, l.to.y);
+                axis.append(QLine(l.from.x, l.from.y, l.to.x, l.to.y));
             }
         }
+        painter.drawLines(axis);
         DrawLabels(painter, pic.labels);
         painter.setPen(PenFor(PlotPen::Grid));
         for (const PlotLine& l : pic.lines) {
