@@ -150,9 +150,7 @@ void PlotView::move(int x, int y) {
             [[fallthrough]];
         case Drag::Pan: {
             const double points = (x - pressX_) * layout_.pointsPerPixel;
-            if (time_ || points != 0.0) {
-                setTime({pressTime_.first - points, pressTime_.last - points});
-            }
+            setTime({pressTime_.first - points, pressTime_.last - points});
             if (value_) {
                 value_->centre = pressValues_.centre + (y - pressY_) * layout_.valuesPerPixel;
             }

@@ -67,7 +67,7 @@ TEST(PlotView, DraggingPansWithinTheRecordAndClicksPlaceAndMoveCursors) {
     const double perPixel = r.pic.pointsPerPixel;
     const double first = r.view.timeWindow()->first;
     r.view.press(300, 200, false);
-    r.view.move(302, 201);
+    r.view.move(303, 197);
     EXPECT_EQ(r.view.timeWindow()->first, first) << "too small a move to pan";
     r.view.move(350, 200);
     EXPECT_NEAR(r.view.timeWindow()->first, first - 50 * perPixel, 1e-9);
@@ -103,6 +103,14 @@ TEST(PlotView, DraggingPansWithinTheRecordAndClicksPlaceAndMoveCursors) {
     r.view.showRecord({CaptureKind::Current, 256, 1, 4000});
     EXPECT_FALSE(r.view.timeWindow());
     EXPECT_FALSE(r.view.cursor(PlotCursor::A));
+    r.click(40 + 107);
+    r.click(40 + 214, true);
+    r.view.clearCursors();
+    EXPECT_FALSE(r.view.cursor(PlotCursor::A) || r.view.cursor(PlotCursor::B));
+    // A plot with no room to draw in takes no zoom.
+    r.view.setLayout(ComputeWaveform(600, 20, WaveformInputOf(r.shape), r.plot, 1));
+    r.view.wheel(300, 10, 1, false);
+    EXPECT_FALSE(r.view.timeWindow());
 }
 
 TEST(PlotView, AReferenceIsShownUnderRecordsOfItsKind) {

@@ -112,7 +112,10 @@ TEST(StepMetrics, AnalyticResponses) {
         EXPECT_TRUE(m.settled);
         EXPECT_FALSE(m.oscillating);
         EXPECT_NEAR(m.steadyStateError, 0.0, 0.01);
-        EXPECT_EQ(m.smoothingPoints > 1, c.tolerance > 0.05) << "noise is averaged out";
+        // The noise is estimated, and averaged out over an odd number of points.
+        EXPECT_EQ(m.smoothingPoints % 2, 1);
+        EXPECT_EQ(m.smoothingPoints > 1, c.tolerance > 0.05);
+        EXPECT_NEAR(m.noise, c.tolerance > 0.05 ? 0.02 : 0.0, 0.003);
     }
 }
 
@@ -152,6 +155,8 @@ TEST(StepMetrics, UnsettledOutsideAndShortRecords) {
     };
     const Bad bad[] = {
         {128.0, INFINITY, -1, 1, StepStatus::StepOutsideRecord},  // after the last point
+        {127.75, INFINITY, -1, 1, StepStatus::TooFewPoints},      // on it
+        {0.0, INFINITY, -1, 1, StepStatus::Ok},
         {-0.5, INFINITY, -1, 1, StepStatus::StepOutsideRecord},
         {126.5, INFINITY, -1, 1, StepStatus::TooFewPoints},  // 6 points after it
         {25.0, 26.75, -1, 1, StepStatus::TooFewPoints},      // the next change after 7
@@ -184,6 +189,8 @@ TEST(TuningStep, WhereTheExcitationChangesInsideTheRecord) {
         {CaptureKind::Speed, 500, 10000, 0, 250, 4, 1, 250, 750, 2500, -2500},
         // From exactly half the period: the change is at the first point.
         {CaptureKind::Speed, 500, 10000, 0, 500, 4, 1, 0, 500, 2500, -2500},
+        // One tick into the second level.
+        {CaptureKind::Current, 300, 128, 1, 1, 1, 0.25, 299, 599, -1, 1},
         // From the start of the excitation: from rest.
         {CaptureKind::Current, 300, 256, 0, 0, 2, 0.5, 0, 300, 0, 2},
     };
@@ -200,6 +207,7 @@ TEST(TuningStep, WhereTheExcitationChangesInsideTheRecord) {
     EXPECT_FALSE(TuningStepOf({CaptureKind::Current, 300, 128, 1, 275, 1, 0, 1.0f}).known);
     EXPECT_FALSE(TuningStepOf({CaptureKind::Current, 0, 128, 1, 275, 1, 4000, 1.0f}).known);
     EXPECT_FALSE(TuningStepOf({CaptureKind::Current, 300, 0, 1, 275, 1, 4000, 1.0f}).known);
+    EXPECT_FALSE(TuningStepOf({CaptureKind::Current, 300, 128, 1, 275, 1, 4000, 0.0f}).known);
 }
 
 }  // namespace
