@@ -25,7 +25,7 @@ struct TuningStepSpec {
 };
 
 // The first level change inside a tuning record, in display units and milliseconds
-// from the record's first point. `known` is false when the spec cannot place it (no
+// from the record's first point. `known` is false when the settings cannot place it (no
 // base rate, no excitation).
 struct TuningStep {
     bool known = false;
@@ -36,7 +36,7 @@ struct TuningStep {
     double finalLevel = 0.0;
 };
 
-// The spec of the step test the shared records ask for (LoopCaptureRequest,
+// The settings of the step test the shared records ask for (LoopCaptureRequest,
 // LoopCaptureRun, DriveIdentity).
 TuningStepSpec TuningStepSpecOf(const SharedState& state);
 
