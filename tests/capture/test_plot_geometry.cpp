@@ -327,7 +327,14 @@ TEST(WaveformView, AZoomedWindowItsLabelsCursorsAndTrigger) {
     EXPECT_EQ(pic.marks[0], (PlotLine{PlotPen::CursorA, {40 + 279, 375}, {40 + 279, -1}}));
     EXPECT_EQ(pic.marks[1], (PlotLine{PlotPen::Trigger, {599, 375}, {599, 375}})) << "its tip";
     EXPECT_EQ(pic.marks[7], (PlotLine{PlotPen::Trigger, {593, 369}, {605, 369}}));
+    EXPECT_EQ(pic.markLabels[0].at, (PlotPoint{40 + 279 + 7, 1}))
+        << "beside the cursor, at the top";
     EXPECT_EQ(pic.markLabels[0].text, "A");
+    // Zoomed positions keep their labels six wide ("%6.0f" for divisions of 13679).
+    view.value = ValueWindow{0.0, 100000.0};
+    const WaveformInput position{CaptureKind::Position, 512, 16, 4000};
+    EXPECT_EQ(ValueLabels(ComputeWaveform(kW, kH, position, plot, 1, view))[0].text, "-51020")
+        << "100000 / 0.98 / 2 below the centre";
 }
 
 }  // namespace

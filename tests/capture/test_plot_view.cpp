@@ -61,6 +61,10 @@ TEST(PlotView, TheWheelZoomsAroundThePointerAndADoubleClickShowsAllAgain) {
 }
 
 TEST(PlotView, DraggingPansWithinTheRecordAndClicksPlaceAndMoveCursors) {
+    PlotView none;  // nothing drawn, no record: no cursor to place
+    none.press(100, 100, false);
+    none.release();
+    EXPECT_FALSE(none.cursor(PlotCursor::A));
     Rig r;
     r.view.wheel(40 + 279, 200, 1, false);
     r.draw();

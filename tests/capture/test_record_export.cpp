@@ -77,6 +77,7 @@ TEST(RecordExport, AFileIsReplacedWholeAndNothingPlantedIsWrittenThrough) {
     const std::optional<std::string> refused = WriteFileWhole(dir.string(), "x");
     ASSERT_TRUE(refused);
     EXPECT_EQ(refused->rfind("Cannot replace \"" + dir.string() + "\": ", 0), 0u) << *refused;
+    EXPECT_FALSE(fs::exists(dir.string() + ".writing")) << "nothing left behind";
     fs::remove_all(dir);
 }
 
