@@ -55,6 +55,7 @@ void CaptureSequence::begin(const CaptureJob& job) {
     counter_ = 0;
     status_ = 0;
     wordsRead_ = 0;
+    failed_ = false;
     const CaptureTimeLimit limit = CaptureTimeout(job_);
     timeoutMs_ = limit.ms;
     timeLimited_ = limit.limited;
@@ -73,10 +74,33 @@ bool CaptureSequence::runStep() {
     if (status_ != 0) {
         counter_ = 0;
         step_ = CaptureStep::Reset;
-    } else if (!stay_) {
+        failed_ = true;
+    } else if (ran == CaptureStep::Poll) {
+        failed_ = false;
+    }
+    if (status_ == 0 && !stay_) {
         step_ = static_cast<CaptureStep>(static_cast<int>(step_) + 1);
     }
     return false;
+}
+
+CapturePhase CaptureSequence::phase() const {
+    if (!active_) {
+        return CapturePhase::Idle;
+    }
+    if (failed_) {
+        return CapturePhase::Restarting;
+    }
+    switch (step_) {
+        case CaptureStep::Poll:
+            return CapturePhase::Waiting;
+        case CaptureStep::LocateRecord:
+        case CaptureStep::ReadOut:
+        case CaptureStep::Finish:
+            return CapturePhase::Reading;
+        default:
+            return CapturePhase::Starting;
+    }
 }
 
 uint32_t CaptureSequence::runOne() {

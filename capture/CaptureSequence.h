@@ -33,6 +33,15 @@ enum class CaptureStep : int {
     Finish = 7,
 };
 
+// Where a capture stands, as its window tells the engineer.
+enum class CapturePhase {
+    Idle,        // no capture under way
+    Starting,    // opening the session, writing the gains, starting the capture
+    Waiting,     // the drive records (or waits for its trigger)
+    Reading,     // the record is being read out
+    Restarting,  // an exchange failed: starting over until the drive answers again
+};
+
 // One capture as a sequence of drive exchanges, run one step at a time so that the
 // worker can look at its queue between any two of them. Any failure restarts the whole
 // sequence, session opening included; nothing is reported until a record is complete.
@@ -50,6 +59,7 @@ class CaptureSequence {
     bool runStep();
 
     bool active() const { return active_; }
+    CapturePhase phase() const;
     // The capture begun last (its record's type and count).
     const CaptureJob& job() const { return job_; }
     CaptureStep step() const { return step_; }
@@ -87,6 +97,7 @@ class CaptureSequence {
     int triggerPosition_ = 0;
     uint32_t status_ = 0;
     bool stay_ = false;
+    bool failed_ = false;  // since the last start or the last successful poll
     std::array<uint8_t, 2 * kMaxRecordWords> record_{};
 };
 

@@ -19,10 +19,13 @@ int32_t Signed32(const uint8_t* p) {
 }  // namespace
 
 RecordShape CurrentRecordShape(const SharedState& state) {
+    const int32_t rate = state.identity.baseSampleRateHz.load();
     if (state.loopCaptureRun.tuningActive.load() == 1) {
-        return {KindOf(state.loopCaptureRequest.loopKind), state.loopCaptureRun.sampleCount};
+        return {KindOf(state.loopCaptureRequest.loopKind), state.loopCaptureRun.sampleCount,
+                state.loopCaptureRun.sampleDivider, rate};
     }
-    return {KindOf(state.freeRunRequest.monitorType), state.freeRunRequest.sampleCount};
+    return {KindOf(state.freeRunRequest.monitorType), state.freeRunRequest.sampleCount,
+            state.freeRunRequest.sampleDivider, rate};
 }
 
 void DecodeSamples(std::span<const uint8_t> record, CaptureKind kind, int count, PlotData& plot) {

@@ -12,10 +12,14 @@ namespace qx {
 inline constexpr float kCurrentRawPerAmp = 128.0f;
 inline constexpr float kSpeedRawPerRpm = 4.0f;
 
-// The kind and point count of the record the shared records describe.
+// What a record is: its kind and points, how far apart they lie, and where a
+// free-running trigger fired in it.
 struct RecordShape {
     CaptureKind kind = CaptureKind::Current;
     int count = 0;
+    int32_t divider = 1;     // base periods per point
+    int32_t baseRateHz = 0;  // the drive's base rate when it was captured
+    int triggerIndex = -1;   // the point at which the trigger fired; -1: none
 };
 RecordShape CurrentRecordShape(const SharedState& state);
 

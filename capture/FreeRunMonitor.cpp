@@ -127,6 +127,7 @@ bool FreeRunMonitor::refresh() {
     }
     fillRequest(true);
     saveCopy();
+    armedLevel_ = LimitTriggerValue(view_.kind, view_.triggerValue);
     dataValid_ = 0;
     startCapture();
     return thread_ != nullptr;
@@ -134,12 +135,28 @@ bool FreeRunMonitor::refresh() {
 
 void FreeRunMonitor::sampleDone(PlotData& plot) {
     if (thread_) {
-        thread_->decodeRecord(plot);
+        shape_ = thread_->decodeRecord(plot);
     }
     dataValid_ = 1;
     if (view_.autoRun == 1) {
         startCapture();
     }
+}
+
+CaptureState FreeRunMonitor::captureState() const {
+    CaptureState s;
+    s.connected = connected_;
+    s.worker = thread_ != nullptr;
+    s.phase = thread_ ? thread_->phase() : CapturePhase::Idle;
+    s.armed = saved_.triggerMode != kTriggerAutoRun;
+    s.edge = saved_.triggerMode;
+    s.level = armedLevel_;
+    s.kind = KindOf(saved_.monitorType);
+    return s;
+}
+
+WaveformInput FreeRunMonitor::plotInput() const {
+    return dataValid_ == 1 ? WaveformInputOf(shape_) : WaveformInputOf(state_);
 }
 
 void FreeRunMonitor::close() {

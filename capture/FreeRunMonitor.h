@@ -9,6 +9,8 @@
 #include "capture/FreeRunEdits.h"
 #include "capture/PlotData.h"
 #include "capture/SampleThread.h"
+#include "capture/ScopeTexts.h"
+#include "capture/WaveformGeometry.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 
@@ -82,6 +84,12 @@ class FreeRunMonitor {
     bool connected() const { return connected_; }
     int dataValid() const { return dataValid_; }
     bool capturing() const { return thread_ != nullptr; }
+    // What the plot draws: the record shown as it was captured, or (with no valid
+    // record) the empty scale of the capture asked for.
+    WaveformInput plotInput() const;
+    const RecordShape& recordShape() const { return shape_; }
+    // Where the window's capture stands (the time of the last record aside).
+    CaptureState captureState() const;
     SampleThread* thread() { return thread_.get(); }
 
   private:
@@ -110,7 +118,9 @@ class FreeRunMonitor {
     std::unique_ptr<SampleThread> thread_;
     FreeRunView view_;
     SavedRequest saved_;
+    double armedLevel_ = 0.0;  // the trigger value of the capture "Refresh" armed
     int dataValid_ = 0;
+    RecordShape shape_;
     bool connected_ = false;
 };
 

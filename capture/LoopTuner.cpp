@@ -72,6 +72,7 @@ bool LoopTuner::open() {
         return false;  // the window shows its defaults and never captures
     }
     closed_ = false;
+    openedConnected_ = true;
     values_ = LoopGains{};
     values_.count = GainCount(kind_);
     const uint32_t read = ReadLoopGains(link_, kind_, values_);
@@ -133,12 +134,31 @@ bool LoopTuner::timerTick() {
 }
 
 void LoopTuner::sampleDone(PlotData& plot, bool next) {
-    DecodeSamples(state_, plot, 1);
+    if (thread_) {
+        shape_ = thread_->decodeRecord(plot);
+    } else {
+        DecodeSamples(state_, plot, 1);
+        shape_ = CurrentRecordShape(state_);
+    }
     dataValid_ = 1;
     if (next && thread_) {
         thread_->postStart();
     }
     saved_ = SharedGains(state_, kind_);
+}
+
+CaptureState LoopTuner::captureState() const {
+    CaptureState s;
+    s.connected = openedConnected_;
+    s.gainsUnread = openedConnected_ && !gainsRead_;
+    s.worker = thread_ != nullptr;
+    s.phase = thread_ ? thread_->phase() : CapturePhase::Idle;
+    s.kind = kind_;
+    return s;
+}
+
+WaveformInput LoopTuner::plotInput() const {
+    return dataValid_ == 1 ? WaveformInputOf(shape_) : WaveformInputOf(state_);
 }
 
 void LoopTuner::close() {

@@ -8,6 +8,8 @@
 #include "capture/CaptureJob.h"
 #include "capture/PlotData.h"
 #include "capture/SampleThread.h"
+#include "capture/ScopeTexts.h"
+#include "capture/WaveformGeometry.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 
@@ -49,6 +51,13 @@ class LoopTuner {
     CaptureKind kind() const { return kind_; }
     bool capturing() const { return thread_ != nullptr; }
     int dataValid() const { return dataValid_; }
+    // What the plot draws: the record shown as it was captured, or (with no valid
+    // record) the empty scale of the capture asked for.
+    WaveformInput plotInput() const;
+    // Where the window's capture stands (the time of the last record aside).
+    CaptureState captureState() const;
+    // The shape of the record decoded last.
+    const RecordShape& recordShape() const { return shape_; }
     // The values the window shows (raw words) and whether the drive's were read.
     LoopGains& values() { return values_; }
     const LoopGains& values() const { return values_; }
@@ -66,7 +75,9 @@ class LoopTuner {
     LoopGains values_;
     LoopGains saved_;
     bool gainsRead_ = false;
+    bool openedConnected_ = false;
     int dataValid_ = 0;
+    RecordShape shape_;
     bool closed_ = true;  // nothing to close until an opening talked to the drive
 };
 

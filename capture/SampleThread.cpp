@@ -97,15 +97,19 @@ void SampleThread::publishRecord() {
         std::copy_n(record.begin(), std::min(bytes, state_.sampleBuffer.size()),
                     state_.sampleBuffer.begin());
         const CaptureJob& job = sequence_.job();
-        published_ = {job.kind, sequence_.totalWords() / WordsPerPoint(job.kind)};
+        const int count = sequence_.totalWords() / WordsPerPoint(job.kind);
+        const bool triggered = !job.tuning && job.triggerMode != kTriggerAutoRun;
+        published_ = {job.kind, count, job.sampleDivider, job.baseSampleRateHz,
+                      triggered ? count - PostTriggerPoints(job) : -1};
     }
     recordsDone_.fetch_add(1);
     owner_.sampleDone();
 }
 
-void SampleThread::decodeRecord(PlotData& plot) const {
+RecordShape SampleThread::decodeRecord(PlotData& plot) const {
     std::lock_guard<std::mutex> lock(state_.sampleBufferMutex);
     DecodeSamples(state_.sampleBuffer, published_.kind, published_.count, plot);
+    return published_;
 }
 
 RecordShape SampleThread::recordShape() const {
@@ -145,7 +149,9 @@ void SampleThread::run() {
             }
             sequence_.begin(m.job);
         }
-        if (sequence_.runStep()) {
+        const bool complete = sequence_.runStep();
+        phase_.store(static_cast<int>(sequence_.phase()));
+        if (complete) {
             publishRecord();
         }
     }

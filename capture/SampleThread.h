@@ -66,11 +66,13 @@ class SampleThread {
     bool end(std::chrono::milliseconds bound = kSampleThreadEndWait);
 
     bool started() const { return worker_.joinable(); }
-    // Decodes the last published record with the type and count it was captured with;
-    // the shared request may have changed while it was armed.
-    void decodeRecord(PlotData& plot) const;
+    // Decodes the last published record with the type and count it was captured with
+    // (the shared request may have changed while it was armed) and tells its shape.
+    RecordShape decodeRecord(PlotData& plot) const;
     RecordShape recordShape() const;
 
+    // Where the capture stands now (written by the worker after each step).
+    CapturePhase phase() const { return static_cast<CapturePhase>(phase_.load()); }
     // Completed records since start(), for tests and benchmarks.
     uint64_t recordsDone() const { return recordsDone_.load(); }
 
@@ -91,6 +93,7 @@ class SampleThread {
     std::condition_variable wake_;
     std::deque<Message> queue_;
     std::atomic<uint64_t> recordsDone_{0};
+    std::atomic<int> phase_{static_cast<int>(CapturePhase::Idle)};
     RecordShape published_;  // guarded by the shared sample buffer's mutex
 };
 

@@ -9,6 +9,9 @@
 #include "capture/DecodeSamples.h"
 #include "capture/FreeRunMonitor.h"
 #include "capture/LoopTuner.h"
+#include "capture/RecordExport.h"
+#include "capture/StepMetrics.h"
+#include "capture/TuningStep.h"
 #include "cli/CliContext.h"
 
 namespace qx::cli {
@@ -47,7 +50,19 @@ struct StepOptions {
     std::optional<int32_t> divider;
     std::optional<int32_t> count;
     std::vector<int32_t> gains;
+    bool metrics = false;
+    bool json = false;
 };
+
+// The step response's metrics (or, with `json`, metrics and samples as JSON) to `out`.
+void ReportStep(std::ostream& out, const SharedState& state, const PlotData& plot,
+                const RecordShape& shape, bool json) {
+    const TuningStep step = TuningStepOf(TuningStepSpecOf(state));
+    const std::span<const float> feedback(plot.trace2.data(),
+                                          static_cast<std::size_t>(std::max(shape.count, 0)));
+    const StepMetrics metrics = ComputeStepMetrics(StepResponseOf(step, feedback));
+    out << (json ? StepRecordJson(plot, shape, step, metrics) : MetricsReport(metrics, shape.kind));
+}
 
 CaptureKind LoopKind(const std::string& name) {
     if (name == "speed") {
@@ -123,8 +138,13 @@ int RunStep(CliContext& context, const StepOptions& o) {
 
     const int count = state.loopCaptureRun.sampleCount;
     const int32_t rate = state.identity.baseSampleRateHz.load();
+    if (o.metrics || o.json) {
+        ReportStep(std::cout, state, plot, tuner.recordShape(), o.json);
+    }
     if (o.csv.empty()) {
-        WriteCsv(std::cout, plot, count, settings.sampleDivider, rate, kind);
+        if (!o.metrics && !o.json) {
+            WriteCsv(std::cout, plot, count, settings.sampleDivider, rate, kind);
+        }
         return kExitOk;
     }
     std::ofstream file(o.csv);
@@ -233,6 +253,11 @@ void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode) 
     step->add_option("--gains", options->gains,
                      "Gain words to write instead of the drive's own, in drive order")
         ->delimiter(',');
+    step->add_flag("--metrics", options->metrics,
+                   "Print the step metrics (rise, overshoot, settling, steady-state error, peak) "
+                   "instead of the samples");
+    step->add_flag("--json", options->json,
+                   "Print the step, its metrics and the samples as one JSON object");
     step->callback([&context, &exitCode, options]() {
         if (options->loop == "position" && options->count && *options->count > 512) {
             throw CLI::ValidationError("--count", "at most 512 samples for position");

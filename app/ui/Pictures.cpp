@@ -178,6 +178,7 @@ std::vector<Picture> AllPictures() {
         {QStringLiteral("position-loop"), TuningWindowPicture<CPositionLoopDlg>},
         {QStringLiteral("normal-monitor-auto"), TuningWindowPicture<CNormalMonitorDlg>},
         {QStringLiteral("normal-monitor-triggered"), TriggeredMonitorPicture},
+        {QStringLiteral("current-loop-scope"), TuningScopePicture},
         {QStringLiteral("current-capture-setting"),
          CaptureSettingPicture<CCurrentCaptureSettingDlg>},
         {QStringLiteral("speed-capture-setting"), CaptureSettingPicture<CSpeedCaptureSettingDlg>},

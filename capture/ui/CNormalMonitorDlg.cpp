@@ -7,11 +7,12 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/DataExchange.h"
 #include "app/ui/DeltaSpin.h"
 #include "app/ui/GuiContext.h"
-#include "capture/ui/CapturePainting.h"
+#include "capture/ui/CaptureScope.h"
 #include "capture/ui/ImageFrame.h"
 
 namespace qx::ui {
@@ -144,6 +145,7 @@ CNormalMonitorDlg::CNormalMonitorDlg(GuiContext& context, QWidget* parent)
 
     timer_.setInterval(static_cast<int>(kFreeRunTimerMs));
     connect(&timer_, &QTimer::timeout, this, &CNormalMonitorDlg::onTimer);
+    scope_ = new CaptureScope(*this, *plotControl_, context, nullptr);
 }
 
 CNormalMonitorDlg::~CNormalMonitorDlg() {
@@ -166,11 +168,19 @@ void CNormalMonitorDlg::done(int result) {
 }
 
 void CNormalMonitorDlg::onInitDialog() {
-    if (monitor_->open()) {
-        timer_.start();
-    }
+    const bool connected = monitor_->open();
     updateData(false);
-    redraw();
+    if (connected) {
+        timer_.start();
+        redraw();
+    }
+    scope_->showState(monitor_->captureState());
+}
+
+void CNormalMonitorDlg::onOK() {
+    // "Quit" ends the window whatever the edits hold: every entry was already taken (and
+    // held to its limits) when its edit was left.
+    endDialog(kIdOk);
 }
 
 void CNormalMonitorDlg::doDataExchange(DataExchange& exchange) {
@@ -219,9 +229,10 @@ void CNormalMonitorDlg::showState() {
 }
 
 void CNormalMonitorDlg::edit(const std::function<void()>& change) {
-    if (!updateData(true)) {
-        return;
-    }
+    // A refused entry has been prompted for once; the handler goes on with the value read
+    // (the old one when the text was no number), holds it to its limits and shows what is
+    // in use, so that no later edit meets the same refusal again.
+    updateData(true);
     change();
     updateData(false);
 }
@@ -230,6 +241,7 @@ void CNormalMonitorDlg::refresh() {
     if (monitor_->refresh()) {
         redraw();
     }
+    scope_->showState(monitor_->captureState());
 }
 
 void CNormalMonitorDlg::onTimer() {
@@ -238,6 +250,7 @@ void CNormalMonitorDlg::onTimer() {
     }
     monitor_->timerTick(plot_);
     redraw();
+    scope_->showState(monitor_->captureState());
 }
 
 void CNormalMonitorDlg::onSampleDone() {
@@ -245,12 +258,14 @@ void CNormalMonitorDlg::onSampleDone() {
         return;  // a record that arrived while the window closed
     }
     monitor_->sampleDone(plot_);
+    scope_->recordShown(plot_, monitor_->recordShape());
     ++recordsShown_;
     redraw();
+    scope_->showState(monitor_->captureState());
 }
 
 void CNormalMonitorDlg::redraw() {
-    DrawWaveform(*plotControl_, context().state(), plot_, monitor_->dataValid());
+    scope_->draw(monitor_->plotInput(), plot_, monitor_->dataValid());
 }
 
 void CNormalMonitorDlg::closeMonitor() {

@@ -15,6 +15,7 @@ class QRadioButton;
 
 namespace qx::ui {
 
+class CaptureScope;
 class CommitLineEdit;
 class DeltaSpin;
 class ImageFrame;
@@ -36,12 +37,14 @@ class CNormalMonitorDlg : public ModalDialog, public SampleDoneListener {
     FreeRunMonitor& monitor() { return *monitor_; }
     const PlotData& plot() const { return plot_; }
     int recordsShown() const { return recordsShown_; }
+    CaptureScope* scope() const { return scope_; }
     // "Refresh", as clicked.
     void refresh();
 
   protected:
     void onInitDialog() override;
     void doDataExchange(DataExchange& exchange) override;
+    void onOK() override;
 
   private:
     void onTimer();
@@ -64,6 +67,7 @@ class CNormalMonitorDlg : public ModalDialog, public SampleDoneListener {
     float offset_ = 0.0f;
 
     ImageFrame* plotControl_ = nullptr;
+    CaptureScope* scope_ = nullptr;
     QRadioButton* current_ = nullptr;
     QRadioButton* speed_ = nullptr;
     QRadioButton* position_ = nullptr;

@@ -1,8 +1,48 @@
 #include "capture/ui/CapturePictures.h"
 
+#include "app/ui/CommitLineEdit.h"
+#include "app/ui/Controls.h"
+#include "capture/ui/CCurrentLoopDlg.h"
 #include "capture/ui/CNormalMonitorDlg.h"
+#include "capture/ui/CaptureScope.h"
 
 namespace qx::ui {
+
+namespace {
+
+constexpr QSize kScopePictureGrowth{300, 160};
+constexpr int kScopePictureKi = 500;
+// The step of the current loop's start-up settings, 25 ms into the record at 4 kHz.
+constexpr int kScopePictureStepPoint = 100;
+constexpr int kScopePictureCursorGap = 10;
+
+template <typename Dialog>
+void WaitForRecords(Dialog* dialog, int records) {
+    QElapsedTimer waited;
+    waited.start();
+    while (dialog->recordsShown() < records && waited.elapsed() < kPictureRecordWaitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
+}  // namespace
+
+QWidget* TuningScopePicture(PictureStage& stage) {
+    auto* dialog = static_cast<CCurrentLoopDlg*>(TuningWindowPicture<CCurrentLoopDlg>(stage));
+    dialog->resize(dialog->size() + kScopePictureGrowth);
+    CaptureScope& scope = *dialog->scope();
+    scope.action("keepReference")->trigger();
+    auto* ki = FindControl<CommitLineEdit>(dialog, 1229);
+    ki->setText(QString::number(kScopePictureKi));
+    emit ki->committed();
+    // Cursors on the step and 2.5 ms after it; the record after the one under way has
+    // the new gain.
+    scope.view().setCursor(PlotCursor::A, kScopePictureStepPoint);
+    scope.view().setCursor(PlotCursor::B, kScopePictureStepPoint + kScopePictureCursorGap);
+    WaitForRecords(dialog, dialog->recordsShown() + 2);
+    return dialog;
+}
 
 QWidget* TriggeredMonitorPicture(PictureStage& stage) {
     stage.connectDrive();

@@ -37,7 +37,11 @@ QWidget* CaptureSettingPicture(PictureStage& stage) {
 }
 
 // The normal operation monitor with one speed record that fired on a rising edge
-// through 500 rpm, a quarter of it before the trigger.
+// through 500 rpm, a quarter of it before the trigger (marked on the time axis).
 QWidget* TriggeredMonitorPicture(PictureStage& stage);
+
+// The current loop window enlarged, a response with a lower Ki over the one kept as
+// reference, both cursors placed and the metrics of both under the plot.
+QWidget* TuningScopePicture(PictureStage& stage);
 
 }  // namespace qx::ui

@@ -17,6 +17,8 @@ class ImageFrame : public QFrame {
     // The picture for the client area (inside the frame), copied in one piece.
     void setImage(QImage image);
     const QImage& image() const { return image_; }
+    // Hands the picture over, to be painted over and set again (it shows none until then).
+    QImage takeImage() { return std::move(image_); }
     // The client area's size: what a picture for this control measures.
     QSize clientSize() const { return contentsRect().size(); }
 

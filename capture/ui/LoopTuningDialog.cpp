@@ -2,10 +2,13 @@
 
 #include <QMetaObject>
 
+#include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/DeltaSpin.h"
+#include "capture/StepMetrics.h"
 #include "capture/TuningEdits.h"
-#include "capture/ui/CapturePainting.h"
+#include "capture/TuningStep.h"
+#include "capture/ui/CaptureScope.h"
 #include "capture/ui/ImageFrame.h"
 
 namespace qx::ui {
@@ -30,6 +33,18 @@ LoopTuningDialog::~LoopTuningDialog() {
     closeTuning();
 }
 
+void LoopTuningDialog::setPlotControl(ImageFrame* plot) {
+    plotControl_ = plot;
+    // Every record of the window is a response to the same known step.
+    auto metricsOf = [this](const PlotData& record, const RecordShape& shape) {
+        const TuningStep step = TuningStepOf(TuningStepSpecOf(context().state()));
+        const std::span<const float> feedback(record.trace2.data(),
+                                              static_cast<std::size_t>(std::max(shape.count, 0)));
+        return MetricsLine(ComputeStepMetrics(StepResponseOf(step, feedback)), shape.kind);
+    };
+    scope_ = new CaptureScope(*this, *plot, context(), metricsOf);
+}
+
 void LoopTuningDialog::sampleDone() {
     QMetaObject::invokeMethod(
         this, [this] { onSampleDone(); }, Qt::QueuedConnection);
@@ -48,6 +63,29 @@ void LoopTuningDialog::onInitDialog() {
         timer_.start();
     }
     updateData(false);
+    if (scope_ != nullptr) {
+        scope_->showState(tuner_->captureState());
+    }
+    withoutGains_ = connected && !tuner_->gainsRead();
+    if (withoutGains_) {
+        // Nothing read, nothing to edit: empty edits rather than zeros that look like the
+        // drive's values and that OK would refuse.
+        for (CommitLineEdit* edit : findChildren<CommitLineEdit*>()) {
+            edit->clear();
+            edit->setEnabled(false);
+        }
+        for (DeltaSpin* spin : findChildren<DeltaSpin*>()) {
+            spin->setEnabled(false);
+        }
+    }
+}
+
+void LoopTuningDialog::onOK() {
+    if (withoutGains_) {
+        endDialog(kIdOk);
+        return;
+    }
+    ModalDialog::onOK();
 }
 
 void LoopTuningDialog::wire(CommitLineEdit* edit, DeltaSpin* spin, std::function<void()> committed,
@@ -99,6 +137,9 @@ void LoopTuningDialog::onTimer() {
     }
     tuner_->timerTick();
     redraw();
+    if (scope_ != nullptr) {
+        scope_->showState(tuner_->captureState());
+    }
 }
 
 void LoopTuningDialog::onSampleDone() {
@@ -106,13 +147,16 @@ void LoopTuningDialog::onSampleDone() {
         return;  // a record that arrived while the window closed
     }
     tuner_->sampleDone(plot_);
+    if (scope_ != nullptr) {
+        scope_->recordShown(plot_, tuner_->recordShape());
+    }
     ++recordsShown_;
     redraw();
 }
 
 void LoopTuningDialog::redraw() {
-    if (plotControl_ != nullptr) {
-        DrawWaveform(*plotControl_, context().state(), plot_, tuner_->dataValid());
+    if (scope_ != nullptr) {
+        scope_->draw(tuner_->plotInput(), plot_, tuner_->dataValid());
     }
 }
 

@@ -13,6 +13,7 @@
 
 namespace qx::ui {
 
+class CaptureScope;
 class DeltaSpin;
 class CommitLineEdit;
 class ImageFrame;
@@ -39,13 +40,17 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     // Records decoded and drawn since opening.
     int recordsShown() const { return recordsShown_; }
     bool capturing() const { return tuner_ && tuner_->capturing(); }
+    CaptureScope* scope() const { return scope_; }
 
   protected:
     void onInitDialog() override;
+    // OK reads and checks the gains, unless none could be read from the drive.
+    void onOK() override;
     // The window's values from the gains it opened with (raw words, drive order); by
     // default the gain words themselves.
     virtual void takeGains(const LoopGains& gains);
-    void setPlotControl(ImageFrame* plot) { plotControl_ = plot; }
+    // The window's plot; the scope's lines go under the controls in place by then.
+    void setPlotControl(ImageFrame* plot);
 
     // Connects an edit's focus loss and a spin's arrows to the window's handlers.
     void wire(CommitLineEdit* edit, DeltaSpin* spin, std::function<void()> committed,
@@ -68,8 +73,10 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     std::unique_ptr<LoopTuner> tuner_;
     QTimer timer_;
     ImageFrame* plotControl_ = nullptr;
+    CaptureScope* scope_ = nullptr;
     PlotData plot_;
     int recordsShown_ = 0;
+    bool withoutGains_ = false;   // connected, but the drive's gains could not be read
     std::array<int, 4> gains_{};  // drive order
 };
 

@@ -247,3 +247,95 @@ TEST(CapturePreview, WithoutASampleRateNoStretchIsDrawn) {
 
 }  // namespace
 }  // namespace qx
+
+namespace qx {
+namespace {
+
+// A font whose every character is `px` pixels wide.
+TextWidth Monospace(int px) {
+    return [px](const std::string& text) { return px * static_cast<int>(text.size()); };
+}
+
+std::vector<std::string> Texts(const std::vector<PlotLabel>& labels) {
+    std::vector<std::string> out;
+    for (const PlotLabel& l : labels) {
+        out.push_back(l.text);
+    }
+    return out;
+}
+
+TEST(WaveformLabels, OnlyLabelsThatWouldBeCutOrRunTogetherChangeThePicture) {
+    // Labels that fit (the last tick 39 pixels from the edge): measured or not, the same.
+    PlotData plot;
+    plot.trace1.fill(0.5f);
+    WaveformView measured;
+    measured.textWidth = Monospace(7);
+    const WaveformInput current{CaptureKind::Current, 400, 1, 4000};
+    const WaveformPicture plain = ComputeWaveform(580, kH, current, plot, 1);
+    const WaveformPicture fitted = ComputeWaveform(580, kH, current, plot, 1, measured);
+    EXPECT_EQ(fitted.lines, plain.lines);
+    EXPECT_EQ(Texts(fitted.labels), Texts(plain.labels));
+    EXPECT_EQ(fitted.trace1, plain.trace1);
+
+    // -510204 is 49 pixels wide: centred at 45 / 2 it would lose its sign.
+    plot.trace1[0] = -500000.0f;
+    plot.trace2[0] = 500000.0f;
+    const WaveformInput position{CaptureKind::Position, 1, 1, 4000};
+    EXPECT_EQ(ComputeWaveform(kW, kH, position, plot, 1, measured).margin, 52);
+    EXPECT_EQ(ComputeWaveform(kW, kH, position, plot, 1).margin, 45);
+
+    // 512 current points: the last label, 128.53 at x = 591, would pass the edge.
+    plot.trace1.fill(0.5f);
+    plot.trace2.fill(0.5f);
+    const WaveformInput full{CaptureKind::Current, 512, 1, 4000};
+    auto times = TimeLabels(ComputeWaveform(kW, kH, full, plot, 1, measured));
+    ASSERT_EQ(times.size(), 11u);
+    EXPECT_EQ(times.back().text, "116.83");
+    // At 9 pixels a character the value labels need a margin of 48 (11.85 ms a division),
+    // and 6-character time labels 50 pixels apart run together: every second is shown.
+    measured.textWidth = Monospace(9);
+    const WaveformPicture wide = ComputeWaveform(kW, kH, full, plot, 1, measured);
+    EXPECT_EQ(wide.margin, 48);
+    EXPECT_EQ(Texts(TimeLabels(wide)),
+              (std::vector<std::string>{" 0.00", "23.70", "47.41", "71.11", "94.82", "118.52"}));
+}
+
+TEST(WaveformView, AZoomedWindowItsLabelsCursorsAndTrigger) {
+    PlotData plot;
+    for (std::size_t i = 0; i < kTracePoints; ++i) {
+        plot.trace1[i] = static_cast<float>(i % 2);
+    }
+    const WaveformInput input{CaptureKind::Current, 512, 1, 4000};
+    WaveformView view;
+    view.time = PointWindow{100.0, 200.0};
+    view.value = ValueWindow{0.0, 2.0};
+    view.cursorA = 150;
+    view.cursorB = 300;  // outside the window
+    view.triggerIndex = 200;
+    const WaveformPicture pic = ComputeWaveform(kW, kH, input, plot, 1, view);
+    EXPECT_TRUE(pic.zoomed);
+    ASSERT_EQ(pic.trace1.size(), 103u) << "points 99 to 201";
+    EXPECT_EQ(pic.trace1[1].x, 40);
+    EXPECT_EQ(pic.trace1[101].x, 599);
+    EXPECT_EQ(pic.trace1[1].y, pic.yBase - static_cast<int>(1.0204f * plot.yScale)) << "0 A";
+    EXPECT_NEAR(pic.bottomValue, -1.0204, 1e-4);
+    // 25 ms at the axis, 50 pixels of 100 points over 559 pixels apart.
+    EXPECT_EQ(TimeLabels(pic)[0].text, "25.00");
+    EXPECT_EQ(TimeLabels(pic)[1].text, "27.24");
+    EXPECT_EQ(ValueLabels(pic)[0].text, "-1.02");
+    ASSERT_EQ(pic.marks.size(), 1u + 7u) << "cursor A and the trigger's triangle";
+    EXPECT_EQ(pic.marks[0], (PlotLine{PlotPen::CursorA, {40 + 279, 375}, {40 + 279, -1}}));
+    EXPECT_EQ(pic.marks[1], (PlotLine{PlotPen::Trigger, {599, 375}, {599, 375}})) << "its tip";
+    EXPECT_EQ(pic.marks[7], (PlotLine{PlotPen::Trigger, {593, 369}, {605, 369}}));
+    EXPECT_EQ(pic.markLabels[0].at, (PlotPoint{40 + 279 + 7, 1}))
+        << "beside the cursor, at the top";
+    EXPECT_EQ(pic.markLabels[0].text, "A");
+    // Zoomed positions keep their labels six wide ("%6.0f" for divisions of 13679).
+    view.value = ValueWindow{0.0, 100000.0};
+    const WaveformInput position{CaptureKind::Position, 512, 16, 4000};
+    EXPECT_EQ(ValueLabels(ComputeWaveform(kW, kH, position, plot, 1, view))[0].text, "-51020")
+        << "100000 / 0.98 / 2 below the centre";
+}
+
+}  // namespace
+}  // namespace qx

@@ -21,6 +21,15 @@ sed -n 3p "$out/speed.csv" | grep -q "^1.000,-2500,"
 "$cli" --port "$dev" capture step position --count 16 --lasting-ms 100 >"$out/pos.csv" 2>/dev/null
 [ "$(wc -l <"$out/pos.csv")" -eq 17 ]
 
+# Step metrics, and the record as JSON (the step 25 ms after the first point, -1 to 1 A).
+"$cli" --port "$dev" capture step current --metrics >"$out/metrics.txt" 2>/dev/null
+grep -q "^rise time: [0-9.]* ms$" "$out/metrics.txt"
+grep -q "^settling time: " "$out/metrics.txt"
+"$cli" --port "$dev" capture step current --count 128 --json --csv "$out/j.csv" >"$out/step.json" 2>/dev/null
+grep -q '"step":{"time_ms":25,"end_ms":325,"from":-1,"to":1}' "$out/step.json"
+grep -q '"metrics":{"status":"ok","rise_time_ms":[0-9.]*,' "$out/step.json"
+[ "$(wc -l <"$out/j.csv")" -eq 129 ]
+
 # Usage errors.
 if "$cli" --port "$dev" capture step torque >/dev/null 2>&1; then exit 1; fi
 if "$cli" --port "$dev" capture step position --count 600 >/dev/null 2>&1; then exit 1; fi

@@ -2,13 +2,20 @@
 // opened from the menu, with and without a drive, their edits and arrows, the plot and
 // the preview, and what closing sends.
 
+#include <QAction>
+#include <QClipboard>
 #include <QLabel>
 #include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWheelEvent>
+#include <algorithm>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/Controls.h"
 #include "app/ui/DeltaSpin.h"
+#include "capture/ui/CaptureScope.h"
 #include "capture/ui/CaptureSettingDialog.h"
 #include "capture/ui/ImageFrame.h"
 #include "capture/ui/LoopTuningDialog.h"
@@ -94,9 +101,10 @@ TEST_F(LoopWindowTest, TheCurrentWindowCapturesQuantisesItsEditsAndSwitchesTheSe
         EXPECT_EQ(state.currentLoopModel.word0215, 2);
         Arrow(d, 1228, -1);  // Rs up by 0.01 from what the window holds
         EXPECT_EQ(state.currentLoopModel.rsRaw, static_cast<int>((1228 / 1024.0f + 0.01f) * 1024));
-        // The changed gains restart the capture, which writes them first.
+        // The changed gains restart the capture, which writes them first. The record under
+        // way may still arrive first; the one after it was begun with the new gains.
         const int before = window.recordsShown();
-        ASSERT_TRUE(WaitForRecords(window, before + 1));
+        ASSERT_TRUE(WaitForRecords(window, before + 2));
     };
     choose(ID_CURRENT_LOOP_ADJUST);
     EXPECT_EQ(dialogsOpened, 1);
@@ -141,6 +149,97 @@ TEST_F(LoopWindowTest, SpeedFiltersAreKeptWithinOneToAThousand) {
     EXPECT_EQ(prompts, (std::vector<std::string>{"Please enter an integer between 1 and 1000.",
                                                  "Please enter an integer between 1 and 1000."}))
         << "0 and 5000 are prompted for, and still limited";
+}
+
+TEST_F(LoopWindowTest, AWindowThatCouldNotReadTheGainsSaysSoAndClosesWithOk) {
+    simOptions.faults.push_back(sim::FaultRule{.fault = sim::Fault::Silence,
+                                               .command = 0xC1,
+                                               .subCommand = 0x0091,
+                                               .address = 0x025D,
+                                               .count = -1});
+    start();
+    connectDrive();
+    bool closed = false;
+    whileOpen = [&](QDialog& d) {
+        EXPECT_FALSE(dynamic_cast<LoopTuningDialog&>(d).capturing());
+        EXPECT_FALSE(Edit(d, 1148)->isEnabled()) << "no gains to edit";
+        EXPECT_EQ(Text(d, 1148), QString()) << "no zeros pretending to be the drive's";
+        EXPECT_EQ(dynamic_cast<LoopTuningDialog&>(d).scope()->stateLine()->text().toStdString(),
+                  "the drive's gains could not be read: nothing is captured");
+        FindControl<QPushButton>(&d, 1)->click();
+        closed = !d.isVisible();
+        if (!closed) {
+            d.reject();
+        }
+    };
+    choose(ID_SPEED_LOOP_ADJUST);
+    EXPECT_TRUE(closed);
+    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Communication with Servo Fails!"});
+}
+
+void Wheel(QWidget* w, QPoint at, int delta, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWheelEvent e(at, w->mapToGlobal(at), QPoint(), QPoint(0, delta), Qt::NoButton, modifiers,
+                  Qt::NoScrollPhase, false);
+    QApplication::sendEvent(w, &e);
+}
+
+bool HasColour(const QImage& image, QColor colour) {
+    const auto* pixels = reinterpret_cast<const QRgb*>(image.constBits());
+    return std::count(pixels, pixels + image.width() * image.height(), colour.rgb()) > 0;
+}
+
+TEST_F(LoopWindowTest, TheScopeZoomsPlacesCursorsKeepsAReferenceExportsAndResizes) {
+    start();
+    connectDrive();
+    state.currentCaptureSettings.sampleCount = 128;
+    QTemporaryDir dir;
+    fileAnswers = {dir.filePath(QStringLiteral("step")), dir.filePath(QStringLiteral("plot.png"))};
+    whileOpen = [&](QDialog& d) {
+        auto& window = dynamic_cast<LoopTuningDialog&>(d);
+        CaptureScope& scope = *window.scope();
+        auto* plot = FindControl<ImageFrame>(&d, 1089);
+        ASSERT_TRUE(WaitForRecords(window, 1));
+        EXPECT_TRUE(scope.metricsLine()->text().startsWith(QStringLiteral("rise "))) << "metrics";
+
+        Wheel(plot, QPoint(240, 150), 120);
+        EXPECT_TRUE(scope.view().timeWindow()) << "zoomed in on the time axis";
+        Wheel(plot, QPoint(240, 150), 240, Qt::ShiftModifier);
+        EXPECT_TRUE(scope.view().valueWindow());
+        QTest::mouseDClick(plot, Qt::LeftButton, {}, QPoint(240, 150));
+        EXPECT_FALSE(scope.view().zoomed()) << "a double click shows the whole record";
+        QTest::mouseClick(plot, Qt::LeftButton, {}, QPoint(100, 150));
+        QTest::mouseClick(plot, Qt::LeftButton, Qt::ShiftModifier, QPoint(300, 150));
+        ASSERT_TRUE(scope.view().cursor(PlotCursor::A) && scope.view().cursor(PlotCursor::B));
+        EXPECT_LT(*scope.view().cursor(PlotCursor::A), *scope.view().cursor(PlotCursor::B));
+        EXPECT_TRUE(scope.deltaLine()->text().startsWith(QStringLiteral("\u0394t ")));
+
+        scope.action("keepReference")->trigger();
+        EXPECT_TRUE(scope.referenceLine()->text().startsWith(QStringLiteral("reference: rise ")));
+        // Captures go on under the reference and the cursors.
+        ASSERT_TRUE(WaitForRecords(window, window.recordsShown() + 1));
+        EXPECT_TRUE(HasColour(plot->image(), QColor(150, 215, 170))) << "the reference, dimmed";
+        EXPECT_TRUE(HasColour(plot->image(), QColor(215, 0, 0))) << "cursor A";
+
+        scope.action("exportCsv")->trigger();
+        scope.action("saveImage")->trigger();
+        scope.action("copyImage")->trigger();
+        EXPECT_EQ(QGuiApplication::clipboard()->image(), plot->image());
+        EXPECT_EQ(QImage(dir.filePath(QStringLiteral("plot.png"))).size(), plot->image().size());
+
+        const QSize before = plot->size();
+        d.resize(d.size() + QSize(300, 200));
+        EXPECT_EQ(plot->size(), before + QSize(300, 200));
+        EXPECT_EQ(plot->image().size(), plot->clientSize()) << "drawn again at once";
+    };
+    choose(ID_CURRENT_LOOP_ADJUST);
+    EXPECT_TRUE(boxes.empty());
+    ASSERT_EQ(fileRequests.size(), 2u);
+    EXPECT_EQ(fileRequests[0].defaultExtension, QStringLiteral("csv"));
+    QFile csv(dir.filePath(QStringLiteral("step")));
+    ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = csv.readAll().split('\n');
+    EXPECT_EQ(lines[0], QByteArray("time_ms,command_A,feedback_A"));
+    EXPECT_EQ(lines.size(), 128 + 2) << "the header, 128 points, the last newline";
 }
 
 TEST_F(LoopWindowTest, TheCurrentSettingDialogShowsTheDefaultsAndItsPreview) {

@@ -1,0 +1,85 @@
+// A record written for other programs: CSV and JSON numbers that read back exactly, and
+// files written whole, never through something planted at their name.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "capture/RecordExport.h"
+
+namespace qx {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Read(const fs::path& p) {
+    std::ifstream in(p);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+TEST(RecordExport, CsvAndJsonNumbersReadBackExactly) {
+    PlotData plot;
+    plot.trace1 = {0.1f, -1.0f, 3.0e-7f};
+    plot.trace2 = {-0.9921875f, 16777216.0f, 1.0f / 3.0f};
+    // 307 Hz: 13 base periods of 4000 Hz, 3.25 ms a point.
+    const std::string csv = RecordCsv(plot, {CaptureKind::Current, 3, 13, 4000});
+    EXPECT_EQ(csv,
+              "time_ms,command_A,feedback_A\n0,0.1,-0.9921875\n3.25,-1,16777216\n"
+              "6.5,3e-07,0.33333334\n");
+    EXPECT_EQ(RecordCsv(plot, {CaptureKind::Position, 0, 16, 4000}),
+              "time_ms,command_pulse,feedback_pulse\n");
+
+    StepMetrics m;
+    m.status = StepStatus::Ok;
+    m.riseTimeMs = 0.5;
+    const std::string json =
+        StepRecordJson(plot, {CaptureKind::Speed, 2, 4, 4000}, TuningStep{}, m);
+    EXPECT_NE(json.find("\"loop\":\"speed\",\"unit\":\"rpm\",\"sample_period_ms\":1,"
+                        "\"step\":{\"time_ms\":null,"),
+              std::string::npos);
+    EXPECT_NE(json.find("\"status\":\"ok\",\"rise_time_ms\":0.5,\"overshoot_percent\":null"),
+              std::string::npos);
+    EXPECT_NE(json.find("\"samples\":{\"time_ms\":[0,1],\"command\":[0.1,-1],"
+                        "\"feedback\":[-0.9921875,16777216]}}"),
+              std::string::npos);
+}
+
+TEST(RecordExport, AFileIsReplacedWholeAndNothingPlantedIsWrittenThrough) {
+    const fs::path dir = fs::temp_directory_path() / ("qx-export-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const fs::path target = dir / "target";
+    std::ofstream(target) << "keep";
+
+    struct Case {
+        const char* name;
+        std::function<void(const fs::path&)> plant;
+    };
+    const Case cases[] = {
+        {"a file", [](const fs::path& p) { std::ofstream(p) << "old and longer"; }},
+        {"a link", [&](const fs::path& p) { fs::create_symlink(target, p); }},
+        {"a pipe", [](const fs::path& p) { ASSERT_EQ(::mkfifo(p.c_str(), 0600), 0); }},
+        {"a link at the new file's name",
+         [&](const fs::path& p) { fs::create_symlink(target, p.string() + ".writing"); }},
+    };
+    for (const Case& c : cases) {
+        const fs::path p = dir / "out.csv";
+        fs::remove(p);
+        c.plant(p);
+        EXPECT_EQ(WriteFileWhole(p, "a,b\n"), std::nullopt) << c.name;
+        EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(p))) << c.name;
+        EXPECT_EQ(Read(p), "a,b\n") << c.name;
+        EXPECT_EQ(Read(target), "keep") << c.name;
+    }
+    const std::optional<std::string> refused = WriteFileWhole(dir.string(), "x");
+    ASSERT_TRUE(refused);
+    EXPECT_EQ(refused->rfind("Cannot replace \"" + dir.string() + "\": ", 0), 0u) << *refused;
+    EXPECT_FALSE(fs::exists(dir.string() + ".writing")) << "nothing left behind";
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace qx
