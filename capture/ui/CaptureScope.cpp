@@ -11,6 +11,7 @@
 #include <QTime>
 #include <QWheelEvent>
 
+#include "app/ui/DialogUnits.h"
 #include "app/ui/GuiContext.h"
 #include "capture/RecordExport.h"
 #include "capture/ui/CapturePainting.h"
@@ -46,6 +47,9 @@ CaptureScope::CaptureScope(QWidget& window, ImageFrame& plot, GuiContext& contex
       context_(context),
       metricsOf_(std::move(metricsOf)),
       messages_(context.messagesFor(&window)) {
+    // The form is laid out in the units of the font actually used first, so the places
+    // taken below are those the window really shows at its own size.
+    ApplyFontUnits(&window);
     // Where everything stands at the window's own size.
     for (QObject* child : window.children()) {
         auto* w = qobject_cast<QWidget*>(child);
