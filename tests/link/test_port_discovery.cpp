@@ -1,0 +1,248 @@
+// Finding the serial devices on made-up device trees, the COM ports that follow them,
+// and what a port failure tells the user.
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "app/ConnectionSummary.h"
+#include "link/Clock.h"
+#include "link/ComChoices.h"
+#include "link/ComSettingsFile.h"
+#include "link/DriveLink.h"
+#include "link/PortFailure.h"
+#include "tests/support/FakeDeviceTree.h"
+#include "tests/support/RecordingMessageSink.h"
+
+namespace qx::test {
+namespace {
+
+constexpr const char* kIdA = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
+constexpr const char* kIdB = "usb-FTDI_FT232R_USB_UART_B7731QX2-if00-port0";
+
+// Two FTDI adapters (B got the lower number), a real ttyS0 and three ttyS without UART.
+void TwoAdaptersAndTtyS0(FakeDeviceTree& t) {
+    t.addAdapter("ttyUSB1", kIdA, 1, "FTDI", "FT232R USB UART", "A50285BI");
+    t.addAdapter("ttyUSB0", kIdB, 2, "FTDI", "FT232R USB UART", "B7731QX2");
+    t.addUart("ttyS0", 4);
+    for (const char* name : {"ttyS1", "ttyS2", "ttyS3"}) {
+        t.addUart(name, 0);
+    }
+}
+
+std::vector<std::string> Previews(const ComMapping& m, const std::vector<SerialDevice>& found) {
+    std::vector<std::string> out;
+    for (int n = 1; n <= 4; ++n) {
+        out.push_back(m.preview(n, found).describe());
+    }
+    return out;
+}
+
+TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
+    FakeDeviceTree t;
+    TwoAdaptersAndTtyS0(t);
+    // An adapter without udev's by-id link, whose name begins with a control character.
+    t.addAdapter("ttyACM0", "", 3,
+                 "\x01"
+                 "Acme",
+                 "", "");
+    t.write(t.root() / "dev" / "ttyUSBx", "");
+    const auto found = DiscoverSerialDevices(t.roots());
+    std::vector<std::string> seen;
+    for (const SerialDevice& d : found) {
+        seen.push_back(d.path + " " + d.kernelName + " " + d.label());
+    }
+    EXPECT_EQ(seen, (std::vector<std::string>{
+                        t.byId(kIdA) + " ttyUSB1 FTDI FT232R USB UART (A50285BI)",
+                        t.byId(kIdB) + " ttyUSB0 FTDI FT232R USB UART (B7731QX2)",
+                        t.dev("ttyACM0") + " ttyACM0 ?Acme",
+                        t.dev("ttyS0") + " ttyS0 serial port ttyS0",
+                    }));
+
+    ComMapping m(t.roots());
+    EXPECT_EQ(Previews(m, found),
+              (std::vector<std::string>{t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
+                                        t.byId(kIdB) + " (FTDI FT232R USB UART (B7731QX2))",
+                                        t.dev("ttyACM0") + " (?Acme)",
+                                        t.dev("ttyS0") + " (serial port ttyS0)"}));
+    // The command line and the stored choices take theirs; the free ports the rest.
+    PortMap line;
+    line.setDevice(3, "sim");
+    m.setCommandLine(line);
+    m.setStored(1, t.dev("ttyUSB0"));  // adapter B by its kernel name
+    m.setStored(4, "relative/path");   // refused: automatic
+    EXPECT_EQ(Previews(m, found),
+              (std::vector<std::string>{t.dev("ttyUSB0"),
+                                        t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
+                                        "the simulated drive", t.dev("ttyACM0") + " (?Acme)"}));
+
+    FakeDeviceTree none;
+    none.addUart("ttyS0", 0);
+    EXPECT_TRUE(DiscoverSerialDevices(none.roots()).empty());
+    EXPECT_EQ(ComMapping(none.roots()).preview(1, {}).describe(), "none");
+}
+
+// Opens COM n through the mapping, as a COM pick does; returns the box's detail.
+std::string PickFails(ComMapping& m, int n, const std::string& expectedText) {
+    VirtualClock clock{1'000'000};
+    SharedState state;
+    RecordingMessageSink messages;
+    DriveLink link(state.link, clock, MakeMappedPortFactory(m, nullptr));
+    EXPECT_EQ(link.OpenDrivePort(messages, n), 0);
+    EXPECT_EQ(messages.texts(), std::vector<std::string>{expectedText});
+    return messages.details().empty() ? std::string() : messages.details().front();
+}
+
+TEST(PortDiscovery, AnAdapterUnpluggedBetweenTwoPicksIsReportedGoneThenFollowed) {
+    FakeDeviceTree t;
+    TwoAdaptersAndTtyS0(t);
+    ComMapping m(t.roots());
+    EXPECT_EQ(m.pick(1).device, t.byId(kIdA));
+    EXPECT_EQ(m.pick(2).device, t.byId(kIdB));
+    t.unplug("ttyUSB1", kIdA);
+    EXPECT_EQ(PickFails(m, 1, "Create COM1 Fails!"),
+              "Device: " + t.byId(kIdA) +
+                  " (FTDI FT232R USB UART (A50285BI))\n"
+                  "Reason: the device is not there (was the adapter unplugged?)\n"
+                  "Remedy: plug the adapter in and pick COM1 again, or choose the device in COM > "
+                  "Port Settings... (quendrix-cli: --port or --com)");
+    // COM2 keeps adapter B; COM1 follows what is left: ttyS0.
+    EXPECT_EQ(m.pick(1).device, t.dev("ttyS0"));
+    EXPECT_EQ(m.pick(2).device, t.byId(kIdB));
+
+    // A stored choice whose adapter is absent stays, and says so at every pick.
+    m.setStored(3, t.byId(kIdA));
+    for (int pick = 0; pick < 2; ++pick) {
+        EXPECT_NE(PickFails(m, 3, "Create COM3 Fails!").find("Device: " + t.byId(kIdA) + "\n"),
+                  std::string::npos);
+    }
+    EXPECT_EQ(PickFails(m, 4, "Create COM4 Fails!"),
+              "Device: none\nReason: no serial adapter, and no serial port with a UART behind it, "
+              "was found for COM4\nRemedy: plug the adapter in and pick COM4 again, or choose the "
+              "device in COM > Port Settings... (quendrix-cli: --port or --com)");
+}
+
+TEST(PortDiscovery, FailureDetailNamesTheReasonAndTheRemedy) {
+    struct Case {
+        PortStage stage;
+        int error;
+        std::string reason;
+        std::string expectReason;  // the "Reason:" line
+        std::string expectRemedy;  // a part of the "Remedy:" line, empty for none
+    };
+    const Case cases[] = {
+        {PortStage::Create, EACCES, "", "Permission denied",
+         "add your user to it (sudo adduser $USER dialout), log out and in again, then pick COM2 "
+         "again"},
+        {PortStage::Create, EPERM, "x", "x", "dialout"},
+        {PortStage::Create, EBUSY, "/dev/ttyUSB0: in use; held by minicom (pid 7)",
+         "/dev/ttyUSB0: in use; held by minicom (pid 7)", "ModemManager"},
+        {PortStage::Create, ENXIO, "", "No such device or address", "plug the adapter in"},
+        {PortStage::Create, EIO, "", "Input/output error", ""},
+        {PortStage::Create, 0, "", "the port could not be opened", ""},
+        {PortStage::Setup, ENOTTY, "", "Inappropriate ioctl for device", "no serial port"},
+        {PortStage::Setup, 0, "", "the line settings were refused", "no serial port"},
+        {PortStage::Probe, 0, "", "no valid reply to the probe request within 1000 ms",
+         "115200 baud, 8 data bits, odd parity, 2 stop bits"},
+    };
+    for (const Case& c : cases) {
+        const std::string d =
+            PortFailureDetail({c.stage, "COM2", "/dev/ttyUSB0", c.error, c.reason});
+        const auto remedy = d.find("\nRemedy: ");
+        EXPECT_EQ(d.substr(0, d.find('\n') + 1), "Device: /dev/ttyUSB0\n");
+        EXPECT_NE(d.find("\nReason: " + c.expectReason + (c.expectRemedy.empty() ? "" : "\n")),
+                  std::string::npos)
+            << d;
+        EXPECT_EQ(remedy == std::string::npos, c.expectRemedy.empty()) << d;
+        EXPECT_NE(d.find(c.expectRemedy, remedy == std::string::npos ? 0 : remedy),
+                  std::string::npos)
+            << d;
+    }
+}
+
+TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
+    FakeDeviceTree t;
+    t.addAdapter("ttyUSB0", kIdA, 1, "FTDI", "FT232R USB UART", "A50285BI");
+    const auto proc = t.root() / "proc";
+    t.write(proc / "4242" / "comm", "minicom\n");
+    std::filesystem::create_directories(proc / "4242" / "fd");
+    std::filesystem::create_symlink(t.dev("ttyUSB0"), proc / "4242" / "fd" / "3");
+    t.write(proc / "17" / "comm", "bash\n");
+    std::filesystem::create_directories(proc / "17" / "fd");
+    std::filesystem::create_symlink(t.dev("ttyS0"), proc / "17" / "fd" / "0");
+    EXPECT_EQ(FindDeviceHolders(t.byId(kIdA), t.roots()),
+              std::vector<std::string>{"minicom (pid 4242)"});
+
+    const auto file = t.root() / "Quendrix.conf";
+    t.write(file,
+            "[Recent%20File%20List]\nFile1=/home/a/x.par\nCOM1=/wrong/group\n"
+            "[Ports]\nCOM1=\"/dev/serial/by-id/usb-A;B, C\"\nCOM2=sim\nCOM3=ttyUSB0\n"
+            "COM4=/dev/a\\\\b ; comment\nCOM5=/dev/ttyS4\n[Other]\nCOM2=/x\n");
+    EXPECT_EQ(ReadStoredComChoices(file),
+              (std::array<std::string, 4>{"/dev/serial/by-id/usb-A;B, C", "sim", "", "/dev/a\\b"}));
+    ASSERT_EQ(::mkfifo((t.root() / "fifo.conf").c_str(), 0600), 0);
+    EXPECT_EQ(ReadStoredComChoices(t.root() / "fifo.conf"), (std::array<std::string, 4>{}));
+}
+
+TEST(PortDiscovery, ChoicesTheDevicesReportAndTheConnectionSummary) {
+    FakeDeviceTree t;
+    TwoAdaptersAndTtyS0(t);
+    const auto found = DiscoverSerialDevices(t.roots());
+    const auto items = ComChoiceItems(found);
+    ASSERT_EQ(items.size(), 5u);
+    EXPECT_EQ(items[1].text, "FTDI FT232R USB UART (A50285BI) - " + t.byId(kIdA));
+    for (const auto& [text, choice] :
+         std::vector<std::pair<std::string, std::string>>{{items[1].text, t.byId(kIdA)},
+                                                          {"Simulated drive", "sim"},
+                                                          {"  ", ""},
+                                                          {" /dev/ttyACM7 ", "/dev/ttyACM7"},
+                                                          {"ttyUSB0", "<refused>"},
+                                                          {"/dev/\ttab", "<refused>"}}) {
+        EXPECT_EQ(ComChoiceFromText(text, items).value_or("<refused>"), choice) << text;
+    }
+
+    ComMapping m(t.roots());
+    PortMap line;
+    line.setDevice(4, "sim");
+    m.setCommandLine(line);
+    m.setStored(2, "/dev/serial/by-id/usb-gone");
+    EXPECT_EQ(DevicesReport(found, m),
+              (std::vector<std::string>{
+                  t.byId(kIdA) + "  ttyUSB1  FTDI FT232R USB UART (A50285BI)",
+                  t.byId(kIdB) + "  ttyUSB0  FTDI FT232R USB UART (B7731QX2)",
+                  t.dev("ttyS0") + "  ttyS0  serial port ttyS0",
+                  "COM1: " + t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI)), automatic",
+                  "COM2: /dev/serial/by-id/usb-gone, as set in Port Settings, not present",
+                  "COM3: " + t.byId(kIdB) + " (FTDI FT232R USB UART (B7731QX2)), automatic",
+                  "COM4: the simulated drive, from the command line"}));
+    EXPECT_EQ(DevicesReport({}, ComMapping(t.roots())).front(), "No serial device found.");
+
+    SharedState s;
+    EXPECT_EQ(ConnectionSummary(s, "", "", ""),
+              (std::vector<std::string>{"Port: none picked yet (COM menu)", "Drive: not connected",
+                                        "Versions: none read yet", "Last operation: none yet"}));
+    s.link.portOpen = 1;
+    s.link.driveConnected = 1;
+    s.identity.bootRomVersion = 101;
+    s.identity.softwareVersion = 913;
+    s.identity.fpgaVersion = 258;
+    s.identity.versionAccepted = 1;
+    EXPECT_EQ(
+        ConnectionSummary(s, "COM1", "/dev/ttyUSB0 (FTDI)",
+                          "Notes: Connectting with servo succeeds!"),
+        (std::vector<std::string>{"Port: COM1 on /dev/ttyUSB0 (FTDI)", "Drive: connected",
+                                  "Versions: boot ROM 101, software 913, FPGA 258",
+                                  "Last operation: Notes: Connectting with servo succeeds!"}));
+    s.link.driveConnected = 0;
+    s.identity.versionAccepted = 0;
+    s.identity.softwareVersion = 1004;
+    EXPECT_EQ(ConnectionSummary(s, "COM2", "none", "Warning: Quendrix mismatchs the servo!")[1],
+              "Drive: not connected (the port is open)");
+    EXPECT_EQ(ConnectionSummary(s, "COM2", "none", "")[2],
+              "Versions: boot ROM 101, software 1004, FPGA 258 (software version not supported) "
+              "(the drive identified last)");
+}
+
+}  // namespace
+}  // namespace qx::test
