@@ -20,6 +20,13 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "Usage: quendrix-pictures OUTDIR [NAME...]\n"
+    "Renders every window of Quendrix offscreen, against the built-in simulated drive on\n"
+    "COM1, into OUTDIR/NAME.png; with names, only those windows.\n"
+    "\n"
+    "  -h, --help  Show this help and exit.\n";
+
 // The offscreen platform warns about every fixed-size dialog; the pictures are right all
 // the same, so that line is dropped and everything else passes through.
 QtMessageHandler defaultHandler = nullptr;
@@ -45,8 +52,13 @@ int main(int argc, char** argv) {
 
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
+    if (!arguments.isEmpty() && (arguments.front() == QStringLiteral("--help") ||
+                                 arguments.front() == QStringLiteral("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (arguments.isEmpty() || arguments.front().startsWith(QLatin1Char('-'))) {
-        std::fputs("usage: quendrix-pictures OUTDIR [NAME...]\n", stderr);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const QDir outDir(arguments.takeFirst());
