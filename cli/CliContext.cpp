@@ -39,6 +39,9 @@ void CliContext::addGlobalOptions(CLI::App& app) {
                    "N=DEVICE: map COM N (1 to 4) to a device or to 'sim' for this run; without "
                    "it COM N opens what the window's Port Settings chose, or follows the "
                    "adapters found ('devices' lists them)");
+    // Not in --help: where the tests' made-up /dev, /sys and /proc are.
+    app.add_option("--device-root", deviceRoot_, "Look for devices under DIR/dev and DIR/sys")
+        ->group("");
     app.add_option("--sim-software", simOptions_.config.softwareVersion,
                    "Simulated drive: software version (913)");
     app.add_option("--sim-bootrom", simOptions_.config.bootRomVersion,
@@ -63,6 +66,9 @@ void CliContext::addGlobalOptions(CLI::App& app) {
 }
 
 std::optional<std::string> CliContext::finishOptions() {
+    if (!deviceRoot_.empty()) {
+        mapping_.setRoots(DeviceRoots::Under(deviceRoot_));
+    }
     for (const std::string& a : comAssignments_) {
         if (auto err = map_.assign(a)) {
             return "--com " + a + ": " + *err;

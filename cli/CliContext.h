@@ -54,6 +54,7 @@ class CliContext {
     std::vector<std::string> comAssignments_;
     std::vector<std::string> simFaults_;
     std::string simAway_;
+    std::string deviceRoot_;
     sim::SimOptions simOptions_;
     PortMap map_;
     ComMapping mapping_;
