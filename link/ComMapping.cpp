@@ -160,7 +160,7 @@ ComTarget ComMapping::preview(int portNumber, const std::vector<SerialDevice>& p
     // Devices other ports hold, and this port's place among the ports that are free.
     std::set<std::string> held;
     std::size_t place = 0;
-    for (std::size_t j = 0; j < commandLine_.size(); ++j) {
+    for (std::size_t j = 0; j != commandLine_.size(); ++j) {
         const std::string& other = !commandLine_[j].empty()
                                        ? commandLine_[j]
                                        : (!stored_[j].empty() ? stored_[j] : kept_[j]);

@@ -23,7 +23,8 @@ std::optional<std::string> Unescape(const std::string& raw) {
         if (c == '"') {
             quoted = !quoted;
         } else if (c == '\\') {
-            if (i + 1 >= raw.size() || (raw[i + 1] != '\\' && raw[i + 1] != '"')) {
+            // raw[raw.size()] is the string's terminating '\0': refused like any other.
+            if (raw[i + 1] != '\\' && raw[i + 1] != '"') {
                 return std::nullopt;
             }
             out += raw[++i];

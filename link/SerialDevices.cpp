@@ -3,8 +3,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <charconv>
 #include <fstream>
 #include <map>
+#include <optional>
+#include <string_view>
 #include <system_error>
 #include <tuple>
 
@@ -19,24 +22,31 @@ struct TtyName {
     unsigned long number = 0;
 };
 
+// A whole decimal number and nothing else ("4", not "4x", "" or one too large).
+std::optional<unsigned long> WholeNumber(std::string_view text) {
+    unsigned long value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
 // ttyUSB<n>, ttyACM<n> and ttyS<n>; anything else is no serial port of ours.
 bool ParseTtyName(const std::string& name, TtyName& out) {
-    static const std::pair<const char*, SerialKind> kPrefixes[] = {
+    static const std::pair<std::string_view, SerialKind> kPrefixes[] = {
         {"ttyUSB", SerialKind::UsbSerial},
         {"ttyACM", SerialKind::UsbModem},
         {"ttyS", SerialKind::Uart}};
     for (const auto& [prefix, kind] : kPrefixes) {
-        const std::string p = prefix;
-        if (name.size() <= p.size() || name.compare(0, p.size(), p) != 0) {
+        if (std::string_view(name).substr(0, prefix.size()) != prefix) {
             continue;
         }
-        const std::string digits = name.substr(p.size());
-        if (digits.size() > 6 || !std::all_of(digits.begin(), digits.end(),
-                                              [](char c) { return c >= '0' && c <= '9'; })) {
-            return false;
+        const auto number = WholeNumber(std::string_view(name).substr(prefix.size()));
+        if (number) {
+            out = TtyName{kind, *number};
         }
-        out = TtyName{kind, std::stoul(digits)};
-        return true;
+        return number.has_value();
     }
     return false;
 }
@@ -88,9 +98,8 @@ void ReadUsbAttributes(const DeviceRoots& roots, SerialDevice& device) {
 // A ttyS port exists whether or not a UART stands behind it; sysfs gives the UART's
 // type, 0 when there is none.
 bool HasUart(const DeviceRoots& roots, const std::string& kernelName) {
-    const std::string type = ReadAttribute(roots.sys / "class" / "tty" / kernelName / "type");
-    return !type.empty() && type.find_first_not_of('0') != std::string::npos &&
-           std::all_of(type.begin(), type.end(), [](char c) { return c >= '0' && c <= '9'; });
+    return WholeNumber(ReadAttribute(roots.sys / "class" / "tty" / kernelName / "type"))
+               .value_or(0) != 0;
 }
 
 const char* KindWords(SerialKind kind) {
@@ -127,19 +136,19 @@ std::string SerialDevice::label() const {
 
 std::vector<SerialDevice> DiscoverSerialDevices(const DeviceRoots& roots) {
     std::error_code ec;
-    // Kernel name -> by-id link name; udev makes these for USB adapters only.
-    std::map<std::string, std::string> byId;
+    // Kernel name -> by-id link name; udev makes these for USB adapters only. Of several
+    // links to one adapter the first name wins, whatever order the folder lists.
+    std::vector<fs::path> links;
     for (const auto& entry : fs::directory_iterator(roots.dev / "serial" / "by-id", ec)) {
+        links.push_back(entry.path());
+    }
+    std::sort(links.begin(), links.end());
+    std::map<std::string, std::string> byId;
+    for (const fs::path& link : links) {
         std::error_code linkError;
-        const fs::path target = fs::read_symlink(entry.path(), linkError);
-        const std::string name = entry.path().filename().string();
-        if (linkError) {
-            continue;
-        }
-        // Several links to one adapter: the first name wins, whatever order the folder lists.
-        std::string& slot = byId[target.filename().string()];
-        if (slot.empty() || name < slot) {
-            slot = name;
+        const fs::path target = fs::read_symlink(link, linkError);
+        if (!linkError) {
+            byId.emplace(target.filename().string(), link.filename().string());
         }
     }
 
@@ -169,13 +178,10 @@ std::vector<SerialDevice> DiscoverSerialDevices(const DeviceRoots& roots) {
     }
 
     // By-id adapters by name, then other adapters, then UARTs, each by kind and number.
-    auto rank = [](const std::pair<TtyName, SerialDevice>& d) {
-        const int group =
-            d.second.kind == SerialKind::Uart ? 2 : (d.second.byIdName.empty() ? 1 : 0);
-        return std::tuple(group, d.second.byIdName, static_cast<int>(d.first.kind), d.first.number);
-    };
-    std::sort(found.begin(), found.end(),
-              [&](const auto& a, const auto& b) { return rank(a) < rank(b); });
+    std::ranges::sort(found, {}, [](const std::pair<TtyName, SerialDevice>& d) {
+        return std::tuple(d.second.kind == SerialKind::Uart, d.second.byIdName.empty(),
+                          d.second.byIdName, d.first.kind, d.first.number);
+    });
     std::vector<SerialDevice> devices;
     for (auto& [tty, device] : found) {
         devices.push_back(std::move(device));
@@ -193,9 +199,8 @@ std::vector<std::string> FindDeviceHolders(const fs::path& devicePath, const Dev
     std::vector<std::string> holders;
     for (const auto& process : fs::directory_iterator(roots.proc, ec)) {
         const std::string pid = process.path().filename().string();
-        if (pid.empty() || pid == self ||
-            !std::all_of(pid.begin(), pid.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-            continue;
+        if (!WholeNumber(pid) || pid == self) {
+            continue;  // "self", "net" ... and this process, which let go of the device
         }
         std::error_code fdError;
         for (const auto& fd : fs::directory_iterator(process.path() / "fd", fdError)) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <tuple>
@@ -24,12 +25,12 @@ constexpr const char* kIdB = "usb-FTDI_FT232R_USB_UART_B7731QX2-if00-port0";
 
 // Two FTDI adapters (B got the lower number), a real ttyS0 and three ttyS without UART.
 void TwoAdaptersAndTtyS0(FakeDeviceTree& t) {
-    t.addAdapter("ttyUSB1", kIdA, 1, "FTDI", "FT232R USB UART", "A50285BI");
+    t.addAdapter("ttyUSB1", kIdA, 1, "  FTDI ", "FT232R USB UART", "A50285BI");
     t.addAdapter("ttyUSB0", kIdB, 2, "FTDI", "FT232R USB UART", "B7731QX2");
-    t.addUart("ttyS0", 4);
-    for (const char* name : {"ttyS1", "ttyS2", "ttyS3"}) {
-        t.addUart(name, 0);
-    }
+    t.addUart("ttyS0", "4");
+    t.addUart("ttyS1", "0");
+    t.addUart("ttyS2", "4x");
+    t.addUart("ttyS3", "");
 }
 
 std::vector<std::string> Previews(const ComMapping& m, const std::vector<SerialDevice>& found) {
@@ -43,12 +44,15 @@ std::vector<std::string> Previews(const ComMapping& m, const std::vector<SerialD
 TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
     FakeDeviceTree t;
     TwoAdaptersAndTtyS0(t);
-    // An adapter without udev's by-id link, whose name begins with a control character.
-    t.addAdapter("ttyACM0", "", 3,
-                 "\x01"
-                 "Acme",
-                 "", "");
-    t.write(t.root() / "dev" / "ttyUSBx", "");
+    // Adapters without udev's by-id link, one with a name sysfs spoils, one nameless;
+    // nodes that are no serial ports.
+    const std::string x128(kMaxAttributeChars, 'X');
+    t.addAdapter("ttyACM0", "", 3, "\x01" + std::string("Acme\x7f"), "", x128 + "Y");
+    t.write(t.root() / "dev" / "ttyACM1", "");
+    t.write(t.root() / "dev" / "ttyUSB7", "");
+    for (const char* name : {"ttyUSBx", "ttyUSB", "ttyS", "ttyUSB99999999999999999999999"}) {
+        t.write(t.root() / "dev" / name, "");
+    }
     const auto found = DiscoverSerialDevices(t.roots());
     std::vector<std::string> seen;
     for (const SerialDevice& d : found) {
@@ -57,7 +61,9 @@ TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
     EXPECT_EQ(seen, (std::vector<std::string>{
                         t.byId(kIdA) + " ttyUSB1 FTDI FT232R USB UART (A50285BI)",
                         t.byId(kIdB) + " ttyUSB0 FTDI FT232R USB UART (B7731QX2)",
-                        t.dev("ttyACM0") + " ttyACM0 ?Acme",
+                        t.dev("ttyUSB7") + " ttyUSB7 USB serial adapter ttyUSB7",
+                        t.dev("ttyACM0") + " ttyACM0 ?Acme? (" + x128 + ")",
+                        t.dev("ttyACM1") + " ttyACM1 USB modem device ttyACM1",
                         t.dev("ttyS0") + " ttyS0 serial port ttyS0",
                     }));
 
@@ -65,8 +71,8 @@ TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
     EXPECT_EQ(Previews(m, found),
               (std::vector<std::string>{t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
                                         t.byId(kIdB) + " (FTDI FT232R USB UART (B7731QX2))",
-                                        t.dev("ttyACM0") + " (?Acme)",
-                                        t.dev("ttyS0") + " (serial port ttyS0)"}));
+                                        t.dev("ttyUSB7") + " (USB serial adapter ttyUSB7)",
+                                        t.dev("ttyACM0") + " (?Acme? (" + x128 + "))"}));
     // The command line and the stored choices take theirs; the free ports the rest.
     PortMap line;
     line.setDevice(3, "sim");
@@ -74,12 +80,12 @@ TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
     m.setStored(1, t.dev("ttyUSB0"));  // adapter B by its kernel name
     m.setStored(4, "relative/path");   // refused: automatic
     EXPECT_EQ(Previews(m, found),
-              (std::vector<std::string>{t.dev("ttyUSB0"),
-                                        t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
-                                        "the simulated drive", t.dev("ttyACM0") + " (?Acme)"}));
+              (std::vector<std::string>{
+                  t.dev("ttyUSB0"), t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
+                  "the simulated drive", t.dev("ttyUSB7") + " (USB serial adapter ttyUSB7)"}));
 
     FakeDeviceTree none;
-    none.addUart("ttyS0", 0);
+    none.addUart("ttyS0", "0");
     EXPECT_TRUE(DiscoverSerialDevices(none.roots()).empty());
     EXPECT_EQ(ComMapping(none.roots()).preview(1, {}).describe(), "none");
 }
@@ -153,19 +159,24 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
     FakeDeviceTree t;
     t.addAdapter("ttyUSB0", kIdA, 1, "FTDI", "FT232R USB UART", "A50285BI");
     const auto proc = t.root() / "proc";
-    t.write(proc / "4242" / "comm", "minicom\n");
-    std::filesystem::create_directories(proc / "4242" / "fd");
-    std::filesystem::create_symlink(t.dev("ttyUSB0"), proc / "4242" / "fd" / "3");
-    t.write(proc / "17" / "comm", "bash\n");
-    std::filesystem::create_directories(proc / "17" / "fd");
-    std::filesystem::create_symlink(t.dev("ttyS0"), proc / "17" / "fd" / "0");
+    // Two holders; a process holding another device; "self" and this process.
+    for (const auto& [pid, device] : std::vector<std::pair<std::string, std::string>>{
+             {"4240", "ttyUSB0"},
+             {"52", "ttyUSB0"},
+             {"17", "ttyS0"},
+             {"self", "ttyUSB0"},
+             {std::to_string(::getpid()), "ttyUSB0"}}) {
+        t.write(proc / pid / "comm", (pid == "52" ? "ModemManager\n" : "minicom\n"));
+        std::filesystem::create_directories(proc / pid / "fd");
+        std::filesystem::create_symlink(t.dev(device), proc / pid / "fd" / "3");
+    }
     EXPECT_EQ(FindDeviceHolders(t.byId(kIdA), t.roots()),
-              std::vector<std::string>{"minicom (pid 4242)"});
+              (std::vector<std::string>{"ModemManager (pid 52)", "minicom (pid 4240)"}));
 
     const auto file = t.root() / "Quendrix.conf";
     t.write(file,
             "[Recent%20File%20List]\nFile1=/home/a/x.par\nCOM1=/wrong/group\n"
-            "[Ports]\nCOM1=\"/dev/serial/by-id/usb-A;B, C\"\nCOM2=sim\nCOM3=ttyUSB0\n"
+            "[Ports]\nCOM1=\"/dev/serial/by-id/usb-A;B, C\"\nCOM2=sim\nCOM3=/dev/x\\\n"
             "COM4=/dev/a\\\\b ; comment\nCOM5=/dev/ttyS4\n[Other]\nCOM2=/x\n");
     EXPECT_EQ(ReadStoredComChoices(file),
               (std::array<std::string, 4>{"/dev/serial/by-id/usb-A;B, C", "sim", "", "/dev/a\\b"}));
@@ -180,13 +191,17 @@ TEST(PortDiscovery, ChoicesTheDevicesReportAndTheConnectionSummary) {
     const auto items = ComChoiceItems(found);
     ASSERT_EQ(items.size(), 5u);
     EXPECT_EQ(items[1].text, "FTDI FT232R USB UART (A50285BI) - " + t.byId(kIdA));
-    for (const auto& [text, choice] :
-         std::vector<std::pair<std::string, std::string>>{{items[1].text, t.byId(kIdA)},
-                                                          {"Simulated drive", "sim"},
-                                                          {"  ", ""},
-                                                          {" /dev/ttyACM7 ", "/dev/ttyACM7"},
-                                                          {"ttyUSB0", "<refused>"},
-                                                          {"/dev/\ttab", "<refused>"}}) {
+    for (const auto& [text, choice] : std::vector<std::pair<std::string, std::string>>{
+             {items[1].text, t.byId(kIdA)},
+             {"Simulated drive", "sim"},
+             {"  ", ""},
+             {" /dev/ttyACM7 ", "/dev/ttyACM7"},
+             {"/" + std::string(kMaxDevicePathChars - 1, 'a'),
+              "/" + std::string(kMaxDevicePathChars - 1, 'a')},
+             {"/" + std::string(kMaxDevicePathChars, 'a'), "<refused>"},
+             {"/dev/\x7f", "<refused>"},
+             {"ttyUSB0", "<refused>"},
+             {"/dev/\ttab", "<refused>"}}) {
         EXPECT_EQ(ComChoiceFromText(text, items).value_or("<refused>"), choice) << text;
     }
 

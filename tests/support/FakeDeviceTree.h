@@ -58,10 +58,10 @@ class FakeDeviceTree {
         fs::create_symlink(usb / "1-1:1.0" / kernel,
                            root_ / "sys" / "class" / "tty" / kernel / "device");
     }
-    // A ttyS port whose sysfs "type" says which UART is behind it (0: none).
-    void addUart(const std::string& name, int type) {
+    // A ttyS port whose sysfs "type" says which UART is behind it ("0": none).
+    void addUart(const std::string& name, const std::string& type) {
         write(root_ / "dev" / name, "");
-        write(root_ / "sys" / "class" / "tty" / name / "type", std::to_string(type) + "\n");
+        write(root_ / "sys" / "class" / "tty" / name / "type", type + "\n");
     }
     // The adapter is pulled: udev removes its node and its by-id link.
     void unplug(const std::string& kernel, const std::string& byIdName) {

@@ -101,7 +101,7 @@ TEST_F(PortSettingsTest, StartedWithoutOptionsAndOneAdapterCom1ReachesTheDrive) 
     FakeDeviceTree tree;
     tree.addAdapter("ttyUSB0", "usb-Quendrix_Drive_Cable_Q1-if00-port0", 1, "Quendrix",
                     "Drive Cable", "Q1", sim.device());
-    tree.addUart("ttyS0", 0);
+    tree.addUart("ttyS0", "0");
     ports = PortMap{};
     programClock = &steadyClock();
     start();
