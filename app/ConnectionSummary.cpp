@@ -6,8 +6,12 @@ std::vector<std::string> ConnectionSummary(const SharedState& state, const std::
                                            const std::string& device,
                                            const std::string& lastOutcome) {
     std::vector<std::string> lines;
-    lines.push_back(portName.empty() ? "Port: none picked yet (COM menu)"
-                                     : "Port: " + portName + " on " + device);
+    if (portName.empty()) {
+        lines.push_back("Port: none picked yet (COM menu)");
+    } else {
+        lines.push_back("Port: " + portName +
+                        (device.empty() ? ", no device found for it" : " on " + device));
+    }
 
     const bool connected = state.link.driveConnected.load() != 0;
     const bool open = state.link.portOpen.load() != 0;

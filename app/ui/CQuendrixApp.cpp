@@ -77,9 +77,9 @@ void CQuendrixApp::updateView() {
         return;
     }
     const std::string port = context_.link().portName();
+    const ComTarget& target = context_.comMapping().lastPick();
     const std::vector<std::string> lines = ConnectionSummary(
-        context_.state(), port,
-        port.empty() ? std::string() : context_.comMapping().lastPick().describe(),
+        context_.state(), port, target.device.empty() ? std::string() : target.describe(),
         context_.lastOutcome());
     QStringList text;
     for (const std::string& line : lines) {

@@ -242,6 +242,7 @@ TEST(PortDiscovery, ChoicesTheDevicesReportAndTheConnectionSummary) {
     s.identity.softwareVersion = 1004;
     EXPECT_EQ(ConnectionSummary(s, "COM2", "none", "Warning: Quendrix mismatchs the servo!")[1],
               "Drive: not connected (the port is open)");
+    EXPECT_EQ(ConnectionSummary(s, "COM3", "", "")[0], "Port: COM3, no device found for it");
     EXPECT_EQ(ConnectionSummary(s, "COM2", "none", "")[2],
               "Versions: boot ROM 101, software 1004, FPGA 258 (software version not supported) "
               "(the drive identified last)");
