@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <numeric>
 #include <set>
 #include <system_error>
 
@@ -60,13 +61,14 @@ class MappedPort final : public ForwardingPort {
         : ForwardingPort(std::move(port)), target_(std::move(target)), roots_(std::move(roots)) {}
 
     OpenResult open() override {
-        holders_.clear();
         const OpenResult result = ForwardingPort::open();
-        if (result == OpenResult::Busy && !IsSimulated(target_.device)) {
-            for (const std::string& holder : FindDeviceHolders(target_.device, roots_)) {
-                holders_ += (holders_.empty() ? "" : ", ") + holder;
-            }
-        }
+        const bool busy = result == OpenResult::Busy && !IsSimulated(target_.device);
+        const auto holders =
+            busy ? FindDeviceHolders(target_.device, roots_) : std::vector<std::string>();
+        holders_ = std::accumulate(holders.begin(), holders.end(), std::string(),
+                                   [](const std::string& all, const std::string& one) {
+                                       return all.empty() ? one : all + ", " + one;
+                                   });
         return result;
     }
     std::string lastError() const override {

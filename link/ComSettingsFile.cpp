@@ -13,8 +13,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// A value as Qt's settings write it: optionally quoted, with \\ and \" escaped and a
-// leading '@' doubled. Any other escape is nothing a device path holds: refused.
+// A value as Qt's settings write it: optionally quoted, with \\ and \" escaped. Any
+// other escape is nothing a device path holds: refused.
 std::optional<std::string> Unescape(const std::string& raw) {
     std::string out;
     bool quoted = false;
@@ -36,9 +36,6 @@ std::optional<std::string> Unescape(const std::string& raw) {
     }
     while (!out.empty() && out.back() == ' ') {
         out.pop_back();
-    }
-    if (out.rfind("@@", 0) == 0) {
-        out.erase(0, 1);
     }
     return out;
 }

@@ -59,9 +59,7 @@ std::string ReadAttribute(const fs::path& file) {
     if (!in || !std::getline(in, line)) {
         return {};
     }
-    if (line.size() > kMaxAttributeChars) {
-        line.resize(kMaxAttributeChars);
-    }
+    line = line.substr(0, kMaxAttributeChars);
     for (char& c : line) {
         const auto u = static_cast<unsigned char>(c);
         if (u < 0x20 || u >= 0x7F) {

@@ -1,7 +1,9 @@
 // Finding the serial devices on made-up device trees, the COM ports that follow them,
 // and what a port failure tells the user.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -14,6 +16,7 @@
 #include "link/ComSettingsFile.h"
 #include "link/DriveLink.h"
 #include "link/PortFailure.h"
+#include "link/PosixSerialPort.h"
 #include "tests/support/FakeDeviceTree.h"
 #include "tests/support/RecordingMessageSink.h"
 
@@ -47,6 +50,7 @@ TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
     // Adapters without udev's by-id link, one with a name sysfs spoils, one nameless;
     // nodes that are no serial ports.
     const std::string x128(kMaxAttributeChars, 'X');
+    std::filesystem::create_symlink("../../ttyUSB1", t.byId(std::string(kIdA) + "-alias"));
     t.addAdapter("ttyACM0", "", 3, "\x01" + std::string("Acme\x7f"), "", x128 + "Y");
     t.write(t.root() / "dev" / "ttyACM1", "");
     t.write(t.root() / "dev" / "ttyUSB7", "");
@@ -75,10 +79,11 @@ TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
                                         t.dev("ttyACM0") + " (?Acme? (" + x128 + "))"}));
     // The command line and the stored choices take theirs; the free ports the rest.
     PortMap line;
+    line.setDevice(1, t.dev("ttyUSB0"));  // adapter B by its kernel name, winning over...
     line.setDevice(3, "sim");
     m.setCommandLine(line);
-    m.setStored(1, t.dev("ttyUSB0"));  // adapter B by its kernel name
-    m.setStored(4, "relative/path");   // refused: automatic
+    m.setStored(1, "sim");            // ...the stored choice
+    m.setStored(4, "relative/path");  // refused: automatic
     EXPECT_EQ(Previews(m, found),
               (std::vector<std::string>{
                   t.dev("ttyUSB0"), t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
@@ -156,27 +161,37 @@ TEST(PortDiscovery, FailureDetailNamesTheReasonAndTheRemedy) {
 }
 
 TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
+    // Adapter A is a pseudo-terminal that a port of this process holds.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+    ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
+    const std::string pty = ::ptsname(master);
     FakeDeviceTree t;
-    t.addAdapter("ttyUSB0", kIdA, 1, "FTDI", "FT232R USB UART", "A50285BI");
+    t.addAdapter("ttyUSB0", kIdA, 1, "FTDI", "FT232R USB UART", "A50285BI", pty);
+    PosixSerialPort holder(pty);
+    ASSERT_EQ(holder.open(), OpenResult::Ok);
     const auto proc = t.root() / "proc";
     // Two holders; a process holding another device; "self" and this process.
-    for (const auto& [pid, device] : std::vector<std::pair<std::string, std::string>>{
-             {"4240", "ttyUSB0"},
-             {"52", "ttyUSB0"},
-             {"17", "ttyS0"},
-             {"self", "ttyUSB0"},
-             {std::to_string(::getpid()), "ttyUSB0"}}) {
+    for (const auto& [pid, device] :
+         std::vector<std::pair<std::string, std::string>>{{"4240", pty},
+                                                          {"52", pty},
+                                                          {"17", "/dev/null"},
+                                                          {"self", pty},
+                                                          {std::to_string(::getpid()), pty}}) {
         t.write(proc / pid / "comm", (pid == "52" ? "ModemManager\n" : "minicom\n"));
         std::filesystem::create_directories(proc / pid / "fd");
-        std::filesystem::create_symlink(t.dev(device), proc / pid / "fd" / "3");
+        std::filesystem::create_symlink(device, proc / pid / "fd" / "3");
     }
-    EXPECT_EQ(FindDeviceHolders(t.byId(kIdA), t.roots()),
-              (std::vector<std::string>{"ModemManager (pid 52)", "minicom (pid 4240)"}));
+    ComMapping m(t.roots());
+    EXPECT_NE(PickFails(m, 1, "Create COM1 Fails!")
+                  .find("; held by ModemManager (pid 52), minicom (pid 4240)\nRemedy: another"),
+              std::string::npos);
+    holder.close();
+    ::close(master);
 
     const auto file = t.root() / "Quendrix.conf";
     t.write(file,
             "[Recent%20File%20List]\nFile1=/home/a/x.par\nCOM1=/wrong/group\n"
-            "[Ports]\nCOM1=\"/dev/serial/by-id/usb-A;B, C\"\nCOM2=sim\nCOM3=/dev/x\\\n"
+            "[Ports]\r\nCOM1=\"/dev/serial/by-id/usb-A;B, C\"\r\nCOM2 = sim\nCOM3=/dev/x\\\n"
             "COM4=/dev/a\\\\b ; comment\nCOM5=/dev/ttyS4\n[Other]\nCOM2=/x\n");
     EXPECT_EQ(ReadStoredComChoices(file),
               (std::array<std::string, 4>{"/dev/serial/by-id/usb-A;B, C", "sim", "", "/dev/a\\b"}));
