@@ -57,6 +57,7 @@ TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
     for (const char* name : {"ttyUSBx", "ttyUSB", "ttyS", "ttyUSB99999999999999999999999"}) {
         t.write(t.root() / "dev" / name, "");
     }
+    t.addUart("console", "4");
     const auto found = DiscoverSerialDevices(t.roots());
     std::vector<std::string> seen;
     for (const SerialDevice& d : found) {
@@ -195,8 +196,21 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
             "COM4=/dev/a\\\\b ; comment\nCOM5=/dev/ttyS4\n[Other]\nCOM2=/x\n");
     EXPECT_EQ(ReadStoredComChoices(file),
               (std::array<std::string, 4>{"/dev/serial/by-id/usb-A;B, C", "sim", "", "/dev/a\\b"}));
+    t.write(file, "[Ports]\nCOM4=ttyUSB0\n");
+    EXPECT_EQ(ReadStoredComChoices(file), (std::array<std::string, 4>{}));
     ASSERT_EQ(::mkfifo((t.root() / "fifo.conf").c_str(), 0600), 0);
     EXPECT_EQ(ReadStoredComChoices(t.root() / "fifo.conf"), (std::array<std::string, 4>{}));
+
+    // Where the window keeps its settings: $XDG_CONFIG_HOME when it is absolute, else ~/.config.
+    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", "/home/q", 1);
+    for (const auto& [xdg, path] : {std::pair{"/x", "/x"}, std::pair{"x", "/home/q/.config"}}) {
+        ::setenv("XDG_CONFIG_HOME", xdg, 1);
+        EXPECT_EQ(ComSettingsPath(),
+                  std::string(path) + "/Local AppWizard-Generated Applications/Quendrix.conf");
+    }
+    ::unsetenv("XDG_CONFIG_HOME");
+    ::setenv("HOME", home.c_str(), 1);
 }
 
 TEST(PortDiscovery, ChoicesTheDevicesReportAndTheConnectionSummary) {
