@@ -1,8 +1,11 @@
 #include "cli/CliContext.h"
 
+#include <filesystem>
 #include <iostream>
+#include <sstream>
 
 #include "link/Clock.h"
+#include "link/ComSettingsFile.h"
 #include "link/ConnectDrive.h"
 #include "sim/DriveStatusOptions.h"
 #include "sim/SimPort.h"
@@ -13,17 +16,32 @@ void StderrMessageSink::show(const std::string& text, const std::string& title) 
     std::cerr << title << ": " << text << std::endl;
 }
 
+void StderrMessageSink::showDetailed(const std::string& text, const std::string& title,
+                                     const std::string& detail) {
+    std::cerr << title << ": " << text << "\n";
+    std::istringstream lines(detail);
+    for (std::string line; std::getline(lines, line);) {
+        std::cerr << "  " << line << "\n";
+    }
+    std::cerr.flush();
+}
+
 CliContext::CliContext() {
     ApplyStartupValues(state_);
 }
 
 void CliContext::addGlobalOptions(CLI::App& app) {
     app.add_option("--port", port_,
-                   "COM1 to COM4, a serial device such as /dev/ttyUSB0 (taken as COM1), or "
-                   "'sim' for the built-in simulated drive (default COM1)");
+                   "COM1 to COM4, a serial device such as /dev/ttyUSB0 or a name under "
+                   "/dev/serial/by-id (either taken as COM1), or 'sim' for the built-in "
+                   "simulated drive (default COM1)");
     app.add_option("--com", comAssignments_,
-                   "N=DEVICE: map COM N (1 to 4) to a device or to 'sim'; COM N is "
-                   "/dev/ttyS(N-1) by default");
+                   "N=DEVICE: map COM N (1 to 4) to a device or to 'sim' for this run; without "
+                   "it COM N opens what the window's Port Settings chose, or follows the "
+                   "adapters found ('devices' lists them)");
+    // Not in --help: where the tests' made-up /dev, /sys and /proc are.
+    app.add_option("--device-root", deviceRoot_, "Look for devices under DIR/dev and DIR/sys")
+        ->group("");
     app.add_option("--sim-software", simOptions_.config.softwareVersion,
                    "Simulated drive: software version (913)");
     app.add_option("--sim-bootrom", simOptions_.config.bootRomVersion,
@@ -48,6 +66,9 @@ void CliContext::addGlobalOptions(CLI::App& app) {
 }
 
 std::optional<std::string> CliContext::finishOptions() {
+    if (!deviceRoot_.empty()) {
+        mapping_.setRoots(DeviceRoots::Under(deviceRoot_));
+    }
     for (const std::string& a : comAssignments_) {
         if (auto err = map_.assign(a)) {
             return "--com " + a + ": " + *err;
@@ -61,8 +82,19 @@ std::optional<std::string> CliContext::finishOptions() {
     } else if (!port_.empty() && port_.front() == '/') {
         map_.setDevice(1, port_);
         portNumber_ = 1;
+    } else if (const auto byId = mapping_.roots().dev / "serial" / "by-id" / port_;
+               !port_.empty() && port_.find('/') == std::string::npos && port_ != "." &&
+               port_ != ".." && std::filesystem::exists(byId)) {
+        map_.setDevice(1, byId.string());
+        portNumber_ = 1;
     } else {
-        return "--port " + port_ + ": expected COM1 to COM4, a device path or 'sim'";
+        return "--port " + port_ +
+               ": expected COM1 to COM4, a device path, a name under /dev/serial/by-id or 'sim'";
+    }
+    mapping_.setCommandLine(map_);
+    const auto stored = ReadStoredComChoices(ComSettingsPath());
+    for (int n = 1; n <= PortMap::kPortCount; ++n) {
+        mapping_.setStored(n, stored[static_cast<std::size_t>(n - 1)]);
     }
     for (const std::string& f : simFaults_) {
         sim::FaultRule rule;
@@ -82,7 +114,7 @@ std::optional<std::string> CliContext::finishOptions() {
     auto drive = simDrive_;
     const bool pace = simOptions_.pace;
     link_ = std::make_unique<DriveLink>(
-        state_.link, clock, MakePortFactory(map_, [drive, pace, &clock]() {
+        state_.link, clock, MakeMappedPortFactory(mapping_, [drive, pace, &clock]() {
             return std::make_unique<sim::SimPort>(drive, clock, pace);
         }));
     return std::nullopt;
@@ -90,10 +122,7 @@ std::optional<std::string> CliContext::finishOptions() {
 
 bool CliContext::connect() {
     if (link_->OpenDrivePort(messages_, portNumber_) != 1) {
-        if (!link_->portError().empty()) {
-            std::cerr << "quendrix-cli: " << link_->portError() << std::endl;
-        }
-        return false;
+        return false;  // the message's detail gave the system's reason
     }
     return ConnectDrive(*link_, state_.identity, messages_) == 1;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/SharedState.h"
+#include "link/ComMapping.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 #include "link/PortMap.h"
@@ -21,6 +22,9 @@ enum ExitCode : int { kExitOk = 0, kExitDriveFailure = 1, kExitUsage = 2 };
 class StderrMessageSink final : public MessageSink {
   public:
     void show(const std::string& text, const std::string& title) override;
+    // The detail follows on lines of its own, indented.
+    void showDetailed(const std::string& text, const std::string& title,
+                      const std::string& detail) override;
 };
 
 // What every command shares: the port selection, the simulated drive's set-up, the
@@ -35,21 +39,25 @@ class CliContext {
     std::optional<std::string> finishOptions();
 
     // What picking the COM port does in the GUI: open, probe, connect and identify.
-    // Prints the operating system's reason too when the port could not be opened.
     bool connect();
 
     DriveLink& link() { return *link_; }
     SharedState& state() { return state_; }
     MessageSink& messages() { return messages_; }
     sim::SimDrive* simulatedDrive() { return simDrive_.get(); }
+    // Which device each COM port reaches: the command line's, else the window's Port
+    // Settings, else the adapters found.
+    const ComMapping& comMapping() const { return mapping_; }
 
   private:
     std::string port_ = "COM1";
     std::vector<std::string> comAssignments_;
     std::vector<std::string> simFaults_;
     std::string simAway_;
+    std::string deviceRoot_;
     sim::SimOptions simOptions_;
     PortMap map_;
+    ComMapping mapping_;
     int portNumber_ = 1;
     SharedState state_;
     StderrMessageSink messages_;
@@ -65,5 +73,6 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterOfflineParamsCommands(CLI::App& params, CliContext& context, int& exitCode);
 void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode);
+void RegisterDeviceCommands(CLI::App& app, CliContext& context, int& exitCode);
 
 }  // namespace qx::cli

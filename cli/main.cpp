@@ -26,6 +26,7 @@ int main(int argc, char** argv) {
     RegisterParamsCommands(app, context, exitCode);
     RegisterCaptureCommands(app, context, exitCode);
     RegisterMonitorCommands(app, context, exitCode);
+    RegisterDeviceCommands(app, context, exitCode);
 
     // Set after the commands exist, so only the top level collects unknown words.
     app.allow_extras();

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "link/PortFailure.h"
+
 namespace qx {
 
 namespace {
@@ -69,21 +71,23 @@ int DriveLink::OpenDrivePort(MessageSink& owner, int portNumber) {
     // Until this succeeds there is no working port: a failed switch must not leave the
     // flags claiming the old one.
     portError_.clear();
-    auto fail = [&](const std::string& message) {
+    auto fail = [&](PortStage stage, const std::string& message) {
         portError_ = port_ ? port_->lastError() : std::string();
+        const PortFailure failure{stage, portName_, port_ ? port_->deviceName() : std::string(),
+                                  port_ ? port_->lastErrorNumber() : 0, portError_};
         closePort();
         state_.portOpen = 0;
         state_.driveConnected = 0;
-        owner.show(message, kTitleWarning);
+        owner.showDetailed(message, kTitleWarning, PortFailureDetail(failure));
         return 0;
     };
 
     port_ = factory_ ? factory_(portName_) : nullptr;
     if (!port_ || port_->open() != OpenResult::Ok) {
-        return fail("Create " + portName_ + " Fails!");
+        return fail(PortStage::Create, "Create " + portName_ + " Fails!");
     }
     if (!port_->configure(LineSettings{})) {
-        return fail("Setup " + portName_ + " Fails!");
+        return fail(PortStage::Setup, "Setup " + portName_ + " Fails!");
     }
     port_->setQueueSizes(kPortQueueBytes, kPortQueueBytes);
     port_->purge();
@@ -91,7 +95,7 @@ int DriveLink::OpenDrivePort(MessageSink& owner, int portNumber) {
 
     SyncLine();
     if (SendCommand(0xCF, 0, 0, kProbeBudgetMs) != kStatusOk) {
-        return fail("No Servo connected with " + portName_ + "!");
+        return fail(PortStage::Probe, "No Servo connected with " + portName_ + "!");
     }
     state_.driveConnected = 1;
     state_.portOpen = 1;

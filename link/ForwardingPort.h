@@ -33,6 +33,8 @@ class ForwardingPort : public SerialPort {
     void close() override { port_->close(); }
     bool isOpen() const override { return port_->isOpen(); }
     std::string lastError() const override { return port_->lastError(); }
+    int lastErrorNumber() const override { return port_->lastErrorNumber(); }
+    std::string deviceName() const override { return port_->deviceName(); }
 
   private:
     std::unique_ptr<SerialPort> port_;

@@ -4,12 +4,6 @@
 
 namespace qx {
 
-PortMap::PortMap() {
-    for (int n = 1; n <= kPortCount; ++n) {
-        devices_[n - 1] = "/dev/ttyS" + std::to_string(n - 1);
-    }
-}
-
 std::optional<std::string> PortMap::assign(const std::string& assignment) {
     const auto eq = assignment.find('=');
     if (eq == std::string::npos || eq == 0 || eq + 1 == assignment.size()) {
@@ -54,6 +48,9 @@ PortFactory MakePortFactory(const PortMap& map,
             return nullptr;
         }
         const std::string& device = map.device(n);
+        if (device.empty()) {
+            return nullptr;
+        }
         if (device == PortMap::kSimulatedDevice) {
             return makeSimulated ? makeSimulated() : nullptr;
         }

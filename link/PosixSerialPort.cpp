@@ -78,6 +78,7 @@ PosixSerialPort::~PosixSerialPort() {
 
 void PosixSerialPort::setError(const std::string& what, int err) {
     lastError_ = path_ + ": " + what + (err ? std::string(": ") + std::strerror(err) : "");
+    lastErrno_ = err;
 }
 
 OpenResult PosixSerialPort::open() {
@@ -93,6 +94,7 @@ OpenResult PosixSerialPort::open() {
     // and the tty's own exclusive mode against everything else.
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
         setError("in use by another program", errno == EWOULDBLOCK ? 0 : errno);
+        lastErrno_ = EBUSY;
         close();
         return OpenResult::Busy;
     }

@@ -26,6 +26,8 @@ class PosixSerialPort final : public SerialPort {
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
     std::string lastError() const override { return lastError_; }
+    int lastErrorNumber() const override { return lastErrno_; }
+    std::string deviceName() const override { return path_; }
 
     const std::string& devicePath() const { return path_; }
 
@@ -39,6 +41,7 @@ class PosixSerialPort final : public SerialPort {
     // How long a byte takes on the line as configured.
     std::chrono::nanoseconds byteTime_{0};
     std::string lastError_;
+    int lastErrno_ = 0;
 };
 
 }  // namespace qx

@@ -57,6 +57,10 @@ class SerialPort {
     // The operating system's reason for the last failure, for the terminal and logs of
     // a failure the user must understand ("Permission denied", "not a serial device").
     virtual std::string lastError() const { return {}; }
+    // The system's error number behind lastError() (errno), 0 when it gave none.
+    virtual int lastErrorNumber() const { return 0; }
+    // The device as the user knows it: its path and, for an adapter, its name.
+    virtual std::string deviceName() const { return {}; }
 };
 
 // Makes the port object for a COM port name ("COM1" to "COM4"). Returns null when the

@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make clang clang-format libclang-rt-14-dev qt6-base-dev libcli11-dev
-          libgtest-dev libgmock-dev libbenchmark-dev)
+          libgtest-dev libgmock-dev libbenchmark-dev
+          dpkg-dev fakeroot file help2man lintian appstream)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -28,6 +28,8 @@ run_suite() {
 # QX_FUZZ=ON turns on both sanitizers and gives the core coverage instrumentation. A
 # build directory cannot change compilers in place: an older GCC build-asan goes.
 run_suite build-ci Release -DCMAKE_CXX_FLAGS_RELEASE=-O2
+echo "== Debian package build-ci"
+scripts/check-package.sh build-ci
 grep -qs '^CMAKE_CXX_COMPILER:FILEPATH=.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
 CC=clang CXX=clang++ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_FUZZ=ON -DQX_BUILD_BENCH=OFF -DQX_BUILD_CLI=OFF

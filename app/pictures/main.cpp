@@ -26,6 +26,15 @@
 
 namespace {
 
+constexpr const char* kUsage =
+    "Usage: quendrix-pictures [--scale F] OUTDIR [NAME...]\n"
+    "Renders every window of Quendrix offscreen, against the built-in simulated drive on\n"
+    "COM1, into OUTDIR/NAME.png and, at twice the scale, OUTDIR/NAME@2x.png; with names,\n"
+    "only those windows. A text that a control cuts off is reported and fails the run.\n"
+    "\n"
+    "  --scale F   Render at the scale F only, into OUTDIR/NAME.png.\n"
+    "  -h, --help  Show this help and exit.\n";
+
 // The offscreen platform warns about every fixed-size dialog; the pictures are right all
 // the same, so that line is dropped and everything else passes through.
 QtMessageHandler defaultHandler = nullptr;
@@ -65,8 +74,13 @@ int main(int argc, char** argv) {
     if (oneScale) {
         arguments.remove(0, 2);
     }
+    if (!arguments.isEmpty() && (arguments.front() == QStringLiteral("--help") ||
+                                 arguments.front() == QStringLiteral("-h"))) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (arguments.isEmpty() || arguments.front().startsWith(QLatin1Char('-'))) {
-        std::fputs("usage: quendrix-pictures [--scale F] OUTDIR [NAME...]\n", stderr);
+        std::fputs(kUsage, stderr);
         return 2;
     }
     const QStringList forSecondScale = arguments;

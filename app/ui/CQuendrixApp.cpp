@@ -2,6 +2,7 @@
 
 #include <QAction>
 
+#include "app/ConnectionSummary.h"
 #include "app/SharedState.h"
 #include "app/ui/AppInfo.h"
 #include "app/ui/CMainFrame.h"
@@ -10,6 +11,7 @@
 #include "app/ui/CommandIds.h"
 #include "app/ui/DialogCommands.h"
 #include "app/ui/GuiContext.h"
+#include "link/ui/ComSettings.h"
 
 namespace qx::ui {
 
@@ -29,6 +31,7 @@ CQuendrixApp::~CQuendrixApp() = default;
 
 bool CQuendrixApp::initInstance(const QString& documentPath) {
     recentFiles_.readList();
+    LoadComSettings(context_.comMapping());
 
     document_ = std::make_unique<CQuendrixDoc>();
     mainFrame_ = std::make_unique<CMainFrame>();
@@ -46,6 +49,7 @@ bool CQuendrixApp::initInstance(const QString& documentPath) {
 
     mainFrame_->show();
     ApplyStartupValues(context_.state());
+    updateView();
     return true;
 }
 
@@ -65,6 +69,23 @@ void CQuendrixApp::onCommand(int id) {
         const CommandHandler handler = it->second;
         handler(mainFrame_.get());
     }
+    updateView();
+}
+
+void CQuendrixApp::updateView() {
+    if (view_ == nullptr) {
+        return;
+    }
+    const std::string port = context_.link().portName();
+    const ComTarget& target = context_.comMapping().lastPick();
+    const std::vector<std::string> lines = ConnectionSummary(
+        context_.state(), port, target.device.empty() ? std::string() : target.describe(),
+        context_.lastOutcome());
+    QStringList text;
+    for (const std::string& line : lines) {
+        text << QString::fromStdString(line);
+    }
+    view_->setSummary(text.join(QLatin1Char('\n')));
 }
 
 QAction* CQuendrixApp::action(int id) const {

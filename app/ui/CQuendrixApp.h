@@ -49,6 +49,10 @@ class CQuendrixApp : public QObject {
 
     GuiContext& context() { return context_; }
     CMainFrame* mainFrame() const { return mainFrame_.get(); }
+    CQuendrixView* view() const { return view_; }
+    // Shows the connection as it is now in the view; done after every command, so after
+    // every COM pick and whenever a dialog has closed.
+    void updateView();
     CQuendrixDoc* document() const { return document_.get(); }
     RecentFileList& recentFiles() { return recentFiles_; }
 

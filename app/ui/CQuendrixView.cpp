@@ -1,19 +1,37 @@
 #include "app/ui/CQuendrixView.h"
 
-#include <QPaintEvent>
+#include <QLabel>
+#include <QVBoxLayout>
 
 namespace qx::ui {
 
+namespace {
+
+// Space between the window's edge and the text, in pixels.
+constexpr int kSummaryMargin = 12;
+
+}  // namespace
+
 CQuendrixView::CQuendrixView(CQuendrixDoc* document, QWidget* parent)
-    : QWidget(parent), document_(document) {
+    : QWidget(parent), document_(document), summary_(new QLabel(this)) {
     setBackgroundRole(QPalette::Base);
     setAutoFillBackground(true);
+    summary_->setObjectName(QStringLiteral("connectionSummary"));
+    summary_->setTextFormat(Qt::PlainText);
+    summary_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    // The device path can be copied from here into a terminal.
+    summary_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(kSummaryMargin, kSummaryMargin, kSummaryMargin, kSummaryMargin);
+    layout->addWidget(summary_);
 }
 
-void CQuendrixView::paintEvent(QPaintEvent* event) {
-    // The document has nothing to draw; the background is all there is.
-    (void)document();
-    event->accept();
+void CQuendrixView::setSummary(const QString& text) {
+    summary_->setText(text);
+}
+
+QString CQuendrixView::summary() const {
+    return summary_->text();
 }
 
 }  // namespace qx::ui

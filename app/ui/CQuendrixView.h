@@ -1,13 +1,16 @@
 #pragma once
 
+#include <QString>
 #include <QWidget>
+
+class QLabel;
 
 namespace qx::ui {
 
 class CQuendrixDoc;
 
-// The client area of the main window: it shows its document, which is nothing, so it
-// stays blank.
+// The client area of the main window. Its document holds nothing; the view shows, in
+// plain text, how the tool is connected (the application keeps the text current).
 class CQuendrixView : public QWidget {
     Q_OBJECT
 
@@ -16,11 +19,12 @@ class CQuendrixView : public QWidget {
 
     CQuendrixDoc* document() const { return document_; }
 
-  protected:
-    void paintEvent(QPaintEvent* event) override;
+    void setSummary(const QString& text);
+    QString summary() const;
 
   private:
     CQuendrixDoc* document_;
+    QLabel* summary_;
 };
 
 }  // namespace qx::ui

@@ -19,6 +19,8 @@ enum CommandId : int {
     ID_COM2 = 32799,
     ID_COM3 = 32800,
     ID_COM4 = 32801,
+    // Beside the COM ports: which device each opens
+    ID_PORT_SETTINGS = 32840,
 
     // Monitor
     ID_SERVO_STATE = 32795,

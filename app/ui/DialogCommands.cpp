@@ -10,6 +10,7 @@
 #include "capture/ui/CSpeedCaptureSettingDlg.h"
 #include "capture/ui/CSpeedLoopDlg.h"
 #include "link/ui/CAboutServoDlg.h"
+#include "link/ui/CPortSettingsDlg.h"
 #include "link/ui/ComPortCommand.h"
 #include "monitor/ui/CPortsStateDlg.h"
 #include "monitor/ui/CServoStateDlg.h"
@@ -27,6 +28,7 @@ void RegisterDialogCommands(CQuendrixApp& app, GuiContext& context) {
             ChooseComPortCommand(context, mainWindow, n);
         });
     }
+    app.setCommandHandler(ID_PORT_SETTINGS, ModalCommand<CPortSettingsDlg>(context));
 
     // Motor
     app.setCommandHandler(ID_MOTOR_BASIC_INFO, ModalCommand<CMotorSettingDlg>(context));

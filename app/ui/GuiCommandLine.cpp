@@ -47,9 +47,7 @@ bool GuiOptions::usesSimulatedDrive() const {
 }
 
 std::shared_ptr<sim::SimDrive> GuiOptions::makeSimulatedDrive(Clock& clock) const {
-    if (!usesSimulatedDrive()) {
-        return nullptr;
-    }
+    // Always at hand: "Port Settings..." can set a port to it at any time.
     return sim::MakeSimDrive(sim, clock.nowUs());
 }
 
@@ -59,7 +57,8 @@ GuiCommandLine::GuiCommandLine() {
     parser_.addOptions({
         {kCom,
          QStringLiteral("Map COM N (1 to 4) to a serial device, or to 'sim' for the built-in "
-                        "simulated drive. COM N is /dev/ttyS(N-1) by default. Repeatable."),
+                        "simulated drive, for this run. Without it COM N opens the device set in "
+                        "COM > Port Settings..., or follows the adapters. Repeatable."),
          QStringLiteral("N=DEVICE")},
         {kDemo, QStringLiteral("Short for --com 1=sim.")},
         {kSoftware, QStringLiteral("Simulated drive: software version (913)."),

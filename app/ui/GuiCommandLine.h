@@ -21,7 +21,7 @@ struct GuiOptions {
 
     // True when some COM port maps to the built-in simulated drive.
     bool usesSimulatedDrive() const;
-    // The simulated drive the options describe, or null when no port maps to it.
+    // The simulated drive the options describe.
     std::shared_ptr<sim::SimDrive> makeSimulatedDrive(Clock& clock) const;
 };
 

@@ -4,6 +4,7 @@
 
 #include "app/ui/MessageBoxSink.h"
 #include "sim/SimDrive.h"
+#include "sim/SimOptions.h"
 #include "sim/SimPort.h"
 
 namespace qx::ui {
@@ -11,14 +12,15 @@ namespace qx::ui {
 GuiContext::GuiContext(SharedState& state, Clock& clock, const PortMap& ports,
                        std::shared_ptr<sim::SimDrive> simDrive, bool paceSimulatedBytes)
     : state_(state), clock_(clock), simDrive_(std::move(simDrive)) {
-    std::function<std::unique_ptr<SerialPort>()> makeSimulated;
-    if (simDrive_) {
-        makeSimulated = [drive = simDrive_, &clock, paceSimulatedBytes]() {
-            return std::make_unique<sim::SimPort>(drive, clock, paceSimulatedBytes);
-        };
-    }
+    comMapping_.setCommandLine(ports);
+    auto makeSimulated = [this, paceSimulatedBytes]() {
+        if (!simDrive_) {
+            simDrive_ = sim::MakeSimDrive({}, clock_.nowUs());
+        }
+        return std::make_unique<sim::SimPort>(simDrive_, clock_, paceSimulatedBytes);
+    };
     link_ = std::make_unique<DriveLink>(state_.link, clock_,
-                                        MakePortFactory(ports, std::move(makeSimulated)));
+                                        MakeMappedPortFactory(comMapping_, makeSimulated));
     messageSinkFactory_ = [](QWidget* owner) { return std::make_unique<MessageBoxSink>(owner); };
     dialogRunner_ = [](QDialog& dialog) { return dialog.exec(); };
     fileDialogRunner_ = RunFileDialog;
@@ -26,8 +28,42 @@ GuiContext::GuiContext(SharedState& state, Clock& clock, const PortMap& ports,
 
 GuiContext::~GuiContext() = default;
 
+namespace {
+
+// Notes each box as the last operation's outcome, then shows it as `sink` does.
+class OutcomeSink final : public MessageSink {
+  public:
+    using Note = std::function<void(const std::string&)>;
+    OutcomeSink(std::unique_ptr<MessageSink> sink, Note note)
+        : sink_(std::move(sink)), note_(std::move(note)) {}
+
+    void show(const std::string& text, const std::string& title) override {
+        note_(title + ": " + text);
+        sink_->show(text, title);
+    }
+    void showDetailed(const std::string& text, const std::string& title,
+                      const std::string& detail) override {
+        note_(title + ": " + text);
+        sink_->showDetailed(text, title, detail);
+    }
+
+  private:
+    std::unique_ptr<MessageSink> sink_;
+    Note note_;
+};
+
+}  // namespace
+
 std::unique_ptr<MessageSink> GuiContext::messagesFor(QWidget* owner) {
-    return messageSinkFactory_(owner);
+    return std::make_unique<OutcomeSink>(messageSinkFactory_(owner), [this](const std::string& o) {
+        const std::lock_guard<std::mutex> lock(outcomeMutex_);
+        lastOutcome_ = o;
+    });
+}
+
+std::string GuiContext::lastOutcome() const {
+    const std::lock_guard<std::mutex> lock(outcomeMutex_);
+    return lastOutcome_;
 }
 
 int GuiContext::runModal(QDialog& dialog) {

@@ -23,11 +23,14 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <string>
 
 #include "app/SharedState.h"
 #include "app/ui/FileDialogs.h"
 #include "link/Clock.h"
+#include "link/ComMapping.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
 #include "link/PortMap.h"
@@ -47,8 +50,9 @@ class GuiContext {
     using DialogRunner = std::function<int(QDialog& dialog)>;
     using FileDialogRunner = std::function<std::optional<QString>(const FileDialogRequest&)>;
 
-    // A link over the given port map; "sim" ports reach `simDrive` (may be null when no
-    // port maps to it). The records and the clock must outlive the context.
+    // A link whose COM ports follow `comMapping()`, the command line's `ports` winning;
+    // "sim" ports reach `simDrive` (a default one is made when none is given and a port
+    // is set to it). The records and the clock must outlive the context.
     GuiContext(SharedState& state, Clock& clock, const PortMap& ports,
                std::shared_ptr<sim::SimDrive> simDrive, bool paceSimulatedBytes = false);
     ~GuiContext();
@@ -60,6 +64,11 @@ class GuiContext {
     Clock& clock() { return clock_; }
     // The built-in simulated drive, or null when the program runs without one.
     sim::SimDrive* simulatedDrive() { return simDrive_.get(); }
+    // Which device each COM port reaches.
+    ComMapping& comMapping() { return comMapping_; }
+
+    // "Title: text" of the last message box shown, empty before the first.
+    std::string lastOutcome() const;
 
     // The message boxes of `owner`: exclamation icon, OK, the caller's title.
     std::unique_ptr<MessageSink> messagesFor(QWidget* owner);
@@ -76,7 +85,10 @@ class GuiContext {
     SharedState& state_;
     Clock& clock_;
     std::shared_ptr<sim::SimDrive> simDrive_;
+    ComMapping comMapping_;
     std::unique_ptr<DriveLink> link_;
+    mutable std::mutex outcomeMutex_;
+    std::string lastOutcome_;
     MessageSinkFactory messageSinkFactory_;
     DialogRunner dialogRunner_;
     FileDialogRunner fileDialogRunner_;

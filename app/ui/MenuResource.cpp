@@ -39,6 +39,8 @@ const std::vector<MenuEntry>& MainMenu() {
                      E::Command("COM2", ID_COM2),
                      E::Command("COM3", ID_COM3),
                      E::Command("COM4", ID_COM4),
+                     E::Separator(),
+                     E::Command("Port Settings...", ID_PORT_SETTINGS),
                  }),
         E::Popup("Monitor",
                  {

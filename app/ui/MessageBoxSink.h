@@ -17,10 +17,13 @@ class MessageBoxSink final : public MessageSink {
     explicit MessageBoxSink(QWidget* owner);
 
     void show(const std::string& text, const std::string& title) override;
+    // The detail goes under the message, in the box's smaller informative text.
+    void showDetailed(const std::string& text, const std::string& title,
+                      const std::string& detail) override;
 
     // The box `show` runs, not yet shown (the pictures program renders it).
     static std::unique_ptr<QMessageBox> MakeBox(QWidget* owner, const QString& text,
-                                                const QString& title);
+                                                const QString& title, const QString& detail = {});
 
   private:
     QPointer<QWidget> owner_;

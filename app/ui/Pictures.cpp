@@ -1,6 +1,7 @@
 #include "app/ui/Pictures.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFont>
 #include <QFontMetrics>
 #include <QLabel>
@@ -10,10 +11,12 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QWidget>
+#include <cerrno>
 
 #include "app/ui/CAboutDlg.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CQuendrixApp.h"
+#include "app/ui/CommandIds.h"
 #include "app/ui/DataExchange.h"
 #include "app/ui/GuiContext.h"
 #include "app/ui/MessageBoxSink.h"
@@ -26,7 +29,9 @@
 #include "capture/ui/CSpeedLoopDlg.h"
 #include "capture/ui/CapturePictures.h"
 #include "link/ConnectDrive.h"
+#include "link/PortFailure.h"
 #include "link/ui/CAboutServoDlg.h"
+#include "link/ui/CPortSettingsDlg.h"
 #include "monitor/ui/MonitorPictures.h"
 #include "motor/ui/MotorPictures.h"
 #include "params/ParamSettingCommand.h"
@@ -99,6 +104,26 @@ QWidget* MenuOpen(PictureStage& stage, const QString& caption, const QString& su
     return label;
 }
 
+// The main window after "COM1" reached the drive, its box answered.
+QWidget* ConnectedMainWindow(PictureStage& stage) {
+    GuiContext& context = stage.context();
+    context.setMessageSinkFactory([](QWidget*) { return std::make_unique<SilentSink>(); });
+    stage.app().onCommand(ID_COM1);
+    context.setMessageSinkFactory(
+        [](QWidget* owner) { return std::make_unique<MessageBoxSink>(owner); });
+    stage.mainWindow()->resize(640, 420);
+    return stage.mainWindow();
+}
+
+// COM1 left to follow the adapters, COM2 on a typed device, COM4 on the simulated drive.
+QWidget* PortSettingsPicture(PictureStage& stage) {
+    auto* dialog = new CPortSettingsDlg(stage.context(), stage.mainWindow());
+    dialog->prepare();
+    dialog->comboFor(2)->setEditText(QStringLiteral("/dev/ttyUSB0"));
+    dialog->comboFor(4)->setCurrentIndex(dialog->comboFor(4)->count() - 1);
+    return dialog;
+}
+
 }  // namespace
 
 PictureStage::PictureStage(CQuendrixApp& app, GuiContext& context) : app_(app), context_(context) {}
@@ -118,6 +143,22 @@ std::vector<Picture> AllPictures() {
          [](PictureStage& s) {
              s.mainWindow()->resize(640, 420);
              return s.mainWindow();
+         }},
+        {QStringLiteral("main-window-connected"), ConnectedMainWindow},
+        {QStringLiteral("port-settings"), PortSettingsPicture},
+        {QStringLiteral("message-port-detail"),
+         [](PictureStage& s) {
+             const std::string detail = PortFailureDetail(
+                 {PortStage::Create,
+                  "COM1",
+                  "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0 (FTDI FT232R "
+                  "USB UART (A50285BI))",
+                  EACCES,
+                  {}});
+             return MessageBoxSink::MakeBox(s.mainWindow(), QStringLiteral("Create COM1 Fails!"),
+                                            QStringLiteral("Warning"),
+                                            QString::fromStdString(detail))
+                 .release();
          }},
         {QStringLiteral("menu-file"),
          [](PictureStage& s) { return MenuOpen(s, QStringLiteral("&File")); }},

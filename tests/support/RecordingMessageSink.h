@@ -22,6 +22,17 @@ class RecordingMessageSink final : public MessageSink {
         std::lock_guard<std::mutex> lock(mutex_);
         boxes_.push_back({text, title});
     }
+    void showDetailed(const std::string& text, const std::string& title,
+                      const std::string& detail) override {
+        show(text, title);
+        std::lock_guard<std::mutex> lock(mutex_);
+        details_.push_back(detail);
+    }
+    // The detail of each box that carried one, in order.
+    std::vector<std::string> details() const {
+        std::lock_guard<std::mutex> lock(mutex_);
+        return details_;
+    }
     std::vector<Box> boxes() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return boxes_;
@@ -37,11 +48,13 @@ class RecordingMessageSink final : public MessageSink {
     void clear() {
         std::lock_guard<std::mutex> lock(mutex_);
         boxes_.clear();
+        details_.clear();
     }
 
   private:
     mutable std::mutex mutex_;
     std::vector<Box> boxes_;
+    std::vector<std::string> details_;
 };
 
 }  // namespace qx::test

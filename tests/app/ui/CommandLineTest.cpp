@@ -15,11 +15,11 @@ std::optional<QString> Parse(GuiCommandLine& line, QStringList args) {
     return line.parse(args);
 }
 
-TEST(GuiCommandLineTest, WithoutOptionsEveryPortIsASerialDevice) {
+TEST(GuiCommandLineTest, WithoutOptionsThePortsFollowTheirSettings) {
     GuiCommandLine line;
     ASSERT_EQ(Parse(line, {}), std::nullopt);
-    EXPECT_EQ(line.options().ports.device(1), "/dev/ttyS0");
-    EXPECT_EQ(line.options().ports.device(4), "/dev/ttyS3");
+    EXPECT_EQ(line.options().ports.device(1), "");
+    EXPECT_EQ(line.options().ports.device(4), "");
     EXPECT_FALSE(line.options().usesSimulatedDrive());
     EXPECT_TRUE(line.options().documentPath.isEmpty());
 }
@@ -39,7 +39,7 @@ TEST(GuiCommandLineTest, PortsAndTheSimulatedDriveAreSetUpLikeTheCommandLineTool
                            "--sim-seed", "77", "drive.par"}),
               std::nullopt);
     const auto& o = line.options();
-    EXPECT_EQ(o.ports.device(1), "/dev/ttyS0");
+    EXPECT_EQ(o.ports.device(1), "");
     EXPECT_EQ(o.ports.device(2), "/dev/ttyUSB0");
     EXPECT_EQ(o.ports.device(3), "sim");
     EXPECT_EQ(o.sim.config.softwareVersion, 1004);

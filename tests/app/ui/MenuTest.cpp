@@ -56,6 +56,8 @@ TEST_F(MenuTest, MenuBarIsTheMenuOfTheToolCaptionForCaption) {
         "  COM2|32799",
         "  COM3|32800",
         "  COM4|32801",
+        "  -",
+        "  Port Settings...|32840",
         "Monitor>",
         "  Servo State...|32795",
         "  Ports State...|32796",
@@ -87,7 +89,7 @@ TEST_F(MenuTest, MenuBarIsTheMenuOfTheToolCaptionForCaption) {
 TEST_F(MenuTest, EveryCommandIsFoundByItsIdAndName) {
     start();
     const std::vector<int> ids = frame()->commandIds();
-    EXPECT_EQ(ids.size(), 25u + 9u);  // menu commands and accelerator-only commands
+    EXPECT_EQ(ids.size(), 26u + 9u);  // menu commands and accelerator-only commands
     for (int id : ids) {
         QAction* action = app->action(id);
         ASSERT_NE(action, nullptr) << id;

@@ -39,6 +39,7 @@ struct SeenBox {
     std::string title;
     QWidget* owner = nullptr;
     std::optional<Qt::CursorShape> cursor;  // the override cursor while it was up
+    std::string detail;
 };
 
 class ShellTest : public ::testing::Test {
@@ -149,11 +150,16 @@ class ShellTest : public ::testing::Test {
       public:
         Forwarder(ShellTest& test, QWidget* owner) : test_(test), owner_(owner) {}
         void show(const std::string& text, const std::string& title) override {
-            SeenBox box{text, title, owner_, std::nullopt};
+            SeenBox box{text, title, owner_, std::nullopt, {}};
             if (const QCursor* cursor = QGuiApplication::overrideCursor()) {
                 box.cursor = cursor->shape();
             }
             test_.boxes.push_back(box);
+        }
+        void showDetailed(const std::string& text, const std::string& title,
+                          const std::string& detail) override {
+            show(text, title);
+            test_.boxes.back().detail = detail;
         }
 
       private:
