@@ -5,6 +5,7 @@
 
 #include "link/DriveCommands.h"
 #include "link/DriveLink.h"
+#include "params/ParamTransfer.h"
 #include "tests/support/LinkFixture.h"
 
 namespace qx::test {
@@ -154,6 +155,33 @@ TEST(SendCommand, CorruptReplyCostsTheWholeAttemptThenRetrySucceeds) {
     EXPECT_EQ(s.link.replyWord(0), 0x600D);
 }
 
+// A drive that adds bytes to its replies gets asked again only after each attempt's whole
+// time: the 1000 ms probe makes three attempts, the 1000 ms store operation as many.
+TEST(SendCommand, TrailingBytesCostTheWholeAttempt) {
+    struct Case {
+        const char* what;
+        int command;
+        int subCommand;
+        bool (*run)(SimLink&);
+    };
+    const Case cases[] = {
+        {"probe", 0xCF, -1, [](SimLink& s) { return s.open(); }},
+        {"store", 0xC1, 0x0016,
+         [](SimLink& s) { return s.open() && SaveParamsToEeprom(s.link) == kStatusOk; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        SimLink s;
+        s.drive->addFault({sim::Fault::TrailingBytes, c.command, c.subCommand, -1, 0, 100});
+        EXPECT_FALSE(c.run(s));
+        int hit = 0;
+        for (const auto& f : s.drive->requestLog()) {
+            hit += f[1] == c.command && (c.subCommand < 0 || f[5] == c.subCommand);
+        }
+        EXPECT_EQ(hit, 3);
+    }
+}
+
 TEST(SendCommand, ShortWriteAddsSixteen) {
     ScriptedLink s;
     s.open();
@@ -197,6 +225,20 @@ TEST(SyncLine, SendsTheBurstThenKeepsTheLineQuietForThirtyMs) {
     EXPECT_EQ(s.port->purges(), purges + 1);
     EXPECT_GE(s.clock.nowUs() - t0, 30'000u);
     EXPECT_LT(s.clock.nowUs() - t0, 32'000u);
+
+    // On a line that carries the burst at 115200 baud 8O2 (26.6 ms), the quiet follows
+    // its last byte.
+    VirtualClock clock;
+    SharedState state;
+    RecordingMessageSink messages;
+    DriveLink paced(state.link, clock, [&](const std::string&) {
+        return std::make_unique<sim::SimPort>(std::make_shared<sim::SimDrive>(), clock, true);
+    });
+    ASSERT_EQ(paced.OpenDrivePort(messages, 1), 1);
+    const uint64_t t1 = clock.nowUs();
+    paced.SyncLine();
+    EXPECT_GE(clock.nowUs() - t1, 56'562u);
+    EXPECT_LT(clock.nowUs() - t1, 58'000u);
 }
 
 }  // namespace
