@@ -2,10 +2,16 @@
 // simulated drive makes of them, the parameter file and the commands' messages.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <thread>
 
 #include "link/DriveCommands.h"
 #include "params/ParamCatalog.h"
@@ -191,7 +197,7 @@ TEST(ParamFile, WritesExactly1024BytesAndReadsThemBack) {
     const std::string path = dir.file("drive.par");
     ASSERT_EQ(WriteParamFile(path, image), std::nullopt);
     EXPECT_EQ(fs::file_size(path), 1024u);
-    EXPECT_FALSE(fs::exists(path + ".writing")) << "the temporary name is gone";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 1) << "no temporary file left";
     ParamImage back{};
     ASSERT_EQ(ReadParamFile(path, back), std::nullopt);
     EXPECT_EQ(back, image);
@@ -226,24 +232,121 @@ TEST(ParamFile, ErrorsCarryTheSystemsReason) {
     EXPECT_NE(noDir->find("No such file or directory"), std::string::npos) << *noDir;
 }
 
-TEST(ParamFile, AFailedWriteLeavesTheOldFileWhole) {
+// Where the written name leads: a link planted where a temporary file might be, a link
+// as the name, a device, FIFOs, a file of its own permissions. Each row makes its target,
+// may start a reader, and says what the write must report and leave.
+TEST(ParamFile, WritingNeverFollowsOrReplacesWhatItShouldNot) {
     TempDir dir;
-    const std::string path = dir.file("keep.par");
-    WriteBytes(path, std::string(1024, 'A'));
-    // A directory in the way of the temporary name makes the write fail before the
-    // old file is touched.
-    fs::create_directory(path + ".writing");
     ParamImage image{};
-    EXPECT_TRUE(WriteParamFile(path, image).has_value());
-    EXPECT_EQ(Contents(path), std::string(1024, 'A'));
+    image.fill(0x42);
+    const std::string written(1024, '\x42');
+    const std::string victim = dir.file("victim");
+    WriteBytes(victim, "precious");
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* error;  // part of the message, or nullptr for success
+        fs::file_type kept;
+    };
+    const Case cases[] = {
+        {"link planted at the old temporary name",
+         [&](const std::string& p) { fs::create_symlink(victim, p + ".writing"); }, nullptr,
+         fs::file_type::regular},
+        {"link as the name",
+         [&](const std::string& p) {
+             WriteBytes(p + ".real", "old");
+             fs::create_symlink(fs::path(p + ".real").filename(), p);
+         },
+         nullptr, fs::file_type::symlink},
+        {"0600 file",
+         [&](const std::string& p) {
+             WriteBytes(p, "old");
+             fs::permissions(p, fs::perms::owner_read | fs::perms::owner_write);
+         },
+         nullptr, fs::file_type::regular},
+        {"copy of /dev/full",
+         [&](const std::string& p) { ::mknod(p.c_str(), S_IFCHR | 0666, makedev(1, 7)); },
+         "No space left on device", fs::file_type::character},
+        {"FIFO nobody reads", [&](const std::string& p) { ::mkfifo(p.c_str(), 0600); },
+         "No such device or address", fs::file_type::fifo},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string path = dir.file(std::string(c.name) + ".par");
+        c.make(path);
+        if (c.kept == fs::file_type::character && !fs::is_character_file(path)) {
+            continue;  // only root may make a device
+        }
+        const auto error = WriteParamFile(path, image);
+        EXPECT_EQ(fs::symlink_status(path).type(), c.kept);
+        EXPECT_EQ(Contents(victim), "precious");
+        if (c.error == nullptr) {
+            EXPECT_EQ(error, std::nullopt);
+            EXPECT_EQ(Contents(path), written);
+        } else {
+            ASSERT_TRUE(error.has_value());
+            EXPECT_EQ(*error, "Cannot write the parameter file \"" + path + "\": " + c.error + ".");
+        }
+    }
+    EXPECT_EQ(fs::status(dir.file("0600 file.par")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write);
 
-    // Renaming over a directory fails too; the temporary file is cleaned up.
-    fs::remove(path + ".writing");
-    const std::string dirPath = dir.file("adir.par");
-    fs::create_directory(dirPath);
-    fs::create_directory(dirPath + "/inside");
-    EXPECT_TRUE(WriteParamFile(dirPath, image).has_value());
-    EXPECT_FALSE(fs::exists(dirPath + ".writing"));
+    // A FIFO somebody reads gets the bytes.
+    const std::string fifo = dir.file("read.fifo");
+    ::mkfifo(fifo.c_str(), 0600);
+    std::string got;
+    std::thread reader([&] { got = Contents(fifo); });
+    while (WriteParamFile(fifo, image)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // until the reader is there
+    }
+    reader.join();
+    EXPECT_EQ(got, written);
+    for (const auto& entry : fs::directory_iterator(dir.path)) {
+        EXPECT_NE(entry.path().extension(), ".tmp") << "a temporary file was left";
+    }
+}
+
+// A folder that takes no new names: its writable file is written in place. Root may
+// make names anywhere, so the write runs as an ordinary user then.
+TEST(ParamFile, AWritableFileInAReadOnlyFolderIsWrittenInPlace) {
+    TempDir dir;
+    const std::string path = dir.file("in place.par");
+    WriteBytes(path, "old");
+    fs::permissions(path, fs::perms::all);
+    fs::permissions(dir.path,
+                    fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    ParamImage image{};
+    image.fill(0x24);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            ::_exit(2);
+        }
+        ::_exit(WriteParamFile(path, image) ? 1 : 0);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    fs::permissions(dir.path, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Contents(path), std::string(1024, '\x24'));
+}
+
+// Anything but a regular file is refused before it is opened, at once: a FIFO with no
+// writer would keep the reader waiting for ever.
+TEST(ParamFile, OnlyARegularFileIsRead) {
+    TempDir dir;
+    const std::string fifo = dir.file("a.fifo");
+    ::mkfifo(fifo.c_str(), 0600);
+    ParamImage image{};
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "a FIFO"}, {dir.path.string(), "a folder"}, {"/dev/zero", "a device"}};
+    for (const auto& [path, kind] : cases) {
+        EXPECT_EQ(
+            ReadParamFile(path, image),
+            "The file \"" + path + "\" is " + kind +
+                ", not a parameter file of exactly 1024 bytes. Nothing was sent to the servo.");
+    }
 }
 
 struct CommandFixture : ::testing::Test {
