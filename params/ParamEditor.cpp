@@ -44,7 +44,7 @@ bool ParamEditor::numberTextChanged(std::string_view text) {
 
 bool ParamEditor::valueTextChanged(std::string_view text) {
     valueText_ = text;
-    const auto parsed = ParseParamText(text, ParamBitWidth(pn_));
+    const auto parsed = ParamValueFromText(text, pn_, table_.minimum[pn_], table_.maximum[pn_]);
     if (!parsed) {
         owner_.show(kInvalidInputText, kTitleWarning);
         return false;

@@ -23,8 +23,8 @@ class ParamEditor {
     // The number text changed. Returns false (after "Invalid input value!") when the
     // text is not accepted; the current Pn and value then stay as they were.
     bool numberTextChanged(std::string_view text);
-    // The value text changed: parsed for the current Pn and clamped to its range. The
-    // cache is not changed.
+    // The value text changed: read for the current Pn (ParamValueFromText) and clamped
+    // to its range. The cache is not changed.
     bool valueTextChanged(std::string_view text);
     // Spin notifications carry the up-down control's delta: the up arrow gives -1.
     void numberSpun(int delta);
