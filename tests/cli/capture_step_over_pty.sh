@@ -10,13 +10,16 @@ start_drive_sim
 "$cli" --port "$dev" capture step current --count 256 --csv "$out/current.csv" 2>/dev/null
 head -n1 "$out/current.csv" | grep -qx "time_ms,command_A,feedback_A"
 [ "$(wc -l <"$out/current.csv")" -eq 257 ]
-# 0.25 ms a point at 4000 Hz; the command is +-1 A.
-sed -n 3p "$out/current.csv" | grep -q "^0.250,-1,"
-tail -n1 "$out/current.csv" | grep -q "^63.750,1,"
+# 0.25 ms a point at 4000 Hz; the command is +-1 A. Every value is exact: a whole number
+# of the drive's 1/128 A.
+sed -n 3p "$out/current.csv" | grep -q "^0.25,-1,"
+tail -n1 "$out/current.csv" | grep -q "^63.75,1,"
+awk -F, 'NR > 1 && ($2 * 128 != int($2 * 128) || $3 * 128 != int($3 * 128)) {bad = 1}
+         END {exit bad}' "$out/current.csv"
 
 "$cli" --port "$dev" capture step speed --count 64 >"$out/speed.csv" 2>/dev/null
 head -n1 "$out/speed.csv" | grep -qx "time_ms,command_rpm,feedback_rpm"
-sed -n 3p "$out/speed.csv" | grep -q "^1.000,-2500,"
+sed -n 3p "$out/speed.csv" | grep -q "^1,-2500,"
 
 "$cli" --port "$dev" capture step position --count 16 --lasting-ms 100 >"$out/pos.csv" 2>/dev/null
 [ "$(wc -l <"$out/pos.csv")" -eq 17 ]
