@@ -24,6 +24,14 @@ sed -n 3p "$out/speed.csv" | grep -q "^1,-2500,"
 "$cli" --port "$dev" capture step position --count 16 --lasting-ms 100 >"$out/pos.csv" 2>/dev/null
 [ "$(wc -l <"$out/pos.csv")" -eq 17 ]
 
+# A record that takes longer than --timeout: the wait is said after a second, then the
+# step test fails.
+status=0
+"$cli" --port "$dev" capture step current --divider 9 --count 1024 --timeout 2 >/dev/null \
+    2>"$out/wait" || status=$?
+[ "$status" -eq 1 ] && grep -qx "quendrix-cli: waiting for the step test's record (at most 2 s)" "$out/wait"
+grep -qx "quendrix-cli: no record arrived" "$out/wait"
+
 # Usage errors.
 if "$cli" --port "$dev" capture step torque >/dev/null 2>&1; then exit 1; fi
 if "$cli" --port "$dev" capture step position --count 600 >/dev/null 2>&1; then exit 1; fi
