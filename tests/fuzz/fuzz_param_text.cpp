@@ -1,8 +1,9 @@
 // The parameter editor driven by arbitrary typing: any text in the number and value
 // fields, spins of any size, for every Pn and any range and value the drive may report. A text is
 // either refused with "Invalid input value!" and changes nothing but the field, or read
-// exactly as an independent reading of the accepted forms says, with the value clamped
-// into the parameter's range. A value the editor shows reads back as itself.
+// exactly as an independent reading of the accepted forms says, a word typed unsigned
+// taken as its signed self, with the value clamped into the parameter's range. A value the editor
+// shows reads back as itself.
 //
 // Input: a software version, then operations until the input runs out.
 
@@ -77,6 +78,14 @@ std::optional<int32_t> Expected(const std::string& text, int width) {
         return std::nullopt;
     }
     return static_cast<int32_t>(value);
+}
+
+// A decimal 32768 to 65535 above the maximum stands for its 16-bit word when that word,
+// read signed, is within the range.
+int32_t AsWord(int32_t value, int width, int32_t minimum, int32_t maximum) {
+    const int32_t word = static_cast<int16_t>(static_cast<uint16_t>(value));
+    const bool typedUnsigned = width == 0 && value > maximum && value >= 32768 && value <= 65535;
+    return typedUnsigned && word >= minimum && word <= maximum ? word : value;
 }
 
 // Where the editor puts `value` for a range: the range clamps it; a range whose bounds
@@ -164,7 +173,9 @@ struct Fixture {
             return;
         }
         Check(boxes() == before);
-        Check(editor->value() == Clamped(*expected, table.minimum[pn], table.maximum[pn]));
+        Check(editor->value() == Clamped(AsWord(*expected, qx::ParamBitWidth(pn), table.minimum[pn],
+                                                table.maximum[pn]),
+                                         table.minimum[pn], table.maximum[pn]));
         checkShown(false);
         checkReadsBack();
     }
