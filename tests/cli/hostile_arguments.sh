@@ -15,32 +15,19 @@ while IFS='|' read -r args message; do
   fi
 done <<'TABLE'
 capture step current --range nan|--range: 'nan' is not a number from 0 to 100 A
-capture step current --range 100.5|--range: '100.5' is not a number from 0 to 100 A
-capture step speed --range 0|--range: '0' is not a whole number from 1 to 6000 rpm
-capture step position --range 4000001|--range: '4000001' is not a whole number from -4000000 to 4000000 pulses
-capture step current --lasting-ms -5|--lasting-ms: '-5' is not a whole number from 1 to 65535 ms
 capture step position --lasting-ms 65536|--lasting-ms: '65536' is not a whole number from 1 to 65535 ms
 capture step speed --lasting-ms 99999999|--lasting-ms: '99999999' is not a whole number from 20 to 60000 ms
 capture step current --start nan|--start: 'nan' is not a number from 0 to 1
-capture step current --start -inf|--start: '-inf' is not a number from 0 to 1
 capture step current --divider 41|--divider: '41' is not a whole number from 1 to 40
-capture step current --count 0|--count: '0' is not a whole number from 1 to 1024
-capture step current --gains 1,2,3,0|--gains: '0' is not a whole number from 1 to 65535
 capture step speed --gains 5,5,1001|--gains: '1001' is not a whole number from 1 to 1000
 capture step position --gains 1,2,3,4|--gains: the position loop has 3 gain words
-capture step current --timeout 0|--timeout: '0' is not a whole number from 1 to 86400 s
 capture free current --level ''|--level: '' is not a number from -100 to 100 A
-capture free speed --level 500.5|--level: '500.5' is not a whole number from -6000 to 6000 rpm
-capture free speed --offset 1.01|--offset: '1.01' is not a number from 0 to 1
 capture free speed --rate 0x10|--rate: '0x10' is not a whole number from 1 to 4000 Hz
 capture free position --count 513|--count: at most 512 samples for position
 motor write rated-current=-5|quendrix-cli: rated-current: '-5' is not a number from 0 to 511.9921875 A
 motor write ls=inf|quendrix-cli: ls: 'inf' is not a number from 0 to 63.9990234375 mH
-motor write pulse-number=999|quendrix-cli: pulse-number: '999' is not a whole number from 1000 to 40000
 motor match --rated-current 1e30|--rated-current: '1e30' is not a number from 0 to 511.9921875 A
-motor freeze --current 0|--current: '0' is not a whole number from 1 to 10 A
 monitor --interval ' 5'|--interval: ' 5' is not a whole number from 0 to 3600000 ms
-param get ''|N: '' is not a whole number from 0 to 183
 param set 36 ''|VALUE: '' is not a whole number
 param set -- 36 -|VALUE: '-' is not a whole number
 TABLE

@@ -72,6 +72,7 @@ class PseudoTerminal : public ::testing::Test {
 };
 
 TEST_F(PseudoTerminal, OpensExclusivelyConfiguresAndMovesBytes) {
+    const int probe = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     PosixSerialPort port(slave_);
     ASSERT_EQ(port.open(), OpenResult::Ok);
     EXPECT_TRUE(port.configure(LineSettings{}));
@@ -106,16 +107,11 @@ TEST_F(PseudoTerminal, OpensExclusivelyConfiguresAndMovesBytes) {
 
     // The tty's exclusive mode goes with the port, or nobody but root could open it again
     // while its other end stays open.
-    const auto exclusive = [this] {
-        const int fd = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        int excl = -1;
-        ::ioctl(fd, TIOCGEXCL, &excl);
-        ::close(fd);
-        return excl;
-    };
-    EXPECT_EQ(exclusive(), 1);
+    int exclusive = -1;
+    EXPECT_TRUE(::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
     port.close();
-    EXPECT_EQ(exclusive(), 0);
+    EXPECT_TRUE(::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    ::close(probe);
     EXPECT_EQ(second.open(), OpenResult::Ok) << "closing releases the port";
 }
 
