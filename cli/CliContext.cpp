@@ -127,4 +127,12 @@ bool CliContext::connect() {
     return ConnectDrive(*link_, state_.identity, messages_) == 1;
 }
 
+bool CliContext::reopen() {
+    class Silent final : public MessageSink {
+      public:
+        void show(const std::string&, const std::string&) override {}
+    } silent;
+    return link_->OpenDrivePort(silent, portNumber_) == 1;
+}
+
 }  // namespace qx::cli

@@ -40,6 +40,9 @@ class CliContext {
 
     // What picking the COM port does in the GUI: open, probe, connect and identify.
     bool connect();
+    // Opens and probes the port again after its device went away (a pulled cable),
+    // without messages: while the device is away every try fails. True once it answers.
+    bool reopen();
 
     DriveLink& link() { return *link_; }
     SharedState& state() { return state_; }

@@ -1,8 +1,10 @@
+#include <algorithm>
 #include <cstdio>
 #include <iostream>
 #include <string>
 
 #include "cli/CliContext.h"
+#include "cli/OptionValue.h"
 #include "link/Clock.h"
 #include "monitor/PortLamps.h"
 #include "monitor/ServoStateValues.h"
@@ -14,6 +16,10 @@ namespace {
 
 constexpr int kDefaultPollCount = 10;
 constexpr uint32_t kDefaultIntervalMs = 300;  // the status monitor's refresh
+constexpr double kMaxPollCount = 1e9;
+constexpr double kMaxIntervalMs = 3'600'000;  // an hour
+// While the device is away, it is looked for no more often than this.
+constexpr uint32_t kReopenPauseMs = 500;
 
 void PrintStatusHeader(bool withDcBus) {
     std::printf("%10s %8s %12s %10s %10s %8s %12s %8s %6s%s\n", "Torque(A)", "Speed", "Position",
@@ -42,8 +48,9 @@ void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode) 
     auto count = std::make_shared<int>(kDefaultPollCount);
     auto interval = std::make_shared<uint32_t>(kDefaultIntervalMs);
     monitor->add_option("--count", *count, "Number of polls, 0 for no end (10)")
-        ->check(CLI::NonNegativeNumber);
-    monitor->add_option("--interval", *interval, "Pause between polls in ms (300)");
+        ->check(InRange({0, kMaxPollCount, true, ""}));
+    monitor->add_option("--interval", *interval, "Pause between polls in ms (300)")
+        ->check(InRange({0, kMaxIntervalMs, true, "ms"}));
     monitor->callback([&context, &exitCode, count, interval]() {
         if (!context.connect()) {
             exitCode = kExitDriveFailure;
@@ -51,22 +58,40 @@ void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode) 
         }
         const bool withDcBus = ShowsDcBus(context.state().identity.softwareVersion);
         PrintStatusHeader(withDcBus);
+        DriveLink& link = context.link();
         DriveStatus& status = context.state().driveStatus;
-        Clock& clock = context.link().clock();
-        uint32_t last = kStatusOk;
+        Clock& clock = link.clock();
+        bool failed = false;
+        bool gone = false;  // the device hung up (a pulled cable) and has not come back
         for (int n = 0; *count == 0 || n < *count; ++n) {
             if (n > 0) {
-                clock.sleepMs(*interval);
+                clock.sleepMs(gone ? std::max(*interval, kReopenPauseMs) : *interval);
             }
-            last = RunStatusPoll(context.link(), status);
-            if (last != kStatusOk) {
-                std::printf("no status from the drive (status %u)\n", last);
-                std::fflush(stdout);
+            if (gone) {
+                if (!context.reopen()) {
+                    failed = true;
+                    continue;
+                }
+                gone = false;
+                std::cerr << "quendrix-cli: " << link.portName() << " is back; polling goes on"
+                          << std::endl;
+            }
+            const uint32_t result = RunStatusPoll(link, status);
+            if (result == kStatusOk) {
+                PrintStatusLine(ComputeServoStateValues(LoadStatusWords(status)), withDcBus);
                 continue;
             }
-            PrintStatusLine(ComputeServoStateValues(LoadStatusWords(status)), withDcBus);
+            failed = true;
+            if (link.state().portOpen == 0) {
+                gone = true;
+                std::cerr << "quendrix-cli: " << link.portError()
+                          << "; polling goes on when it is back" << std::endl;
+            } else {
+                std::cerr << "quendrix-cli: no status from the drive (status " << result << ")"
+                          << std::endl;
+            }
         }
-        exitCode = last == kStatusOk ? kExitOk : kExitDriveFailure;
+        exitCode = failed ? kExitDriveFailure : kExitOk;
     });
 
     auto* ports = app.add_subcommand(

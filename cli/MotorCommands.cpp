@@ -5,6 +5,8 @@
 #include <string>
 
 #include "cli/CliContext.h"
+#include "cli/OptionValue.h"
+#include "cli/SignalStop.h"
 #include "motor/AutoMatch.h"
 #include "motor/EncoderFixing.h"
 #include "motor/MotorBlock.h"
@@ -48,6 +50,11 @@ const char* const kWriteFieldsHelp =
     "pulse-direction (0..1), uvw-direction (0..1), z-pulse-type (0..2), pulse-number "
     "(1000..40000) or encoder-offset (0..65535)";
 
+// The largest value a motor constant can take: its word is unsigned 16 bits.
+ValueRange WordRange(int32_t scale, const char* unit) {
+    return {0, 65535.0 / scale, false, unit};
+}
+
 // Applies one FIELD=VALUE as the dialog's commit would; an explanation on error.
 std::optional<std::string> Apply(const std::string& pair, MotorFields& f, CurrentLoopModel& m) {
     const auto eq = pair.find('=');
@@ -56,56 +63,51 @@ std::optional<std::string> Apply(const std::string& pair, MotorFields& f, Curren
     }
     const std::string field = pair.substr(0, eq);
     const std::string value = pair.substr(eq + 1);
-    std::size_t used = 0;
-    try {
-        static const std::map<std::string, float MotorFields::*> kFloats = {
-            {"rated-current", &MotorFields::ratedCurrent},
-            {"ls", &MotorFields::ls},
-            {"rs", &MotorFields::rs},
-            {"ke", &MotorFields::ke},
-        };
-        if (const auto it = kFloats.find(field); it != kFloats.end()) {
-            f.*(it->second) = std::stof(value, &used);
-            if (used != value.size()) {
-                return "'" + value + "' is not a number";
-            }
-            SnapRatedCurrent(f);
-            SnapLs(f, m);
-            SnapRs(f, m);
-            SnapKe(f, m);
-            return std::nullopt;
+    struct FloatField {
+        float MotorFields::*member;
+        ValueRange range;
+    };
+    static const std::map<std::string, FloatField> kFloats = {
+        {"rated-current", {&MotorFields::ratedCurrent, WordRange(kRatedCurrentScale, "A")}},
+        {"ls", {&MotorFields::ls, WordRange(kInductanceScale, "mH")}},
+        {"rs", {&MotorFields::rs, WordRange(kResistanceScale, "ohm")}},
+        {"ke", {&MotorFields::ke, WordRange(kBackEmfScale, "V/krpm")}},
+    };
+    if (const auto it = kFloats.find(field); it != kFloats.end()) {
+        if (auto refusal = RangeRefusal(field, value, it->second.range)) {
+            return refusal;
         }
-        struct IntField {
-            int32_t MotorFields::*member;
-            IntRange range;
-        };
-        static const std::map<std::string, IntField> kInts = {
-            {"pole-pairs", {&MotorFields::polePairs, kPolePairsRange}},
-            {"magnet-direction", {&MotorFields::magnetDirection, kMagnetDirectionRange}},
-            {"encoder-type", {&MotorFields::encoderType, IntRange{0, 1}}},
-            {"pulse-direction", {&MotorFields::pulseDirection, kPulseDirectionRange}},
-            {"uvw-direction", {&MotorFields::uvwDirection, kUvwDirectionRange}},
-            {"z-pulse-type", {&MotorFields::zPulseType, kZPulseTypeRange}},
-            {"pulse-number", {&MotorFields::pulseNumber, kPulseNumberRange}},
-            {"encoder-offset", {&MotorFields::encoderOffset, kEncoderOffsetRange}},
-        };
-        const auto it = kInts.find(field);
-        if (it == kInts.end()) {
-            return "unknown field '" + field + "'";
-        }
-        const long v = std::stol(value, &used, 0);
-        if (used != value.size()) {
-            return "'" + value + "' is not a whole number";
-        }
-        if (v < it->second.range.min || v > it->second.range.max) {
-            return "Please enter an integer between " + std::to_string(it->second.range.min) +
-                   " and " + std::to_string(it->second.range.max) + ".";
-        }
-        f.*(it->second.member) = static_cast<int32_t>(v);
+        f.*(it->second.member) = static_cast<float>(*ParseNumber(value));
+        SnapRatedCurrent(f);
+        SnapLs(f, m);
+        SnapRs(f, m);
+        SnapKe(f, m);
         return std::nullopt;
-    } catch (const std::exception&) {
-        return "'" + value + "' is not a number";
     }
+    struct IntField {
+        int32_t MotorFields::*member;
+        IntRange range;
+    };
+    static const std::map<std::string, IntField> kInts = {
+        {"pole-pairs", {&MotorFields::polePairs, kPolePairsRange}},
+        {"magnet-direction", {&MotorFields::magnetDirection, kMagnetDirectionRange}},
+        {"encoder-type", {&MotorFields::encoderType, IntRange{0, 1}}},
+        {"pulse-direction", {&MotorFields::pulseDirection, kPulseDirectionRange}},
+        {"uvw-direction", {&MotorFields::uvwDirection, kUvwDirectionRange}},
+        {"z-pulse-type", {&MotorFields::zPulseType, kZPulseTypeRange}},
+        {"pulse-number", {&MotorFields::pulseNumber, kPulseNumberRange}},
+        {"encoder-offset", {&MotorFields::encoderOffset, kEncoderOffsetRange}},
+    };
+    const auto it = kInts.find(field);
+    if (it == kInts.end()) {
+        return "unknown field '" + field + "' in '" + pair + "'";
+    }
+    const IntRange r = it->second.range;
+    if (auto refusal = RangeRefusal(field, value, {double(r.min), double(r.max), true, ""})) {
+        return refusal;
+    }
+    f.*(it->second.member) = static_cast<int32_t>(*ParseNumber(value));
+    return std::nullopt;
 }
 
 // Reports on stdout; asks the direction on the terminal unless it was given.
@@ -173,6 +175,23 @@ std::function<void()> OnDrive(CliContext& context, int& exitCode,
     };
 }
 
+// Same, for a command that may set the motor going: a stop signal meanwhile ends the
+// command, switches the servo off while the port works, then ends the tool.
+std::function<void()> OnDriveWithMotor(CliContext& context, int& exitCode,
+                                       std::function<int(Session&, const SignalStop&)> body) {
+    return [&context, &exitCode, body = std::move(body)]() {
+        const SignalStop signals;
+        OnDrive(context, exitCode, [&](Session& session) {
+            const int code = body(session, signals);
+            if (signals.raised() && context.state().link.portOpen == 1) {
+                ServoOff(session);
+            }
+            return code;
+        })();
+        signals.endIfRaised();
+    };
+}
+
 int ExitFor(uint32_t status) {
     return status == kStatusOk ? kExitOk : kExitDriveFailure;
 }
@@ -200,24 +219,33 @@ void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode) {
     CLI::App* write = motor->add_subcommand(
         "write", "Change fields of the motor data block: read it, change, write it back");
     write->add_option("FIELD=VALUE", pairs, kWriteFieldsHelp)->required();
-    write->callback(OnDrive(context, exitCode, [&context](Session& session) {
+    const auto writeBlock = OnDrive(context, exitCode, [&context](Session& session) {
         MotorFields f;
         CurrentLoopModel& m = context.state().currentLoopModel;
         if (ReadMotorBlock(session, f, m, context.messages()) != kStatusOk) {
             return kExitDriveFailure;
         }
         for (const std::string& p : pairs) {
-            if (auto err = Apply(p, f, m)) {
-                std::cerr << "quendrix-cli: " << p << ": " << *err << std::endl;
-                return kExitUsage;
-            }
+            Apply(p, f, m);  // checked before the port was picked
         }
         if (WriteMotorBlock(session, f, m, context.messages()) != kStatusOk) {
             return kExitDriveFailure;
         }
         PrintBlock(f, m);
         return kExitOk;
-    }));
+    });
+    write->callback([&exitCode, writeBlock]() {
+        MotorFields scratch;
+        CurrentLoopModel model;
+        for (const std::string& p : pairs) {
+            if (auto err = Apply(p, scratch, model)) {
+                std::cerr << "quendrix-cli: " << *err << std::endl;
+                exitCode = kExitUsage;
+                return;
+            }
+        }
+        writeBlock();
+    });
 
     CLI::App* position = motor->add_subcommand("position",
                                                "Read the rotor position once (65535: no index "
@@ -230,8 +258,8 @@ void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode) {
     static int32_t freezeCurrent = kDefaultFreezeCurrentA;
     CLI::App* freeze = motor->add_subcommand("freeze", "Hold the rotor with a current");
     freeze->add_option("--current", freezeCurrent, "Freeze current in A (1..10, default 3)")
-        ->check(CLI::Range(kFreezeCurrentRange.min, kFreezeCurrentRange.max));
-    freeze->callback(OnDrive(context, exitCode, [](Session& session) {
+        ->check(InRange({kFreezeCurrentRange.min, kFreezeCurrentRange.max, true, "A"}));
+    freeze->callback(OnDriveWithMotor(context, exitCode, [](Session& session, const SignalStop&) {
         return ExitFor(FreezeRotor(session, freezeCurrent));
     }));
 
@@ -251,37 +279,39 @@ void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode) {
                      "The way the shaft turns when asked: ccw or cw (asked on the terminal "
                      "when left out)")
         ->check(CLI::IsMember({"ccw", "cw"}));
-    match->add_option("--rated-current", ratedCurrent,
-                      "Rated current in A to use instead of the block's, as if typed into "
-                      "the dialog before the match");
+    match
+        ->add_option("--rated-current", ratedCurrent,
+                     "Rated current in A to use instead of the block's, as if typed into "
+                     "the dialog before the match")
+        ->check(InRange(WordRange(kRatedCurrentScale, "A")));
     match->add_option("--sim-motor", simMotor,
                       "Simulated drive: the motor, as key=value,... with pole-pairs, "
                       "pulse-number, encoder-type, magnet-direction, pulse-direction, "
                       "uvw-direction, z-type, offset, hall=W/W/W/W, rpm, test-ms");
-    match->callback(OnDrive(context, exitCode, [&context](Session& session) {
-        if (!ApplySimMotor(context, simMotor)) {
-            return kExitUsage;
-        }
-        AutoMatchInput input;
-        if (ReadMotorBlock(session, input.fields, input.loopModel, context.messages()) !=
-            kStatusOk) {
-            return kExitDriveFailure;
-        }
-        if (ratedCurrent) {
-            input.fields.ratedCurrent = *ratedCurrent;
-            SnapRatedCurrent(input.fields);
-        }
-        TerminalObserver observer(direction);
-        const std::atomic<bool> stop{false};
-        const AutoMatchResult r =
-            AutoMatch(context.link(), input, observer, context.messages(), stop);
-        std::printf("%3d%%  %s\n", r.percent, r.fields.message.c_str());
-        if (r.succeeded()) {
-            context.state().currentLoopModel = input.loopModel;
-            PrintBlock(r.fields, input.loopModel);
-        }
-        return r.succeeded() ? kExitOk : kExitDriveFailure;
-    }));
+    match->callback(OnDriveWithMotor(
+        context, exitCode, [&context](Session& session, const SignalStop& signals) {
+            if (!ApplySimMotor(context, simMotor)) {
+                return kExitUsage;
+            }
+            AutoMatchInput input;
+            if (ReadMotorBlock(session, input.fields, input.loopModel, context.messages()) !=
+                kStatusOk) {
+                return kExitDriveFailure;
+            }
+            if (ratedCurrent) {
+                input.fields.ratedCurrent = *ratedCurrent;
+                SnapRatedCurrent(input.fields);
+            }
+            TerminalObserver observer(direction);
+            const AutoMatchResult r =
+                AutoMatch(context.link(), input, observer, context.messages(), signals.flag());
+            std::printf("%3d%%  %s\n", r.percent, r.fields.message.c_str());
+            if (r.succeeded()) {
+                context.state().currentLoopModel = input.loopModel;
+                PrintBlock(r.fields, input.loopModel);
+            }
+            return r.succeeded() ? kExitOk : kExitDriveFailure;
+        }));
 }
 
 }  // namespace qx::cli

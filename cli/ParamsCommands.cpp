@@ -3,8 +3,10 @@
 #include <sstream>
 
 #include "cli/CliContext.h"
+#include "cli/OptionValue.h"
 #include "params/ParamCatalog.h"
 #include "params/ParamEditor.h"
+#include "params/ParamFile.h"
 #include "params/ParamFileCommands.h"
 #include "params/ParamSettingCommand.h"
 #include "params/ParamText.h"
@@ -105,20 +107,40 @@ void PrintParam(CliContext& context, int pn) {
               << std::endl;
 }
 
-// The parameter number as the editor reads it, but refused rather than clamped: a
-// script that names Pn 200 made a mistake.
-std::optional<int> ParamNumber(const std::string& text, CliContext& context) {
-    const auto pn = ParseParamText(text, 0);
-    if (!pn) {
-        context.messages().show(kInvalidInputText, kTitleWarning);
+// The parameter number as the editor reads it, but refused rather than clamped or read
+// as 0 when empty: a script that names Pn 200 made a mistake.
+int ParamNumber(const std::string& text) {
+    return static_cast<int>(CheckedNumber("N", text, {0, kHighestParamNumber, true, ""}));
+}
+
+// Why a script's text for Pn `pn` is no value at all, before the range is known: a bit
+// field needs exactly its width of binary digits, anything else a whole number (the
+// editor would read "" and "-" as 0).
+std::optional<std::string> ParamTextRefusal(const std::string& text, int pn) {
+    const int width = ParamBitWidth(pn);
+    const std::string refused = "VALUE: '" + text + "' ";
+    if (width > 0 && (text.size() != static_cast<std::size_t>(width) ||
+                      text.find_first_not_of("01") != std::string::npos)) {
+        return refused + "is not " + std::to_string(width) + " binary digits for Pn " +
+               std::to_string(pn);
+    }
+    if (text.empty() || text == "-" || !ParseParamText(text, width)) {
+        return refused + "is not a whole number";
+    }
+    return std::nullopt;
+}
+
+// Why the value for Pn `pn` is refused once its range is known; the value as the drive
+// gets it may be a 16-bit word typed unsigned, as in the editor.
+std::optional<std::string> ParamRangeRefusal(const std::string& text, int pn,
+                                             const UserParamTable& table) {
+    const auto value = ParamValueFromText(text, pn, table.minimum[pn], table.maximum[pn]);
+    if (value && *value >= table.minimum[pn] && *value <= table.maximum[pn]) {
         return std::nullopt;
     }
-    if (!IsValidParamNumber(*pn)) {
-        std::cerr << "quendrix-cli: Pn " << *pn << " does not exist; parameters are Pn 0 to "
-                  << kHighestParamNumber << std::endl;
-        return std::nullopt;
-    }
-    return *pn;
+    return "VALUE: '" + text + "' is outside the range of Pn " + std::to_string(pn) + ", " +
+           FormatParamValue(pn, table.minimum[pn]) + " to " +
+           FormatParamValue(pn, table.maximum[pn]);
 }
 
 int ExitFor(CommandOutcome outcome) {
@@ -159,6 +181,13 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode) {
     // The file is checked when it is read, so its errors carry the system's reason.
     download->add_option("FILE", *file, "Parameter file to read")->required();
     download->callback([&context, &exitCode, file]() {
+        // A file that cannot be a parameter file is refused before the port is touched.
+        ParamImage check{};
+        if (const auto error = ReadParamFile(*file, check)) {
+            context.messages().show(*error, kTitleWarning);
+            exitCode = kExitUsage;
+            return;
+        }
         if (!context.connect()) {
             exitCode = kExitDriveFailure;
             return;
@@ -179,46 +208,39 @@ void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode) {
     CLI::App* get = param->add_subcommand("get", "Print a parameter's value and range");
     get->add_option("N", *number, "Parameter number, 0 to 183")->required();
     get->callback([&context, &exitCode, number]() {
-        const auto pn = ParamNumber(*number, context);
-        if (!pn) {
-            exitCode = kExitUsage;
-            return;
-        }
-        WithParamTable(context, exitCode, [&context, pn]() { PrintParam(context, *pn); });
+        const int pn = ParamNumber(*number);
+        WithParamTable(context, exitCode, [&context, pn]() { PrintParam(context, pn); });
     });
 
     CLI::App* set = param->add_subcommand(
         "set",
-        "Write a parameter, clamped to its range as the editor does; bit fields (Pn 8 to "
-        "14) as binary text such as 000101. Negative values after --, e.g. set -- 36 -100");
+        "Write a parameter within its range (refused otherwise); bit fields (Pn 8 to 14) as "
+        "binary text such as 000101; a word may be given unsigned (Pn 2's 40613). Negative "
+        "values after --, e.g. set -- 36 -100");
     set->add_option("N", *number, "Parameter number, 0 to 183")->required();
     set->add_option("VALUE", *value, "New value")->required();
     set->callback([&context, &exitCode, number, value]() {
-        const auto pn = ParamNumber(*number, context);
-        if (!pn) {
-            exitCode = kExitUsage;
-            return;
+        const int pn = ParamNumber(*number);
+        if (const auto refusal = ParamTextRefusal(*value, pn)) {
+            throw CLI::ValidationError(*refusal);
         }
         WithParamTable(context, exitCode, [&context, &exitCode, pn, value]() {
-            ParamEditor editor(context.state().userParamTable,
-                               context.state().identity.softwareVersion, context.messages());
-            editor.open();
-            editor.numberTextChanged(std::to_string(*pn));
-            // The whole text at once: it is read as a field being left.
-            if (!editor.valueTextChanged(*value) || !editor.valueFieldLeft()) {
+            if (const auto refusal =
+                    ParamRangeRefusal(*value, pn, context.state().userParamTable)) {
+                std::cerr << "quendrix-cli: " << *refusal << "; nothing was written" << std::endl;
                 exitCode = kExitUsage;
                 return;
             }
-            const auto typed = ParseParamText(*value, ParamBitWidth(*pn));
-            if (typed && *typed != editor.value()) {
-                std::cerr << "quendrix-cli: " << *value << " is outside the range of Pn " << *pn
-                          << "; " << editor.valueText() << " is written instead" << std::endl;
-            }
+            ParamEditor editor(context.state().userParamTable,
+                               context.state().identity.softwareVersion, context.messages());
+            editor.open();
+            editor.numberTextChanged(std::to_string(pn));
+            editor.valueTextChanged(*value);
             if (editor.set(context.link()) != kStatusOk) {
                 exitCode = kExitDriveFailure;
                 return;
             }
-            PrintParam(context, *pn);
+            PrintParam(context, pn);
         });
     });
 

@@ -5,6 +5,7 @@
 #include <iostream>
 
 #include "cli/CliContext.h"
+#include "cli/ResultOutput.h"
 
 int main(int argc, char** argv) {
     using namespace qx::cli;
@@ -46,5 +47,5 @@ int main(int argc, char** argv) {
         std::cerr << "Run with --help for the commands." << std::endl;
         return kExitUsage;
     }
-    return exitCode;
+    return FinishStandardOutput(exitCode);
 }

@@ -51,6 +51,9 @@ uint32_t PollRequest(DriveLink& link, uint8_t selector, uint32_t timeoutMs) {
 
 uint32_t ReadWords(DriveLink& link, uint8_t selector, uint16_t address, uint8_t count,
                    uint32_t timeoutMs) {
+    if (count > kMaxReadWords) {
+        return kStatusRequestRefused;
+    }
     PayloadWriter w(link);
     w.sub(SubCommand::ReadWords).word(address).byte(0).byte(count);
     const uint32_t status = SendSub(link, selector, w, timeoutMs);
@@ -68,7 +71,10 @@ uint32_t ReadWords(DriveLink& link, uint8_t selector, uint16_t address, uint8_t 
 
 uint32_t WriteWords(DriveLink& link, uint8_t selector, uint16_t address,
                     std::span<const uint16_t> words, uint32_t timeoutMs) {
-    const std::size_t n = std::min(words.size(), kMaxWriteWords);
+    if (words.size() > kMaxWriteWords) {
+        return kStatusRequestRefused;
+    }
+    const std::size_t n = words.size();
     PayloadWriter w(link);
     w.sub(SubCommand::WriteWords).word(address).word(static_cast<uint16_t>(n));
     for (std::size_t k = 0; k < n; ++k) {
@@ -79,7 +85,10 @@ uint32_t WriteWords(DriveLink& link, uint8_t selector, uint16_t address,
 
 uint32_t WriteBlock(DriveLink& link, uint8_t selector, uint16_t address,
                     std::span<const uint8_t> wordBytes, uint32_t timeoutMs) {
-    const std::size_t n = std::min(wordBytes.size() / 2, kMaxWriteWords);
+    if (wordBytes.size() % 2 != 0 || wordBytes.size() / 2 > kMaxWriteWords) {
+        return kStatusRequestRefused;
+    }
+    const std::size_t n = wordBytes.size() / 2;
     PayloadWriter w(link);
     w.sub(SubCommand::WriteBlock).word(address).byte(0).byte(static_cast<uint8_t>(n));
     for (std::size_t k = 0; k < 2 * n; ++k) {
@@ -90,7 +99,10 @@ uint32_t WriteBlock(DriveLink& link, uint8_t selector, uint16_t address,
 
 uint32_t GatherWords(DriveLink& link, uint8_t selector, std::span<const uint32_t> addresses,
                      uint32_t timeoutMs) {
-    const std::size_t n = std::min(addresses.size(), kMaxGatherEntries);
+    if (addresses.size() > kMaxGatherEntries) {
+        return kStatusRequestRefused;
+    }
+    const std::size_t n = addresses.size();
     PayloadWriter w(link);
     w.sub(SubCommand::GatherWords).word(static_cast<uint16_t>(n));
     w.word(0x0001).word(0x0001).word(0x0003).word(0x0000).word(0x0000);

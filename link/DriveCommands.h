@@ -103,6 +103,10 @@ uint32_t ConnectionSetupRequest(DriveLink& link, uint8_t selector = 0,
 // Status 9 means the pending job is still running.
 uint32_t PollRequest(DriveLink& link, uint8_t selector, uint32_t timeoutMs = kBudgetShortMs);
 
+// The builders below refuse what one frame cannot carry (more than kMaxReadWords to
+// read, more than kMaxWriteWords to write, an odd byte count for WriteBlock, more than
+// kMaxGatherEntries): they return kStatusRequestRefused and send nothing.
+
 // Reads `count` words from `address`. Success means the reply carried exactly those
 // words; read them with DriveLink::replyWord(0 .. count - 1).
 uint32_t ReadWords(DriveLink& link, uint8_t selector, uint16_t address, uint8_t count,

@@ -107,6 +107,9 @@ void DriveLink::SyncLine() {
     std::fill_n(txFrame_.begin(), kSyncBurstBytes, kSyncByte);
     if (port_ && port_->isOpen()) {
         port_->write(txFrame_.data(), kSyncBurstBytes);
+        // The write may return with the burst still queued; the drive needs the quiet
+        // after its last byte, so the quiet starts when the burst has left.
+        port_->drain();
     }
     const uint32_t start = clock_.tickMs();
     clock_.sleepMs(kSyncQuietMs);
@@ -236,15 +239,16 @@ uint32_t DriveLink::ReceiveReply(uint8_t command, uint8_t selector, uint32_t tim
             }
             ++i;
         }
-    }
-
-    if (done && port_ && port_->isOpen()) {
-        // Bytes beyond the frame that arrived with it make the frame suspect.
-        const std::size_t extra = port_->readAvailable(chunk.data(), chunk.size());
-        if (extra > 0) {
-            append(chunk.data(), extra);
-            status = kStatusTrailingBytes;
-            done = false;
+        if (done && port_ && port_->isOpen()) {
+            // Bytes beyond the frame that arrived with it make the frame suspect, and like
+            // any corrupt reply it costs the whole time: a drive that always adds bytes
+            // must not be asked again at once, over and over.
+            const std::size_t extra = port_->readAvailable(chunk.data(), chunk.size());
+            if (extra > 0) {
+                append(chunk.data(), extra);
+                status = kStatusTrailingBytes;
+                done = false;
+            }
         }
     }
 

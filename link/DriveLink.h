@@ -29,6 +29,8 @@ enum : uint32_t {
     // A read whose reply frame holds other than the words asked for.
     kStatusWrongDataLength = 10,
     kStatusShortWrite = 16,
+    // A request builder refused what one frame cannot carry; nothing was sent.
+    kStatusRequestRefused = 32,
 };
 
 inline constexpr uint8_t kFrameStart = 0xAA;
@@ -71,7 +73,7 @@ class DriveLink {
     // probes for a drive. Returns 1 when a drive answered; the user was told either way.
     int OpenDrivePort(MessageSink& owner, int portNumber);
 
-    // A burst of 255 bytes of 0x01, then 30 ms of quiet.
+    // A burst of 255 bytes of 0x01, then 30 ms of quiet after its last byte has left.
     void SyncLine();
 
     // Frames the request, writes it and awaits the matching reply, retrying until the

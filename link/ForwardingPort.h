@@ -30,6 +30,7 @@ class ForwardingPort : public SerialPort {
     std::size_t write(const uint8_t* data, std::size_t bytes) override {
         return port_->write(data, bytes);
     }
+    bool drain() override { return port_->drain(); }
     void close() override { port_->close(); }
     bool isOpen() const override { return port_->isOpen(); }
     std::string lastError() const override { return port_->lastError(); }

@@ -10,6 +10,7 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -98,9 +99,7 @@ OpenResult PosixSerialPort::open() {
         close();
         return OpenResult::Busy;
     }
-    if (::isatty(fd_)) {
-        ::ioctl(fd_, TIOCEXCL);
-    }
+    exclusive_ = ::isatty(fd_) && ::ioctl(fd_, TIOCEXCL) == 0;
     return OpenResult::Ok;
 }
 
@@ -165,6 +164,7 @@ bool PosixSerialPort::configure(const LineSettings& s) {
     }
     tio.c_cc[VMIN] = 0;
     tio.c_cc[VTIME] = 0;
+    hardwareFlow_ = (tio.c_cflag & CRTSCTS) != 0;
     if (::tcsetattr(fd_, TCSANOW, &tio) != 0) {
         const int err = errno;
         // A pseudo-terminal has no parity generator, so the C library reports the
@@ -273,6 +273,7 @@ std::size_t PosixSerialPort::write(const uint8_t* data, std::size_t bytes) {
     const SteadyTime deadline =
         Now() + milliseconds(timeouts_.writeTotalConstantMs +
                              timeouts_.writeTotalPerByteMs * static_cast<uint32_t>(bytes));
+    const SteadyTime start = Now();
     std::size_t done = 0;
     while (done < bytes) {
         const ssize_t r = ::write(fd_, data + done, bytes - done);
@@ -294,7 +295,47 @@ std::size_t PosixSerialPort::write(const uint8_t* data, std::size_t bytes) {
             break;
         }
     }
+    txIdleAt_ = std::max(start, txIdleAt_) + byteTime_ * static_cast<int64_t>(done);
     return done;
+}
+
+bool PosixSerialPort::drain() {
+    if (fd_ < 0) {
+        return false;
+    }
+    if (!hardwareFlow_) {
+        // Nothing can hold the line, so the driver's wait ends with the bytes it holds.
+        while (::tcdrain(fd_) != 0) {
+            const int err = errno;
+            if (err == EINTR) {
+                continue;
+            }
+            if (IsDeviceGone(err)) {
+                deviceGone(err);
+            } else {
+                setError("cannot wait for the output to leave", err);
+            }
+            return false;
+        }
+    } else {
+        // A device that never clears the line to send would block tcdrain for ever:
+        // watch the driver's queue instead, within the write time-out.
+        const SteadyTime deadline =
+            std::max(Now(), txIdleAt_) + std::chrono::milliseconds(timeouts_.writeTotalConstantMs);
+        int queued = 0;
+        while (::ioctl(fd_, TIOCOUTQ, &queued) == 0 && queued > 0) {
+            if (Now() >= deadline) {
+                setError("the output did not leave in time", 0);
+                return false;
+            }
+            std::this_thread::sleep_for(std::max<std::chrono::nanoseconds>(
+                byteTime_ * queued, std::chrono::milliseconds(1)));
+        }
+    }
+    // A pseudo-terminal, and an adapter that buffers beyond its driver, say the bytes
+    // are gone once handed on; the line cannot have carried them sooner than this.
+    std::this_thread::sleep_until(txIdleAt_);
+    return true;
 }
 
 void PosixSerialPort::deviceGone(int err) {
@@ -307,6 +348,13 @@ void PosixSerialPort::deviceGone(int err) {
 
 void PosixSerialPort::close() {
     if (fd_ >= 0) {
+        // The tty keeps its exclusive mode past our descriptor (a pseudo-terminal whose
+        // other end stays open): cleared, so the next program of an ordinary user can
+        // open it again. Only ours: a port refused as busy leaves the holder's mode be.
+        if (exclusive_) {
+            ::ioctl(fd_, TIOCNXCL);
+            exclusive_ = false;
+        }
         ::flock(fd_, LOCK_UN);
         ::close(fd_);
         fd_ = -1;

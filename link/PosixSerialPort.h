@@ -23,6 +23,7 @@ class PosixSerialPort final : public SerialPort {
     std::size_t read(uint8_t* buffer, std::size_t maxBytes) override;
     std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override;
     std::size_t write(const uint8_t* data, std::size_t bytes) override;
+    bool drain() override;
     void close() override;
     bool isOpen() const override { return fd_ >= 0; }
     std::string lastError() const override { return lastError_; }
@@ -40,6 +41,12 @@ class PosixSerialPort final : public SerialPort {
     PortTimeouts timeouts_;
     // How long a byte takes on the line as configured.
     std::chrono::nanoseconds byteTime_{0};
+    // The earliest instant the bytes written so far can have left the line.
+    std::chrono::steady_clock::time_point txIdleAt_{};
+    // Hardware flow control, as the driver had it: the device may hold the line.
+    bool hardwareFlow_ = false;
+    // Whether this port put the tty into exclusive mode.
+    bool exclusive_ = false;
     std::string lastError_;
     int lastErrno_ = 0;
 };

@@ -49,8 +49,11 @@ class SerialPort {
     virtual std::size_t read(uint8_t* buffer, std::size_t maxBytes) = 0;
     // Takes what has already arrived, up to `maxBytes`, without waiting.
     virtual std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) = 0;
-    // Writes a block; returns the count written.
+    // Writes a block; returns the count written. The bytes may still be queued.
     virtual std::size_t write(const uint8_t* data, std::size_t bytes) = 0;
+    // Waits until what was written has left the port (a pause on the line must follow
+    // the bytes, not their queueing). False when it could not be sure they did.
+    virtual bool drain() = 0;
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
 

@@ -85,7 +85,8 @@ bool ParamEditor::valueFieldLeft() {
 }
 
 bool ParamEditor::readValueText() {
-    const auto parsed = ParseParamText(valueText_, ParamBitWidth(pn_));
+    const auto parsed =
+        ParamValueFromText(valueText_, pn_, table_.minimum[pn_], table_.maximum[pn_]);
     if (!parsed) {
         owner_.show(kInvalidInputText, kTitleWarning);
         return false;

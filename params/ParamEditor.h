@@ -30,8 +30,8 @@ class ParamEditor {
     // The number text changed. Returns false (after "Invalid input value!") when the
     // text is not accepted; the current Pn and value then stay as they were.
     bool numberTextChanged(std::string_view text);
-    // The value text changed: parsed for the current Pn and clamped to its range. The
-    // cache is not changed.
+    // The value text changed: read for the current Pn (ParamValueFromText) and clamped
+    // to its range. The cache is not changed.
     bool valueTextChanged(std::string_view text);
     // The user left a field: a waiting text is read now as the editor reads any text
     // (empty and "-" are 0). False after "Invalid input value!".

@@ -75,6 +75,18 @@ std::string FormatParamValue(int pn, int32_t value) {
     return bits;
 }
 
+std::optional<int32_t> ParamValueFromText(std::string_view text, int pn, int32_t minimum,
+                                          int32_t maximum) {
+    const int width = ParamBitWidth(pn);
+    const std::optional<int32_t> value = ParseParamText(text, width);
+    constexpr int32_t kWordSpan = 0x10000;
+    if (!value || width > 0 || *value <= maximum || *value < kWordSpan / 2 || *value >= kWordSpan) {
+        return value;
+    }
+    const int32_t word = *value - kWordSpan;
+    return word >= minimum && word <= maximum ? word : *value;
+}
+
 std::optional<int32_t> ParseParamText(std::string_view text, int bitWidth) {
     const std::vector<std::string_view> chars = Characters(text);
     if (chars.size() > kMaxParamTextChars) {

@@ -25,4 +25,12 @@ std::string FormatParamValue(int pn, int32_t value);
 //   number does not fit 32 bits. The empty text and a lone "-" read as 0.
 std::optional<int32_t> ParseParamText(std::string_view text, int bitWidth);
 
+// The value typed for Pn `pn` whose range is `minimum` to `maximum`, before any clamping:
+// ParseParamText, except that a decimal 32768 to 65535 beyond the maximum is taken as the
+// same 16-bit word when that word, read signed, lies within the range. A drive word is
+// 16 bits, so "40613" (Pn 2's unlock code as its help text gives it) is the word
+// the table shows as -24923, not a number to clamp to 32767.
+std::optional<int32_t> ParamValueFromText(std::string_view text, int pn, int32_t minimum,
+                                          int32_t maximum);
+
 }  // namespace qx

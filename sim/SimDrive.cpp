@@ -12,7 +12,7 @@ constexpr uint32_t kSoftwareCell = 0x003EFFFE;
 constexpr uint16_t kFpgaWord = 0x0000;
 constexpr uint16_t kPn0Word = 0x0200;
 constexpr uint16_t kExchangeArea = 0x0400;
-constexpr std::size_t kMaxReplyWords = 125;  // a 256-byte frame
+constexpr std::size_t kMaxReplyWords = 124;  // a 256-byte frame: header, ack, words, checksum
 // Keeps the spells' random numbers apart from the faults' for the same seed.
 constexpr uint32_t kSpellStream = 0x5EED5;
 

@@ -70,6 +70,14 @@ std::size_t SimPort::write(const uint8_t* data, std::size_t bytes) {
     return n;
 }
 
+bool SimPort::drain() {
+    // Paced, the bytes leave at the wire's speed; otherwise they are gone at once.
+    if (pace_) {
+        clock_.sleepUntilUs(txFreeUs_);
+    }
+    return open_;
+}
+
 std::size_t SimPort::read(uint8_t* buffer, std::size_t maxBytes) {
     if (!open_) {
         return 0;

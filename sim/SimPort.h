@@ -24,6 +24,7 @@ class SimPort final : public SerialPort {
     std::size_t read(uint8_t* buffer, std::size_t maxBytes) override;
     std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override;
     std::size_t write(const uint8_t* data, std::size_t bytes) override;
+    bool drain() override;
     void close() override;
     bool isOpen() const override { return open_; }
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# The monitor and ports commands against the built-in simulated drive.
+# The monitor and ports commands against the built-in simulated drive, and the monitor
+# against quendrix-drive-sim whose cable is pulled.
 set -euo pipefail
 cli=$1
 out=$(mktemp -d)
@@ -29,9 +30,25 @@ grep -qx "CN1 Input" "$out/ports"
 # A drive that stops answering: the line says so and the exit status is 1.
 status=0
 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 monitor --count 1 >"$out/lost" \
-    2>/dev/null || status=$?
-[ "$status" -eq 1 ]
-grep -q "^no status from the drive (status 1)$" "$out/lost"
+    2>"$out/lost.err" || status=$?
+[ "$status" -eq 1 ] && [ "$(wc -l <"$out/lost")" -eq 1 ]
+grep -qx "quendrix-cli: no status from the drive (status 1)" "$out/lost.err"
+# One poll failing among good ones fails the command too.
+status=0
+"$cli" --port sim --sim-fault silence,cmd=0xC2,count=1 monitor --count 3 --interval 0 \
+    >"$out/once" 2>/dev/null || status=$?
+[ "$status" -eq 1 ] && [ "$(wc -l <"$out/once")" -eq 3 ]
+
+# A pulled cable: said once, and polling goes on when the device is back.
+"$2" --link "$out/com1" --unplug 12:1000 >"$out/sim" &
+trap 'kill $! 2>/dev/null || true; rm -rf "$out"' EXIT
+for _ in $(seq 50); do [ -e "$out/com1" ] && break; sleep 0.1; done
+status=0
+"$cli" --com 1="$out/com1" monitor --count 12 --interval 100 >"$out/pulled" \
+    2>"$out/pulled.err" || status=$?
+[ "$status" -eq 1 ] && [ "$(grep -c "has gone" "$out/pulled.err")" -eq 1 ]
+grep -qx "quendrix-cli: COM1 is back; polling goes on" "$out/pulled.err"
+[ "$(sed -n '/is back/,$p' "$out/pulled.err" | wc -l)" -eq 1 ] && [ "$(wc -l <"$out/pulled")" -ge 6 ]
 status=0
 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 ports >/dev/null 2>&1 || status=$?
 [ "$status" -eq 1 ]

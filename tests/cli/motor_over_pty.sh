@@ -24,7 +24,7 @@ grep -q "^Pulse Number *2500$" "$out/read"
 
 # Out of range: refused before anything is written.
 status=0; "$cli" --port "$dev" motor write pole-pairs=11 2>"$out/range" || status=$?
-[ "$status" -eq 2 ] && grep -q "between 1 and 10" "$out/range"
+[ "$status" -eq 2 ] && grep -qx "quendrix-cli: pole-pairs: '11' is not a whole number from 1 to 10" "$out/range"
 "$cli" --port "$dev" motor read 2>/dev/null | grep -q "^Pole Pairs *5$"
 
 # The simulated drive's own motor: 4 pole pairs, 10000 pulses, Z type 0, offset 1234.
@@ -40,4 +40,18 @@ status=0
 "$cli" --port "$dev" motor match --rated-current 2.5 </dev/null >"$out/escape" 2>&1 || status=$?
 [ "$status" -eq 1 ] && grep -q "Warning: Invalid Direction Input!" "$out/escape"
 grep -q "^  0%  Auto match fails!$" "$out/escape"
+# Terminated at the direction question, the match switches the servo off before it ends:
+# the rotor no longer turns.
+mkfifo "$out/answer"
+exec 8<>"$out/answer"
+"$cli" --port "$dev" motor match --rated-current 2.5 <"$out/answer" >"$out/killed" 2>&1 &
+matchpid=$!
+for _ in $(seq 100); do grep -q "which direction" "$out/killed" && break; sleep 0.1; done
+kill -TERM "$matchpid"
+status=0; wait "$matchpid" || status=$?
+exec 8>&-
+[ "$status" -eq 143 ] && grep -qx "quendrix-cli: stopped by Terminated" "$out/killed"
+first=$("$cli" --port "$dev" motor position 2>/dev/null)
+sleep 0.3
+[ "$("$cli" --port "$dev" motor position 2>/dev/null)" = "$first" ]
 echo "motor commands over a pseudo-terminal: ok"

@@ -19,16 +19,22 @@ q params dump --csv >"$out/dump.csv" 2>/dev/null
 grep -qx '41,"Speed in JOG Mode",120,0,5000' "$out/dump.csv"
 grep -qx '8,"Inverting enable of low part CN2 input signals",000000,000000,111111' "$out/dump.csv"
 
-# One parameter, clamped to its range; bit fields as binary text.
-q param set 22 500 >"$out/set" 2>"$out/set.err"
-grep -q '^Pn 22 = 300 ' "$out/set"
-grep -q 'outside the range' "$out/set.err"
+# One parameter within its range; bit fields as binary text; Pn 2's unlock code as its
+# help text gives it. Anything else is refused and nothing is written.
+q param set 22 300 >/dev/null 2>&1
 q param set 8 000101 >/dev/null 2>&1
 q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
-status=0; q param set 8 0101 2>"$out/bad" || status=$?
-[ "$status" -eq 2 ] && grep -q "Warning: Invalid input value!" "$out/bad"
-status=0; q param get 184 2>/dev/null || status=$?
-[ "$status" -eq 2 ]
+q param set 2 40613 2>/dev/null | grep -q '^Pn 2 = -24923 '
+while IFS='|' read -r args message; do
+  status=0; q param $args >/dev/null 2>"$out/bad" || status=$?
+  [ "$status" -eq 2 ] && grep -qxF "$message" "$out/bad" || { echo "param $args"; exit 1; }
+done <<'EOF'
+set 22 301|quendrix-cli: VALUE: '301' is outside the range of Pn 22, 0 to 300; nothing was written
+set 8 0101|VALUE: '0101' is not 6 binary digits for Pn 8
+set 8 000102|VALUE: '000102' is not 6 binary digits for Pn 8
+get 184|N: '184' is not a whole number from 0 to 183
+EOF
+q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
 
 # Upload: exactly 1024 bytes, starting with the software version 913 (0x0391).
 q params upload "$out/a.par" 2>"$out/up"
@@ -50,10 +56,16 @@ q params download "$out/a.par" 2>"$out/down"
 grep -qx "Note: Downloading Parameters Succeeds!" "$out/down"
 q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
 
-# A file of the wrong size is refused and nothing is sent.
+# A file of the wrong size, a FIFO or a missing file is refused before the port is
+# picked (no connection message).
 head -c 1000 "$out/a.par" >"$out/short.par"
-status=0; q params download "$out/short.par" 2>"$out/short" || status=$?
-[ "$status" -eq 1 ] && grep -q "exactly 1024 bytes" "$out/short"
+mkfifo "$out/fifo.par"
+for f in short.par fifo.par none.par; do
+  status=0; timeout 10 "$cli" --port "$dev" params download "$out/$f" 2>"$out/$f.err" || status=$?
+  [ "$status" -eq 2 ] && ! grep -q "Connectting" "$out/$f.err" || { echo "$f"; exit 1; }
+done
+grep -q "holds 1000 bytes" "$out/short.par.err"
+grep -q "is a FIFO, not a parameter file" "$out/fifo.par.err"
 # Files without a drive: one word edited, the drive compared with files.
 cp "$out/a.par" "$out/b.par"
 "$cli" params edit "$out/b.par" 41=300 >"$out/edit"

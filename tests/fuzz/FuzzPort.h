@@ -59,6 +59,7 @@ class FuzzPort final : public SerialPort {
         return n;
     }
     std::size_t write(const uint8_t*, std::size_t bytes) override { return bytes; }
+    bool drain() override { return open_; }
     void close() override { open_ = false; }
     bool isOpen() const override { return open_; }
 

@@ -3,8 +3,9 @@
 // may report. A text that cannot be complete yet (empty, a lone "-", a bit field shorter
 // than its width) waits as typed until its field is left; any other text is either
 // refused with "Invalid input value!" and changes nothing but the field, or read exactly
-// as an independent reading of the accepted forms says, with the value clamped into the
-// parameter's range. A value the editor shows reads back as itself.
+// as an independent reading of the accepted forms says, a word typed unsigned taken as
+// its signed self, with the value clamped into the parameter's range. A value the editor
+// shows reads back as itself.
 //
 // Input: a software version, then operations until the input runs out.
 
@@ -91,6 +92,14 @@ std::optional<int32_t> Expected(const std::string& text, int width) {
 bool Waits(const std::string& text, int width) {
     return width > 0 ? Characters(text) < static_cast<std::size_t>(width)
                      : text.empty() || text == "-";
+}
+
+// A decimal 32768 to 65535 above the maximum stands for its 16-bit word when that word,
+// read signed, is within the range.
+int32_t AsWord(int32_t value, int width, int32_t minimum, int32_t maximum) {
+    const int32_t word = static_cast<int16_t>(static_cast<uint16_t>(value));
+    const bool typedUnsigned = width == 0 && value > maximum && value >= 32768 && value <= 65535;
+    return typedUnsigned && word >= minimum && word <= maximum ? word : value;
 }
 
 // Where the editor puts `value` for a range: the range clamps it; a range whose bounds
@@ -206,7 +215,9 @@ struct Fixture {
             return;
         }
         Check(boxes() == before);
-        Check(editor->value() == Clamped(*expected, table.minimum[pn], table.maximum[pn]));
+        Check(editor->value() == Clamped(AsWord(*expected, qx::ParamBitWidth(pn), table.minimum[pn],
+                                                table.maximum[pn]),
+                                         table.minimum[pn], table.maximum[pn]));
         checkShown(false);
         checkReadsBack();
     }

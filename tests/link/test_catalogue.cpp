@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "link/DriveCommands.h"
 #include "tests/support/LinkFixture.h"
 
@@ -97,6 +99,34 @@ TEST(Catalogue, ReadMustCarryExactlyTheWordsAskedFor) {
     // An unacknowledged answer keeps its own status.
     s.port->scriptAlways(Frame(0xC1, 2, {0, 0}));
     EXPECT_EQ(ReadWords(s.link, 2, 0x0400, 4, 0), kStatusNoAck);
+}
+
+// What one frame cannot carry is refused with nothing sent; the largest that fits goes.
+TEST(Catalogue, BuildersRefuseWhatAFrameCannotCarry) {
+    ScriptedLink s;
+    s.open();
+    DriveLink& l = s.link;
+    const std::vector<uint16_t> w(61);
+    const Bytes b(122);
+    const std::vector<uint32_t> a(19);
+    const std::pair<bool, std::function<uint32_t()>> cases[] = {
+        {true, [&] { return WriteWords(l, 1, 0x200, std::span(w).first(60), 0); }},
+        {false, [&] { return WriteWords(l, 1, 0x200, w, 0); }},
+        {true, [&] { return WriteBlock(l, 1, 0x200, std::span(b).first(120), 0); }},
+        {false, [&] { return WriteBlock(l, 1, 0x200, std::span(b).first(119), 0); }},
+        {false, [&] { return WriteBlock(l, 1, 0x200, b, 0); }},
+        {true, [&] { return GatherWords(l, 1, std::span(a).first(18), 0); }},
+        {false, [&] { return GatherWords(l, 1, a, 0); }},
+        {false, [&] { return ReadWords(l, 1, 0x200, 121, 0); }},
+    };
+    s.port->scriptAlways(AckReply(0xC1, 1));
+    for (const auto& [sent, send] : cases) {
+        const std::size_t before = s.port->writes().size();
+        EXPECT_EQ(send(), sent ? kStatusOk : kStatusRequestRefused);
+        EXPECT_EQ(s.port->writes().size() - before, sent ? 1u : 0u);
+    }
+    s.port->script(AckReply(0xC1, 1, std::vector<uint16_t>(120, 7)));
+    EXPECT_EQ(ReadWords(l, 1, 0x200, 120, 0), kStatusOk);
 }
 
 TEST(Session, OpeningThenSelectorsCountFromOneAndWrap) {

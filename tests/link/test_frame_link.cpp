@@ -3,8 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "link/DriveCommands.h"
 #include "link/DriveLink.h"
+#include "params/ParamTransfer.h"
 #include "tests/support/LinkFixture.h"
 
 namespace qx::test {
@@ -154,6 +157,24 @@ TEST(SendCommand, CorruptReplyCostsTheWholeAttemptThenRetrySucceeds) {
     EXPECT_EQ(s.link.replyWord(0), 0x600D);
 }
 
+// A drive that adds bytes to its replies is asked again only after each attempt's whole
+// time: the 1000 ms probe, or the 1000 ms store operation, makes three attempts.
+TEST(SendCommand, TrailingBytesCostTheWholeAttempt) {
+    for (const bool store : {false, true}) {
+        SimLink s;
+        s.drive->addFault(
+            {sim::Fault::TrailingBytes, store ? 0xC1 : 0xCF, store ? 0x16 : -1, -1, 0, 100});
+        EXPECT_FALSE(s.open() && SaveParamsToEeprom(s.link) == kStatusOk);
+        const auto log = s.drive->requestLog();
+        EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                                [&](const auto& f) {
+                                    return store ? f[1] == 0xC1 && f[5] == 0x16 : f[1] == 0xCF;
+                                }),
+                  3)
+            << store;
+    }
+}
+
 TEST(SendCommand, ShortWriteAddsSixteen) {
     ScriptedLink s;
     s.open();
@@ -197,6 +218,20 @@ TEST(SyncLine, SendsTheBurstThenKeepsTheLineQuietForThirtyMs) {
     EXPECT_EQ(s.port->purges(), purges + 1);
     EXPECT_GE(s.clock.nowUs() - t0, 30'000u);
     EXPECT_LT(s.clock.nowUs() - t0, 32'000u);
+
+    // On a line that carries the burst at 115200 baud 8O2 (26.6 ms), the quiet follows
+    // its last byte.
+    VirtualClock clock;
+    SharedState state;
+    RecordingMessageSink messages;
+    DriveLink paced(state.link, clock, [&](const std::string&) {
+        return std::make_unique<sim::SimPort>(std::make_shared<sim::SimDrive>(), clock, true);
+    });
+    ASSERT_EQ(paced.OpenDrivePort(messages, 1), 1);
+    const uint64_t t1 = clock.nowUs();
+    paced.SyncLine();
+    EXPECT_GE(clock.nowUs() - t1, 56'562u);
+    EXPECT_LT(clock.nowUs() - t1, 58'000u);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -73,6 +74,7 @@ class PseudoTerminal : public ::testing::Test {
 };
 
 TEST_F(PseudoTerminal, OpensExclusivelyConfiguresAndMovesBytes) {
+    const int probe = ::open(slave_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     PosixSerialPort port(slave_);
     ASSERT_EQ(port.open(), OpenResult::Ok);
     EXPECT_TRUE(port.configure(LineSettings{}));
@@ -97,7 +99,21 @@ TEST_F(PseudoTerminal, OpensExclusivelyConfiguresAndMovesBytes) {
 
     // Silence: the read gives up after its total time with nothing.
     EXPECT_EQ(port.read(got, 4), 0u);
+
+    // A drained burst has had its time on the line (255 bytes of 12 bits at 115200 baud).
+    const std::vector<uint8_t> burst(255, 0x01);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_EQ(port.write(burst.data(), burst.size()), burst.size());
+    EXPECT_TRUE(port.drain());
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::microseconds(26'562));
+
+    // The tty's exclusive mode goes with the port, or nobody but root could open it again
+    // while its other end stays open.
+    int exclusive = -1;
+    EXPECT_TRUE(::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive == 1);
     port.close();
+    EXPECT_TRUE(::ioctl(probe, TIOCGEXCL, &exclusive) == 0 && exclusive == 0);
+    ::close(probe);
     EXPECT_EQ(second.open(), OpenResult::Ok) << "closing releases the port";
 }
 

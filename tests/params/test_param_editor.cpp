@@ -168,6 +168,28 @@ TEST_F(EditorFixture, ValueTextIsParsedForThePnAndClamped) {
     EXPECT_FALSE(editor.valueTextChanged("99999999999"));
 }
 
+// A decimal 32768 to 65535 beyond the maximum is the same 16-bit word when that word,
+// read signed, is in range; otherwise it stays as typed (and the editor clamps it).
+TEST(ParamValueFromText, SixteenBitWordsTypedUnsigned) {
+    struct Case {
+        const char* text;
+        int pn;
+        int32_t minimum, maximum, value;
+    };
+    const Case cases[] = {
+        {"40613", 2, -32768, 32767, -24923}, {"32768", 2, -32768, 32767, -32768},
+        {"65535", 2, -32768, 32767, -1},     {"65536", 2, -32768, 32767, 65536},
+        {"65436", 36, -100, 100, -100},      {"65535", 22, 0, 5000, 65535},
+        {"40613", 2, 0, 65535, 40613},       {"40613", 2, -24923, -24923, -24923},
+        {"40613", 2, -30000, 40613, 40613},  {"65535", 2, -32768, -1, -1},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParamValueFromText(c.text, c.pn, c.minimum, c.maximum), c.value) << c.text;
+    }
+    EXPECT_EQ(ParamValueFromText("x", 2, -32768, 32767), std::nullopt);
+    EXPECT_EQ(ParamValueFromText("000101", 8, 0, 1), 5) << "bit fields are not words";
+}
+
 TEST_F(EditorFixture, NumberSpinStopsAtBothEnds) {
     editor.numberSpun(+1);  // down arrow on Pn 0
     EXPECT_EQ(editor.pn(), 0);
@@ -290,10 +312,12 @@ TEST(WriteUserParam, ALockedDriveRefusesAllButTheProtectionCode) {
     EXPECT_EQ(table.value[5], 100) << "a refused write leaves the cache alone";
     EXPECT_EQ(sim.word(0x0244), 100);
 
-    // The unlock code as the editor shows the word 40613: sign-extended.
+    // The unlock code typed as the help text gives it: the word 40613, which the table
+    // shows as -24923.
     sim.messages.clear();
     editor.numberTextChanged("2");
-    editor.valueTextChanged(std::to_string(static_cast<int16_t>(kUnlockCode)));
+    editor.valueTextChanged("40613");
+    EXPECT_EQ(editor.valueText(), "-24923");
     ASSERT_EQ(editor.set(sim.link), kStatusOk);
     editor.numberTextChanged("5");
     editor.valueTextChanged("200");

@@ -2,10 +2,15 @@
 // simulated drive makes of them, the parameter file and the commands' messages.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 
 #include "link/DriveCommands.h"
 #include "params/ParamCatalog.h"
@@ -191,7 +196,7 @@ TEST(ParamFile, WritesExactly1024BytesAndReadsThemBack) {
     const std::string path = dir.file("drive.par");
     ASSERT_EQ(WriteParamFile(path, image), std::nullopt);
     EXPECT_EQ(fs::file_size(path), 1024u);
-    EXPECT_FALSE(fs::exists(path + ".writing")) << "the temporary name is gone";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 1) << "no temporary file left";
     ParamImage back{};
     ASSERT_EQ(ReadParamFile(path, back), std::nullopt);
     EXPECT_EQ(back, image);
@@ -224,26 +229,84 @@ TEST(ParamFile, ErrorsCarryTheSystemsReason) {
     const auto noDir = WriteParamFile(dir.file("no/such/dir.par"), image);
     ASSERT_TRUE(noDir.has_value());
     EXPECT_NE(noDir->find("No such file or directory"), std::string::npos) << *noDir;
+
+    // Anything but a regular file is refused before it is opened, so a FIFO with no
+    // writer cannot keep the reader waiting for ever.
+    const std::string fifo = dir.file("a.fifo");
+    ::mkfifo(fifo.c_str(), 0600);
+    for (const auto& [path, kind] : {std::pair<std::string, std::string>{fifo, "a FIFO"},
+                                     {dir.path.string(), "a folder"},
+                                     {"/dev/zero", "a device"}}) {
+        EXPECT_EQ(ReadParamFile(path, image), "The file \"" + path + "\" is " + kind +
+                                                  ", not a parameter file of exactly 1024 "
+                                                  "bytes. Nothing was sent to the servo.");
+    }
 }
 
-TEST(ParamFile, AFailedWriteLeavesTheOldFileWhole) {
+// Where the written name leads: a link planted at the old temporary name, a link as the
+// name (to a file of its own permissions), a device, a FIFO with and without a reader.
+TEST(ParamFile, WritingNeverFollowsOrReplacesWhatItShouldNot) {
     TempDir dir;
-    const std::string path = dir.file("keep.par");
-    WriteBytes(path, std::string(1024, 'A'));
-    // A directory in the way of the temporary name makes the write fail before the
-    // old file is touched.
-    fs::create_directory(path + ".writing");
     ParamImage image{};
-    EXPECT_TRUE(WriteParamFile(path, image).has_value());
-    EXPECT_EQ(Contents(path), std::string(1024, 'A'));
+    image.fill(0x42);
+    const std::string written(1024, '\x42');
+    const std::string victim = dir.file("victim"), planted = dir.file("planted.par"),
+                      link = dir.file("link.par"), own = dir.file("own.par"),
+                      device = dir.file("full.par"), fifo = dir.file("fifo.par");
+    WriteBytes(victim, "precious");
+    fs::create_symlink(victim, planted + ".writing");
+    WriteBytes(own, "old");
+    fs::permissions(own, fs::perms::owner_read | fs::perms::owner_write);
+    fs::create_symlink("own.par", link);
+    ::mknod(device.c_str(), S_IFCHR | 0666, makedev(1, 7));  // a copy of /dev/full, for root
+    ::mkfifo(fifo.c_str(), 0600);
+    EXPECT_EQ(WriteParamFile(planted, image), std::nullopt);
+    EXPECT_EQ(WriteParamFile(link, image), std::nullopt);
+    EXPECT_EQ(Contents(victim), "precious");
+    EXPECT_EQ(Contents(planted), written);
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(Contents(own), written);
+    EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    const auto failure = [](const std::string& path, const std::string& reason) {
+        return "Cannot write the parameter file \"" + path + "\": " + reason + ".";
+    };
+    if (fs::is_character_file(device)) {
+        EXPECT_EQ(WriteParamFile(device, image), failure(device, "No space left on device"));
+        EXPECT_TRUE(fs::is_character_file(device));
+    }
+    EXPECT_EQ(WriteParamFile(fifo, image), failure(fifo, "No such device or address"));
+    std::string got;
+    std::thread reader([&] { got = Contents(fifo); });
+    while (WriteParamFile(fifo, image)) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));  // until the reader is there
+    }
+    reader.join();
+    EXPECT_EQ(got, written);
+    EXPECT_TRUE(fs::is_fifo(fifo));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), fs::exists(device) ? 7 : 6)
+        << "no temporary file left";
+}
 
-    // Renaming over a directory fails too; the temporary file is cleaned up.
-    fs::remove(path + ".writing");
-    const std::string dirPath = dir.file("adir.par");
-    fs::create_directory(dirPath);
-    fs::create_directory(dirPath + "/inside");
-    EXPECT_TRUE(WriteParamFile(dirPath, image).has_value());
-    EXPECT_FALSE(fs::exists(dirPath + ".writing"));
+// A folder that takes no new names: its writable file is written in place. Root may
+// make names anywhere, so the write runs as an ordinary user then.
+TEST(ParamFile, AWritableFileInAReadOnlyFolderIsWrittenInPlace) {
+    TempDir dir;
+    const std::string path = dir.file("in place.par");
+    WriteBytes(path, "old");
+    fs::permissions(path, fs::perms::all);
+    fs::permissions(dir.path, fs::perms::all & ~fs::perms::owner_write & ~fs::perms::others_write);
+    ParamImage image{};
+    image.fill(0x24);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const bool ordinary = ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
+        ::_exit(ordinary && !WriteParamFile(path, image) ? 0 : 1);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    fs::permissions(dir.path, fs::perms::owner_write, fs::perm_options::add);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(Contents(path), std::string(1024, '\x24'));
 }
 
 struct CommandFixture : ::testing::Test {

@@ -50,6 +50,17 @@ TEST(SimDrive, WritesLandInMemoryAndGoneDriveComesBack) {
     EXPECT_EQ(PollRequest(s.link, 1, 500), kStatusOk);
 }
 
+// However many words a read asks for, the reply stays within the 256-byte frame.
+TEST(SimDrive, NoReplyExceedsTheFrameLimit) {
+    sim::SimDrive drive;
+    for (const int words : {124, 125, 255}) {
+        const uint8_t payload[] = {0x00, 0x91, 0x02, 0x00, 0x00, static_cast<uint8_t>(words)};
+        std::array<uint8_t, 16> request{};
+        const std::size_t n = BuildFrame(0xC1, 1, payload, request);
+        EXPECT_EQ(drive.handleRequest(std::span(request).first(n), 0).size(), 256u) << words;
+    }
+}
+
 // Sends a probe every 10 ms of virtual time; true for each one the drive answered.
 std::vector<bool> ProbeEvery10Ms(SimLink& s, int probes) {
     std::vector<bool> answered;

@@ -52,6 +52,7 @@ class ScriptedPort final : public SerialPort {
         return open_ ? inbox_.readArrived(buffer, maxBytes, clock_.nowUs()) : 0;
     }
     std::size_t write(const uint8_t* data, std::size_t bytes) override;
+    bool drain() override { return open_; }
     void close() override {
         open_ = false;
         if (closedFlag != nullptr) {
