@@ -41,6 +41,7 @@ class AbsentPort final : public SerialPort {
     std::size_t read(uint8_t*, std::size_t) override { return 0; }
     std::size_t readAvailable(uint8_t*, std::size_t) override { return 0; }
     std::size_t write(const uint8_t*, std::size_t) override { return 0; }
+    bool drain() override { return false; }
     void close() override {}
     bool isOpen() const override { return false; }
     std::string lastError() const override { return reason_; }
