@@ -48,6 +48,7 @@ class CliContext {
     std::vector<std::string> comAssignments_;
     std::vector<std::string> simFaults_;
     std::string simAway_;
+    std::string simLoad_;
     sim::SimOptions simOptions_;
     PortMap map_;
     int portNumber_ = 1;
