@@ -1,0 +1,255 @@
+// The tuning assistant against the simulated drive in virtual time: it reaches the target
+// from poor gains on both motors, ends at once on danger with the starting gains written
+// back, and says so when it cannot write them.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+
+#include "capture/GainSearchRun.h"
+#include "link/ConnectDrive.h"
+#include "sim/SimOptions.h"
+#include "tests/capture/CaptureRig.h"
+
+namespace qx::test {
+namespace {
+
+using Box = RecordingMessageSink::Box;
+const sim::MotorConstants kStandard = *sim::SimLoadNamed("standard");
+const sim::MotorConstants kHeavy = *sim::SimLoadNamed("heavy");
+
+struct TuneRig : SimLink {
+    RecordingMessageSink main;
+    explicit TuneRig(const sim::MotorConstants& motor, CaptureKind kind, LoopGains start) {
+        sim::SimOptions options;
+        options.load = motor;
+        drive = sim::MakeSimDrive(options, clock.nowUs());
+        for (int k = 0; k < start.count; ++k) {
+            if (start.words[k] != 0) {
+                drive->write(GainAddress(kind) + k, static_cast<uint16_t>(start.words[k]));
+            }
+        }
+        // Steps small enough to keep the speed and position loops clear of their limits.
+        state.speedCaptureSettings.range = 100;
+        state.positionCaptureSettings.range = 2000;
+        open();
+        ConnectDrive(link, state.identity, messages);
+        messages.clear();
+        drive->clearRequestLog();
+    }
+    int32_t driveWord(CaptureKind kind, int index) {
+        return drive->read(GainAddress(kind) + static_cast<uint16_t>(index));
+    }
+};
+
+// Every exchange as "CMD payload words", polls in a row as "C2+" (one or more); the
+// selectors must run 0 for the session opening, then 1, 2, 3 ... (a line "selector" marks
+// the first that does not).
+std::vector<std::string> Transcript(const sim::SimDrive& drive) {
+    std::vector<std::string> out;
+    int next = 0;
+    for (const Request& r : Exchanges(drive)) {
+        char word[8];
+        std::snprintf(word, sizeof word, "%02X", r.command);
+        std::string line = word;
+        for (std::size_t i = 0; i + 1 < r.payload.size(); i += 2) {
+            std::snprintf(word, sizeof word, " %04X", r.word(i));
+            line += word;
+        }
+        const bool opening = r.command == 0xCF || r.command == 0xC0;
+        if (r.selector != (opening ? 0 : next)) {
+            return {"selector", line};
+        }
+        next = opening ? 1 : r.selector + 1;
+        if (r.command != 0xC2 || out.back() != "C2+") {
+            out.push_back(r.command == 0xC2 ? "C2+" : line);
+        }
+    }
+    return out;
+}
+
+TEST(GainSearch, CapturesAreJudgedByTheirMetrics) {
+    const auto metrics = [](bool settled, double overshoot, bool oscillating = false) {
+        CaptureOutcome o;
+        o.captured = true;
+        o.metrics.status = StepStatus::Ok;
+        o.metrics.settled = settled;
+        o.metrics.overshootPercent = overshoot;
+        o.metrics.oscillating = oscillating;
+        return o;
+    };
+    CaptureOutcome failed;
+    CaptureOutcome noStep = metrics(true, 0);
+    noStep.metrics.status = StepStatus::StepOutsideRecord;
+    CaptureOutcome saturated = metrics(true, 0);
+    saturated.saturated = true;
+    CaptureOutcome ringing = metrics(true, 0);
+    ringing.ringing = true;
+    const struct {
+        CaptureOutcome outcome;
+        TrialVerdict verdict;
+    } cases[] = {
+        {failed, TrialVerdict::Failed},
+        {noStep, TrialVerdict::NoStep},
+        {saturated, TrialVerdict::Saturates},
+        {ringing, TrialVerdict::Oscillates},
+        {metrics(false, 0, true), TrialVerdict::Oscillates},
+        {metrics(false, 2.1), TrialVerdict::Oscillates},  // past the band, not back
+        {metrics(false, 1.9), TrialVerdict::TooSlow},
+        {metrics(true, 5.1), TrialVerdict::Overshoots},
+        {metrics(true, 5.0), TrialVerdict::WithinTarget},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ClassifyCapture(c.outcome, 5.0), c.verdict) << VerdictText(c.verdict);
+    }
+
+    const struct {
+        CaptureKind kind;
+        float value;
+        bool atLimit;
+    } limits[] = {
+        {CaptureKind::Current, 32767 / 128.0f, true},
+        {CaptureKind::Current, 255.9f, false},
+        {CaptureKind::Current, -256.0f, true},
+        {CaptureKind::Speed, 8191.75f, true},
+        {CaptureKind::Speed, -8191.75f, false},
+        {CaptureKind::Position, 2147483647.0f, true},
+        {CaptureKind::Position, -2147483648.0f, true},
+        {CaptureKind::Position, 2147483000.0f, false},
+    };
+    for (const auto& l : limits) {
+        EXPECT_EQ(AtRecordLimit(l.kind, l.value), l.atLimit) << l.value;
+    }
+}
+
+TEST(GainSearch, FromPoorGainsItReachesTheTargetOnBothMotorsAndFindsEachItsOwn) {
+    const struct {
+        CaptureKind kind;
+        LoopGains start;  // the knobs' words; 0 keeps the drive's own
+        bool apply;
+    } starts[] = {
+        {CaptureKind::Current, {{0, 0, 0, 300}, 4}, false},   // creeps towards the command
+        {CaptureKind::Current, {{0, 0, 0, 65535}, 4}, true},  // oscillates
+        {CaptureKind::Speed, {{100, 400, 0, 0}, 4}, false},
+        {CaptureKind::Speed, {{100, 5, 0, 0}, 4}, true},
+        {CaptureKind::Position, {{100, 0, 0, 0}, 3}, false},
+        {CaptureKind::Position, {{12800, 0, 0, 0}, 3}, true},
+    };
+    for (const auto& s : starts) {
+        std::vector<LoopGains> found;
+        for (const sim::MotorConstants& motor : {kStandard, kHeavy}) {
+            TuneRig rig(motor, s.kind, s.start);
+            GainSearchRun run(rig.state, rig.link, s.kind, rig.messages, rig.main);
+            ASSERT_EQ(run.run(SearchTarget{}, s.apply), SearchRunStatus::Finished);
+            const GainSearch& search = *run.search();
+            const Trial* best = search.best();
+            ASSERT_NE(best, nullptr) << search.trials().size();
+            const Trial& first = search.trials().front();
+            if (s.apply) {
+                EXPECT_EQ(first.verdict, TrialVerdict::Oscillates);
+            } else {
+                EXPECT_LT(best->outcome.metrics.settlingTimeMs,
+                          first.outcome.metrics.settlingTimeMs / 2);
+            }
+            EXPECT_EQ(search.end(), SearchEnd::Done);
+            EXPECT_LE(search.trials().size(), static_cast<std::size_t>(kDefaultMaxCaptures));
+            EXPECT_LE(best->outcome.metrics.overshootPercent, kDefaultMaxOvershootPercent);
+            EXPECT_TRUE(best->outcome.metrics.settled);
+            // No step leaves the window's ranges or moves a gain by more than a factor of 2.
+            for (std::size_t i = 1; i < search.trials().size(); ++i) {
+                for (const SearchKnob& k : search.knobs()) {
+                    const int32_t before = search.trials()[i - 1].gains.words[k.index];
+                    const int32_t now = search.trials()[i].gains.words[k.index];
+                    EXPECT_TRUE(now <= 2 * before && before <= 2 * now && now >= 1) << now;
+                }
+            }
+            // The drive is left with the starting gains, or the best when they are applied.
+            const LoopGains kept = s.apply ? best->gains : search.startGains();
+            for (int k = 0; k < kept.count; ++k) {
+                EXPECT_EQ(rig.driveWord(s.kind, k), kept.words[k]);
+            }
+            EXPECT_TRUE(rig.messages.boxes().empty());
+            EXPECT_TRUE(rig.main.boxes().empty());
+            found.push_back(best->gains);
+        }
+        if (s.kind != CaptureKind::Current || !s.apply) {
+            EXPECT_NE(found[0], found[1]) << "each motor has gains of its own";
+        }
+    }
+}
+
+TEST(GainSearch, AnOscillatingCaptureEndsTheSearchAndTheStartingGainsAreWrittenBack) {
+    // Overshoot up to 30 % allowed: from Ki 16000 (within) the search doubles Ki, and the
+    // current loop oscillates at 32000.
+    TuneRig rig(kStandard, CaptureKind::Current, {{0, 0, 0, 16000}, 4});
+    rig.state.currentCaptureSettings.sampleCount = 160;
+    GainSearchRun run(rig.state, rig.link, CaptureKind::Current, rig.messages, rig.main);
+    ASSERT_EQ(run.run(SearchTarget{30.0, 20}, true), SearchRunStatus::Finished);
+    EXPECT_EQ(run.search()->end(), SearchEnd::Danger);
+    ASSERT_EQ(run.search()->trials().size(), 2u);
+    EXPECT_EQ(run.search()->trials()[1].verdict, TrialVerdict::Oscillates);
+    const auto capture = [](const char* ki) {
+        return std::vector<std::string>{"CF",
+                                        "C0",
+                                        std::string("C1 0015 0212 0004 1000 04CC 0500 ") + ki,
+                                        "C1 0012 0000 0001 0113 00A0 0001",
+                                        "C2+",
+                                        "C1 0091 0400 0078",
+                                        "C1 0091 0478 0078",
+                                        "C1 0091 04F0 0050"};
+    };
+    std::vector<std::string> expected = {
+        "CF", "C0", "C1 0091 0212 0004",  // gains read
+        "CF", "C0", "C1 0010 0000 012C 0000 0080 3200 5DC0 7FFF FFFF 8000 0000"};
+    for (const char* ki : {"3E80", "7D00", "3E80"}) {  // 16000, 32000, 16000 again
+        const auto c = capture(ki);
+        expected.insert(expected.end(), c.begin(), c.end());
+    }
+    expected.insert(expected.end(), {"CF", "C0", "C1 0011 0050"});  // servo off
+    EXPECT_EQ(Transcript(*rig.drive), expected);
+    EXPECT_EQ(rig.driveWord(CaptureKind::Current, 3), 16000) << "the best applies only on Done";
+}
+
+TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot) {
+    const struct {
+        const char* name;
+        uint64_t awayMs;  // the drive goes away after two captures; 0: Stop instead
+        SearchEnd end;
+        SearchRunStatus status;
+        int32_t ki;  // the drive holds it at the end
+        std::vector<Box> window;
+        std::vector<Box> main;
+    } cases[] = {
+        {"Stop", 0, SearchEnd::Stopped, SearchRunStatus::Finished, 300, {}, {}},
+        {"back in 10 s", 10'000, SearchEnd::Danger, SearchRunStatus::Finished, 300, {}, {}},
+        {"gone for good",
+         1'000'000,
+         SearchEnd::Danger,
+         SearchRunStatus::FinalNotWritten,
+         600,
+         {{"Restoring the starting gains fails!", "Warning"}},
+         {{"OrderModule Reset Fails!", "Warning"}}},
+    };
+    for (const auto& c : cases) {
+        TuneRig rig(kStandard, CaptureKind::Current, {{0, 0, 0, 300}, 4});
+        GainSearchRun run(rig.state, rig.link, CaptureKind::Current, rig.messages, rig.main);
+        run.setTrialListener([&](const Trial& t) {
+            if (t.number == 2 && c.awayMs == 0) {
+                run.requestStop();
+            } else if (t.number == 2) {
+                rig.drive->goAwayFor(c.awayMs * 1000);
+            }
+        });
+        EXPECT_EQ(run.run(SearchTarget{}, true), c.status) << c.name;
+        EXPECT_EQ(run.search()->end(), c.end) << c.name;
+        EXPECT_EQ(run.search()->trials().size(), c.awayMs == 0 ? 2u : 3u) << c.name;
+        EXPECT_EQ(run.finalGains().words[3], 300) << c.name;
+        EXPECT_EQ(rig.driveWord(CaptureKind::Current, 3), c.ki) << c.name;
+        EXPECT_EQ(rig.messages.boxes(), c.window) << c.name;
+        EXPECT_EQ(rig.main.boxes(), c.main) << c.name;
+    }
+}
+
+}  // namespace
+}  // namespace qx::test
