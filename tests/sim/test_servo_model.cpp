@@ -7,6 +7,7 @@
 #include <cmath>
 #include <numeric>
 
+#include "capture/StepMetrics.h"
 #include "sim/CaptureFeatures.h"
 #include "sim/ServoLoopModel.h"
 
@@ -91,6 +92,49 @@ TEST(ServoLoopModel, ThePositionLoopArrivesWithGoodGainsAndOvershootsWithAHighKp
     LoopGainWords lowKp = good;
     lowKp.positionKp = 40;
     EXPECT_LT(StepFraction(2, 100000, 1000, 16, 125, lowKp).back(), 0.9) << "sluggish";
+}
+
+TEST(ServoLoopModel, OnBothMotorsTooMuchGainOvershootsAndThenOscillates) {
+    const MotorConstants standard = *SimLoadNamed("standard");
+    const MotorConstants heavy = *SimLoadNamed("heavy");
+    const struct {
+        int kind;
+        const MotorConstants& motor;
+        int32_t amplitude;  // A x 128, rpm x 4, pulses
+        uint32_t levelTicks, divider, count;
+        uint16_t LoopGainWords::*gain;
+        uint16_t calm, overshoots, oscillates;
+    } rows[] = {
+        {0, standard, 128, 300, 1, 400, &LoopGainWords::ki, 2000, 8000, 32000},
+        {0, heavy, 128, 300, 1, 400, &LoopGainWords::ki, 2000, 8000, 65535},
+        // A shorter integral time is more gain.
+        {1, standard, 400, 500, 4, 400, &LoopGainWords::speedTrc, 50, 20, 10},
+        {1, heavy, 400, 500, 4, 400, &LoopGainWords::speedTrc, 200, 50, 10},
+        {2, standard, 2000, 1000, 16, 250, &LoopGainWords::positionKp, 800, 1600, 12800},
+        {2, heavy, 2000, 1000, 16, 250, &LoopGainWords::positionKp, 400, 800, 1600},
+    };
+    for (const auto& r : rows) {
+        const double scale = r.kind == 0 ? 128.0 : (r.kind == 1 ? 4.0 : 1.0);
+        std::vector<StepMetrics> m;
+        for (uint16_t word : {r.calm, r.overshoots, r.oscillates}) {
+            LoopGainWords g = CommissionedGains(r.motor);
+            g.*r.gain = word;
+            StepTestSpec spec{r.kind,           r.amplitude, r.levelTicks,
+                              2 * r.levelTicks, r.count,     r.divider};
+            const StepTestRecord rec = RunStepTest(spec, g, r.motor);
+            std::vector<float> y;
+            for (int32_t v : rec.feedback) {
+                y.push_back(static_cast<float>(v / scale));
+            }
+            m.push_back(
+                qx::ComputeStepMetrics({y, r.divider / 4.0, 0.0, static_cast<double>(r.levelTicks),
+                                        -r.amplitude / scale, r.amplitude / scale}));
+        }
+        const std::string row = std::to_string(r.kind) + (&r.motor == &heavy ? " heavy" : "");
+        EXPECT_TRUE(m[0].settled && m[0].overshootPercent <= 5.0) << row;
+        EXPECT_TRUE(m[1].settled && m[1].overshootPercent > 5.0) << row;
+        EXPECT_TRUE(m[2].oscillating) << row;
+    }
 }
 
 TEST(ServoLoopModel, RecordingLastsTheExcitationUpToSamplingAndTheSamplingItself) {
