@@ -269,6 +269,7 @@ void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode) 
         }
         exitCode = RunFree(context, *freeOptions);
     });
+    RegisterTuneCommand(*capture, context, exitCode);
 }
 
 }  // namespace qx::cli

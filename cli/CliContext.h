@@ -64,5 +64,7 @@ void RegisterMotorCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterParamsCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode);
+// "capture tune", under the capture command.
+void RegisterTuneCommand(CLI::App& capture, CliContext& context, int& exitCode);
 
 }  // namespace qx::cli
