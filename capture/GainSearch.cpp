@@ -26,29 +26,39 @@ double Finite(double v) {
     return std::isnan(v) ? std::numeric_limits<double>::infinity() : v;
 }
 
+// A response that settles long after it rises creeps up to the command: noise decides
+// when it passes 90 %, so its rise time says little and its settling time says how soon
+// it gets there.
+bool Creeps(const Trial& t) {
+    const StepMetrics& m = t.outcome.metrics;
+    return !(Finite(m.settlingTimeMs) <= kCreepingSettlingRatio * Finite(m.riseTimeMs));
+}
+
 // Of two captures within the target: `a` rises faster, or as fast and settles sooner.
 bool Faster(const Trial& a, const Trial& b) {
+    const double sa = Finite(a.outcome.metrics.settlingTimeMs);
+    const double sb = Finite(b.outcome.metrics.settlingTimeMs);
     const double ra = Finite(a.outcome.metrics.riseTimeMs);
     const double rb = Finite(b.outcome.metrics.riseTimeMs);
-    if (ra < rb * (1.0 - kMinImprovementShare)) {
-        return true;
+    if (!Creeps(a) && !Creeps(b)) {
+        if (ra < rb * (1.0 - kMinImprovementShare)) {
+            return true;
+        }
+        if (ra > rb * (1.0 + kMinImprovementShare)) {
+            return false;
+        }
     }
-    if (ra > rb * (1.0 + kMinImprovementShare)) {
-        return false;
-    }
-    return Finite(a.outcome.metrics.settlingTimeMs) <
-           Finite(b.outcome.metrics.settlingTimeMs) * (1.0 - kMinImprovementShare);
+    return sa < sb * (1.0 - kMinImprovementShare);
 }
 
 // A step towards faster gains that brought `a` after `b` (neither beyond the target)
-// improved the response: it came within, rose faster, or crept closer.
+// improved the response: it came within, rose faster, or still creeps as `b` did (the
+// next step may bring it within).
 bool Improves(const Trial& a, const Trial& b) {
     if (a.verdict == TrialVerdict::WithinTarget) {
         return b.verdict != TrialVerdict::WithinTarget || Faster(a, b);
     }
-    return b.verdict == TrialVerdict::TooSlow &&
-           a.outcome.metrics.absErrorIntegralMs <
-               b.outcome.metrics.absErrorIntegralMs * (1.0 - kMinImprovementShare);
+    return b.verdict == TrialVerdict::TooSlow;
 }
 
 int32_t Scaled(int32_t word, double log2Factor, const SearchKnob& knob) {
@@ -201,9 +211,9 @@ void GainSearch::record(const CaptureOutcome& outcome) {
         if (!knobs_.empty()) {
             startKnob();
         }
-    } else {
-        feed(index);
     }
+    // A later capture is the line search's last probe: advance() finds it among the
+    // trials and learns from it there.
     if (static_cast<int>(trials_.size()) >= target_.maxCaptures) {
         end_ = SearchEnd::Budget;
         return;
@@ -239,10 +249,21 @@ void GainSearch::startKnob() {
     lo_ = -1;
     hi_ = -1;
     stalled_ = false;
-    if (Beyond(trials_[static_cast<std::size_t>(base_)].verdict)) {
-        hi_ = base_;
-    } else {
-        lo_ = base_;
+    const bool beyond = Beyond(trials_[static_cast<std::size_t>(base_)].verdict);
+    (beyond ? hi_ : lo_) = base_;
+    // Captures made along this line before (an earlier pass) tell where its edge lies:
+    // the search starts from them instead of stepping past them.
+    const double x = position(base_);
+    for (std::size_t i = 0; i < trials_.size(); ++i) {
+        const auto t = static_cast<int>(i);
+        if (!(withKnob(knobWord(t)) == trials_[i].gains) || Beyond(trials_[i].verdict) == beyond) {
+            continue;
+        }
+        if (beyond && position(t) < x && (lo_ < 0 || position(t) > position(lo_))) {
+            lo_ = t;
+        } else if (!beyond && position(t) > x && (hi_ < 0 || position(t) < position(hi_))) {
+            hi_ = t;
+        }
     }
 }
 
@@ -329,7 +350,7 @@ void GainSearch::advance() {
                 proposal_ = *probe;
                 return;
             }
-            feed(tried);  // known already: no capture needed
+            feed(tried);  // captured already
             continue;
         }
         base_ = walkBase();

@@ -49,6 +49,9 @@ inline constexpr double kFirstStepLog2 = 1.0;
 // A capture counts as faster when its rise time is shorter by this share; one as fast
 // (within the share) that settles sooner by the share counts as better too.
 inline constexpr double kMinImprovementShare = 0.02;
+// A response that settles more than this many times later than it rises creeps up to the
+// command; its settling time, not its rise, then tells how fast it is.
+inline constexpr double kCreepingSettlingRatio = 10.0;
 // A response within the target that already overshoots by more than this share of the
 // limit is approached with half a step: close to the edge a full one may leap past it.
 inline constexpr double kCautiousOvershootShare = 0.5;

@@ -69,8 +69,7 @@ SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
             status = SearchRunStatus::FinalNotWritten;
         }
     }
-    tuner.close();
-    return status;
+    return status;  // `tuner` closes as the window does: servo off
 }
 
 GainSearchRun::Capture GainSearchRun::capture(uint32_t limitMs, bool stoppable,
@@ -78,13 +77,12 @@ GainSearchRun::Capture GainSearchRun::capture(uint32_t limitMs, bool stoppable,
     sequence_.begin(SnapshotCaptureJob(state_));
     Clock& clock = link_.clock();
     const uint32_t start = clock.tickMs();
+    // A capture left unfinished is begun afresh by the next one.
     while (!sequence_.runStep()) {
         if (stoppable && stopRequested_.load()) {
-            sequence_.abandon();
             return Capture::Stopped;
         }
         if (clock.elapsedMs(start) > limitMs) {
-            sequence_.abandon();
             return Capture::Failed;
         }
     }

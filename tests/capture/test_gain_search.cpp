@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "capture/GainSearchRun.h"
+#include "capture/TuningRequest.h"
 #include "link/ConnectDrive.h"
 #include "sim/SimOptions.h"
 #include "tests/capture/CaptureRig.h"
@@ -121,6 +122,87 @@ TEST(GainSearch, CapturesAreJudgedByTheirMetrics) {
     for (const auto& l : limits) {
         EXPECT_EQ(AtRecordLimit(l.kind, l.value), l.atLimit) << l.value;
     }
+
+    // A record of the current window's default step test: -1 A, +1 A from point 100 on.
+    SharedState state;
+    ApplyStartupValues(state);
+    state.identity.baseSampleRateHz = 4000;
+    state.identity.msPerTick = 1.0f;
+    FillTuningRequest(state, CaptureKind::Current);
+    std::vector<float> clean(512, 1.0f);
+    std::fill_n(clean.begin(), 100, -1.0f);
+    std::vector<float> cut = clean;
+    cut[300] = 256.0f;
+    std::vector<float> rings = clean;
+    for (std::size_t i = 100; i < rings.size(); i += 2) {
+        rings[i] = 0.8f;
+    }
+    const CaptureOutcome a = MeasureTuningRecord(state, clean);
+    const CaptureOutcome b = MeasureTuningRecord(state, cut);
+    const CaptureOutcome c = MeasureTuningRecord(state, rings);
+    EXPECT_TRUE(a.captured && a.metrics.settled && !a.saturated && !a.ringing);
+    EXPECT_TRUE(b.saturated && !b.ringing);
+    EXPECT_TRUE(c.ringing && !c.saturated);
+}
+
+// A search told scripted outcomes: which gains it proposes in turn, and how it ends.
+TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
+    const auto within = [](double rise, double settling, double overshoot) {
+        CaptureOutcome o;
+        o.captured = true;
+        o.metrics.status = StepStatus::Ok;
+        o.metrics.settled = true;
+        o.metrics.riseTimeMs = rise;
+        o.metrics.settlingTimeMs = settling;
+        o.metrics.overshootPercent = overshoot;
+        return o;
+    };
+    CaptureOutcome oscillates = within(1, 1, 0);
+    oscillates.metrics.settled = false;
+    oscillates.metrics.oscillating = true;
+    const struct {
+        CaptureKind kind;
+        LoopGains start;
+        std::vector<std::pair<int32_t, CaptureOutcome>> steps;  // first knob's word, outcome
+        SearchEnd end;
+        int best;
+    } scripts[] = {
+        // Doubling while faster; half a step near the limit; a step no faster ends the pass;
+        // the second pass starts with half the step (a quarter near the limit).
+        {CaptureKind::Current,
+         {{4096, 1228, 1280, 1000}, 4},
+         {{1000, within(1.0, 3, 0)},
+          {2000, within(0.8, 2.5, 3)},
+          {2828, within(0.79, 2.5, 4)},
+          {2378, within(0.7, 2, 6)}},
+         SearchEnd::Done,
+         2},
+        // Overshooting at first: back off, then halve the edge; oscillation after a loop at
+        // rest ends the search.
+        {CaptureKind::Position,
+         {{1600, 100, 100, 0}, 3},
+         {{1600, within(15, 40, 17)},
+          {800, within(30, 60, 0)},
+          {1131, within(20, 40, 2)},
+          {1345, oscillates}},
+         SearchEnd::Danger,
+         3},
+    };
+    for (const auto& script : scripts) {
+        GainSearch search(script.kind, script.start);
+        const int index = search.knobs().front().index;
+        for (const auto& [word, outcome] : script.steps) {
+            ASSERT_TRUE(search.running());
+            EXPECT_EQ(search.proposal().words[index], word);
+            search.record(outcome);
+        }
+        EXPECT_EQ(search.end(), script.end);
+        ASSERT_NE(search.best(), nullptr);
+        EXPECT_EQ(search.best()->number, script.best);
+        EXPECT_EQ(search.finalGains(false), script.start);
+        EXPECT_EQ(search.finalGains(true),
+                  script.end == SearchEnd::Done ? search.best()->gains : script.start);
+    }
 }
 
 TEST(GainSearch, FromPoorGainsItReachesTheTargetOnBothMotorsAndFindsEachItsOwn) {
@@ -133,7 +215,7 @@ TEST(GainSearch, FromPoorGainsItReachesTheTargetOnBothMotorsAndFindsEachItsOwn) 
         {CaptureKind::Current, {{0, 0, 0, 65535}, 4}, true},  // oscillates
         {CaptureKind::Speed, {{100, 400, 0, 0}, 4}, false},
         {CaptureKind::Speed, {{100, 5, 0, 0}, 4}, true},
-        {CaptureKind::Position, {{100, 0, 0, 0}, 3}, false},
+        {CaptureKind::Position, {{100, 50, 0, 0}, 3}, false},
         {CaptureKind::Position, {{12800, 0, 0, 0}, 3}, true},
     };
     for (const auto& s : starts) {
@@ -156,12 +238,16 @@ TEST(GainSearch, FromPoorGainsItReachesTheTargetOnBothMotorsAndFindsEachItsOwn) 
             EXPECT_LE(search.trials().size(), static_cast<std::size_t>(kDefaultMaxCaptures));
             EXPECT_LE(best->outcome.metrics.overshootPercent, kDefaultMaxOvershootPercent);
             EXPECT_TRUE(best->outcome.metrics.settled);
-            // No step leaves the window's ranges or moves a gain by more than a factor of 2.
+            // Only the loop's gains change (current Ki; speed Kp, T_rc; position Kp, Kd),
+            // within the window's ranges, by a factor of 2 at most from one capture to the next.
             for (std::size_t i = 1; i < search.trials().size(); ++i) {
-                for (const SearchKnob& k : search.knobs()) {
-                    const int32_t before = search.trials()[i - 1].gains.words[k.index];
-                    const int32_t now = search.trials()[i].gains.words[k.index];
-                    EXPECT_TRUE(now <= 2 * before && before <= 2 * now && now >= 1) << now;
+                for (int k = 0; k < 4; ++k) {
+                    const int32_t before = search.trials()[i - 1].gains.words[k];
+                    const int32_t now = search.trials()[i].gains.words[k];
+                    const bool knob = s.kind == CaptureKind::Current ? k == 3 : k < 2;
+                    EXPECT_TRUE(knob ? now == before || (now <= 2 * before && before <= 2 * now)
+                                     : now == search.startGains().words[k])
+                        << k << ": " << before << " to " << now;
                 }
             }
             // The drive is left with the starting gains, or the best when they are applied.
@@ -180,12 +266,12 @@ TEST(GainSearch, FromPoorGainsItReachesTheTargetOnBothMotorsAndFindsEachItsOwn) 
 }
 
 TEST(GainSearch, AnOscillatingCaptureEndsTheSearchAndTheStartingGainsAreWrittenBack) {
-    // Overshoot up to 30 % allowed: from Ki 16000 (within) the search doubles Ki, and the
-    // current loop oscillates at 32000.
-    TuneRig rig(kStandard, CaptureKind::Current, {{0, 0, 0, 16000}, 4});
+    // Overshoot up to 15 % allowed: Ki 22627 (some 10 %) is within it, but past half of it,
+    // so the search raises Ki by half a step, and the current loop oscillates at 31999.
+    TuneRig rig(kStandard, CaptureKind::Current, {{0, 0, 0, 22627}, 4});
     rig.state.currentCaptureSettings.sampleCount = 160;
     GainSearchRun run(rig.state, rig.link, CaptureKind::Current, rig.messages, rig.main);
-    ASSERT_EQ(run.run(SearchTarget{30.0, 20}, true), SearchRunStatus::Finished);
+    ASSERT_EQ(run.run(SearchTarget{15.0, 20}, true), SearchRunStatus::Finished);
     EXPECT_EQ(run.search()->end(), SearchEnd::Danger);
     ASSERT_EQ(run.search()->trials().size(), 2u);
     EXPECT_EQ(run.search()->trials()[1].verdict, TrialVerdict::Oscillates);
@@ -202,31 +288,48 @@ TEST(GainSearch, AnOscillatingCaptureEndsTheSearchAndTheStartingGainsAreWrittenB
     std::vector<std::string> expected = {
         "CF", "C0", "C1 0091 0212 0004",  // gains read
         "CF", "C0", "C1 0010 0000 012C 0000 0080 3200 5DC0 7FFF FFFF 8000 0000"};
-    for (const char* ki : {"3E80", "7D00", "3E80"}) {  // 16000, 32000, 16000 again
+    for (const char* ki : {"5863", "7CFF", "5863"}) {  // 22627, 31999, 22627 again
         const auto c = capture(ki);
         expected.insert(expected.end(), c.begin(), c.end());
     }
     expected.insert(expected.end(), {"CF", "C0", "C1 0011 0050"});  // servo off
     EXPECT_EQ(Transcript(*rig.drive), expected);
-    EXPECT_EQ(rig.driveWord(CaptureKind::Current, 3), 16000) << "the best applies only on Done";
+    EXPECT_EQ(rig.driveWord(CaptureKind::Current, 3), 22627) << "the best applies only on Done";
 }
 
 TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot) {
+    const std::vector<Box> none;
     const struct {
         const char* name;
-        uint64_t awayMs;  // the drive goes away after two captures; 0: Stop instead
+        int stopAfter;    // Stop once this capture is judged (0: at once; -1: never)
+        bool stopInPoll;  // Stop while the capture after it waits for its record instead
+        uint64_t awayMs;  // the drive goes away after two captures
+        int budget;
         SearchEnd end;
         SearchRunStatus status;
+        std::size_t trials, stepTests;
         int32_t ki;  // the drive holds it at the end
-        std::vector<Box> window;
-        std::vector<Box> main;
+        std::vector<Box> window, main;
     } cases[] = {
-        {"Stop", 0, SearchEnd::Stopped, SearchRunStatus::Finished, 300, {}, {}},
-        {"back in 10 s", 10'000, SearchEnd::Danger, SearchRunStatus::Finished, 300, {}, {}},
+        {"Stop at once", 0, false, 0, 20, SearchEnd::Stopped, SearchRunStatus::Finished, 0, 0, 300,
+         none, none},
+        {"Stop", 2, false, 0, 20, SearchEnd::Stopped, SearchRunStatus::Finished, 2, 3, 300, none,
+         none},
+        {"Stop in a capture", 1, true, 0, 20, SearchEnd::Stopped, SearchRunStatus::Finished, 1, 3,
+         300, none, none},
+        {"budget", -1, false, 0, 1, SearchEnd::Budget, SearchRunStatus::Finished, 1, 1, 300, none,
+         none},
+        {"back in 10 s", -1, false, 10'000, 20, SearchEnd::Danger, SearchRunStatus::Finished, 3, 3,
+         300, none, none},
         {"gone for good",
+         -1,
+         false,
          1'000'000,
+         20,
          SearchEnd::Danger,
          SearchRunStatus::FinalNotWritten,
+         3,
+         2,
          600,
          {{"Restoring the starting gains fails!", "Warning"}},
          {{"OrderModule Reset Fails!", "Warning"}}},
@@ -234,17 +337,32 @@ TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot)
     for (const auto& c : cases) {
         TuneRig rig(kStandard, CaptureKind::Current, {{0, 0, 0, 300}, 4});
         GainSearchRun run(rig.state, rig.link, CaptureKind::Current, rig.messages, rig.main);
-        run.setTrialListener([&](const Trial& t) {
-            if (t.number == 2 && c.awayMs == 0) {
+        bool armed = false;
+        const auto polls = rig.drive->pollHandler();
+        rig.drive->setPollHandler([&](sim::SimDrive& d, uint64_t now) {
+            if (armed) {
                 run.requestStop();
-            } else if (t.number == 2) {
+            }
+            return polls(d, now);
+        });
+        run.setTrialListener([&](const Trial& t) {
+            if (t.number == c.stopAfter) {
+                c.stopInPoll ? void(armed = true) : run.requestStop();
+            } else if (t.number == 2 && c.awayMs > 0) {
                 rig.drive->goAwayFor(c.awayMs * 1000);
             }
         });
-        EXPECT_EQ(run.run(SearchTarget{}, true), c.status) << c.name;
+        if (c.stopAfter == 0) {
+            run.requestStop();
+        }
+        EXPECT_EQ(run.run(SearchTarget{5.0, c.budget}, true), c.status) << c.name;
         EXPECT_EQ(run.search()->end(), c.end) << c.name;
-        EXPECT_EQ(run.search()->trials().size(), c.awayMs == 0 ? 2u : 3u) << c.name;
-        EXPECT_EQ(run.finalGains().words[3], 300) << c.name;
+        EXPECT_EQ(run.search()->trials().size(), c.trials) << c.name;
+        std::size_t stepTests = 0;
+        for (const Request& r : Exchanges(*rig.drive)) {
+            stepTests += r.sub() == 0x0012 ? 1 : 0;
+        }
+        EXPECT_EQ(stepTests, c.stepTests) << c.name;
         EXPECT_EQ(rig.driveWord(CaptureKind::Current, 3), c.ki) << c.name;
         EXPECT_EQ(rig.messages.boxes(), c.window) << c.name;
         EXPECT_EQ(rig.main.boxes(), c.main) << c.name;
