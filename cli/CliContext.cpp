@@ -45,9 +45,9 @@ void CliContext::addGlobalOptions(CLI::App& app) {
     app.add_option("--sim-away", simAway_,
                    "Simulated drive: AFTER_MS:FOR_MS, go silent for a while, then come back");
     sim::AddDriveStatusOptions(app, simOptions_.status, "sim-", "Simulated drive: ");
-    app.add_option(
-        "--sim-load", simLoad_,
-        "Simulated drive: the motor behind its step tests, " + sim::SimLoadNames() + " (standard)");
+    app.add_option("--sim-load", simLoad_,
+                   "Simulated drive: the motor behind its step tests (" + sim::SimLoadNames() +
+                       "; default standard)");
 }
 
 std::optional<std::string> CliContext::finishOptions() {

@@ -58,8 +58,9 @@ int main(int argc, char** argv) {
                    "Seed of the random faults and silent spells");
     app.add_option("--away", away, "AFTER_MS:FOR_MS: go silent for a while, then come back");
     qx::sim::AddDriveStatusOptions(app, options.status, "", "Status monitor: ");
-    app.add_option("--load", load,
-                   "The motor behind the step tests: " + qx::sim::SimLoadNames() + " (standard)");
+    app.add_option(
+        "--load", load,
+        "The motor behind the step tests (" + qx::sim::SimLoadNames() + "; default standard)");
     app.add_option("--link", linkPath,
                    "Also keep a symbolic link to the device at this path (absent while unplugged)");
     app.add_option("--unplug", unplug,
