@@ -40,11 +40,11 @@ constexpr float kSpeedRangeRpm = 100.0f;
 constexpr float kPositionRangePulses = 2000.0f;
 
 const Start kStarts[] = {
-    {"sluggish", CaptureKind::Current, {{0, 0, 0, 300}, 4}},
+    {"sluggish", CaptureKind::Current, {{0, 0, 0, 50}, 4}},
     {"oscillating", CaptureKind::Current, {{0, 0, 0, 65535}, 4}},
     {"sluggish", CaptureKind::Speed, {{100, 400, 0, 0}, 4}},
     {"oscillating", CaptureKind::Speed, {{100, 5, 0, 0}, 4}},
-    {"sluggish", CaptureKind::Position, {{100, 0, 0, 0}, 3}},
+    {"sluggish", CaptureKind::Position, {{100, 50, 0, 0}, 3}},
     {"oscillating", CaptureKind::Position, {{12800, 0, 0, 0}, 3}},
 };
 
