@@ -10,9 +10,6 @@ namespace qx {
 
 namespace {
 
-// Positions closer than this (log2) are the same.
-constexpr double kSamePosition = 1e-9;
-
 bool Beyond(TrialVerdict v) {
     return v == TrialVerdict::Overshoots || v == TrialVerdict::Oscillates;
 }
@@ -236,34 +233,34 @@ LoopGains GainSearch::withKnob(int32_t word) const {
     return g;
 }
 
-int GainSearch::findTrial(const LoopGains& gains) const {
-    for (std::size_t i = 0; i < trials_.size(); ++i) {
-        if (trials_[i].gains == gains) {
-            return static_cast<int>(i);
-        }
+std::optional<int> GainSearch::findTrial(const LoopGains& gains) const {
+    const auto it = std::find_if(trials_.begin(), trials_.end(),
+                                 [&gains](const Trial& t) { return t.gains == gains; });
+    if (it == trials_.end()) {
+        return std::nullopt;
     }
-    return -1;
+    return static_cast<int>(it - trials_.begin());
 }
 
 void GainSearch::startKnob() {
-    lo_ = -1;
-    hi_ = -1;
+    lo_ = kNoTrial;
+    hi_ = kNoTrial;
     stalled_ = false;
-    const bool beyond = Beyond(trials_[static_cast<std::size_t>(base_)].verdict);
-    (beyond ? hi_ : lo_) = base_;
-    // Captures made along this line before (an earlier pass) tell where its edge lies:
-    // the search starts from them instead of stepping past them.
+    if (Beyond(trials_[static_cast<std::size_t>(base_)].verdict)) {
+        hi_ = base_;
+        return;
+    }
+    lo_ = base_;
+    // Captures beyond the target made along this line before (an earlier pass) tell where
+    // its edge lies: the search starts from the nearest instead of stepping past it.
     const double x = position(base_);
-    for (std::size_t i = 0; i < trials_.size(); ++i) {
-        const auto t = static_cast<int>(i);
-        if (!(withKnob(knobWord(t)) == trials_[i].gains) || Beyond(trials_[i].verdict) == beyond) {
-            continue;
-        }
-        if (beyond && position(t) < x && (lo_ < 0 || position(t) > position(lo_))) {
-            lo_ = t;
-        } else if (!beyond && position(t) > x && (hi_ < 0 || position(t) < position(hi_))) {
+    int t = 0;
+    for (const Trial& trial : trials_) {
+        if (Beyond(trial.verdict) && withKnob(knobWord(t)) == trial.gains && position(t) > x &&
+            (hi_ == kNoTrial || position(t) < position(hi_))) {
             hi_ = t;
         }
+        ++t;
     }
 }
 
@@ -276,7 +273,7 @@ void GainSearch::feed(int trial) {
         }
         return;
     }
-    if (lo_ >= 0 && hi_ < 0 && x > position(lo_) + kSamePosition &&
+    if (lo_ >= 0 && hi_ < 0 && x > position(lo_) &&
         !Improves(t, trials_[static_cast<std::size_t>(lo_)])) {
         stalled_ = true;  // a further step no longer improves
     }
@@ -292,7 +289,7 @@ std::optional<LoopGains> GainSearch::nextProbe() const {
     if (lo_ >= 0 && hi_ >= 0) {
         // Never a step towards a gain that made the loop oscillate.
         if (trials_[static_cast<std::size_t>(hi_)].verdict == TrialVerdict::Oscillates ||
-            position(hi_) - position(lo_) <= kEdgeResolutionLog2 + kSamePosition) {
+            position(hi_) - position(lo_) <= kEdgeResolutionLog2) {
             return std::nullopt;
         }
         const int32_t a = knobWord(lo_);
@@ -345,12 +342,12 @@ void GainSearch::advance() {
             continue;
         }
         if (const std::optional<LoopGains> probe = nextProbe()) {
-            const int tried = findTrial(*probe);
-            if (tried < 0) {
+            const std::optional<int> tried = findTrial(*probe);
+            if (!tried) {
                 proposal_ = *probe;
                 return;
             }
-            feed(tried);  // captured already
+            feed(*tried);  // captured already
             continue;
         }
         base_ = walkBase();

@@ -38,12 +38,11 @@ inline constexpr int kDefaultMaxCaptures = 20;
 inline constexpr double kMaxOvershootLimitPercent = 100.0;
 inline constexpr int kMinCaptureBudget = 1;
 inline constexpr int kMaxCaptureBudget = 100;
-// No gain word changes by more than this factor from one capture to the next.
-inline constexpr double kMaxStepFactor = 2.0;
 // A gain's search ends when the edge between its last gain within the target and its
 // first beyond it is narrower than this (log2: a factor of some 19 %).
 inline constexpr double kEdgeResolutionLog2 = 0.25;
-// Passes over the gains; each starts with half the step of the pass before (log2).
+// Passes over the gains; the first steps by a factor of 2 (log2: 1), the most a step may
+// change a gain, and each later one by half the step of the pass before.
 inline constexpr int kSearchPasses = 2;
 inline constexpr double kFirstStepLog2 = 1.0;
 // A capture counts as faster when its rise time is shorter by this share; one as fast
@@ -137,28 +136,29 @@ class GainSearch {
     LoopGains withKnob(int32_t word) const;
     int32_t knobWord(int trial) const;
     double position(int trial) const;
-    int findTrial(const LoopGains& gains) const;
+    std::optional<int> findTrial(const LoopGains& gains) const;
     int walkBase() const;
 
-    CaptureKind kind_;
+    static constexpr int kNoTrial = -1;
+
     LoopGains start_;
     SearchTarget target_;
     std::vector<SearchKnob> knobs_;
     std::vector<Trial> trials_;
     LoopGains proposal_;
     SearchEnd end_ = SearchEnd::Running;
-    int best_ = -1;
+    int best_ = kNoTrial;
     bool sawRest_ = false;
     // The line search of knob `knob_` from trial `base_`: the trial furthest towards
     // faster not beyond the target (lo_), the nearest one beyond it (hi_).
     std::size_t knob_ = 0;
     int pass_ = 0;
     double step_ = kFirstStepLog2;
-    int base_ = -1;
-    int lo_ = -1;
-    int hi_ = -1;
+    int base_ = kNoTrial;
+    int lo_ = kNoTrial;
+    int hi_ = kNoTrial;
     bool stalled_ = false;
-    int bestAtPassStart_ = -1;
+    int bestAtPassStart_ = kNoTrial;
 };
 
 }  // namespace qx

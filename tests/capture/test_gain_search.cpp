@@ -195,12 +195,18 @@ TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
           {{3221}, settled(0.65, 2.3, 3.5)}},
          SearchEnd::Done,
          6},
-        // No faster: the starting gains stay the best.
+        // No faster: the starting gains stay the best (half the limit is not near it yet).
         {CaptureKind::Current,
          ki(2000),
-         {{{2000}, settled(0.8, 2.5, 0)}, {{4000}, settled(0.9, 2.5, 0)}},
+         {{{2000}, settled(0.8, 2.5, 2.5)}, {{4000}, settled(0.9, 2.5, 0)}},
          SearchEnd::Done,
          1},
+        // A response that creeps to the command is judged by its settling, not its rise.
+        {CaptureKind::Current,
+         ki(100),
+         {{{100}, settled(1.0, 60, 0)}, {{200}, settled(1.2, 5, 0)}, {{400}, oscillates}},
+         SearchEnd::Danger,
+         2},
         // Kp to its edge, then Kd (less of it is faster); oscillation after a loop at rest
         // ends the search at once.
         {CaptureKind::Position,
