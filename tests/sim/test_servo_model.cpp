@@ -114,26 +114,20 @@ TEST(ServoLoopModel, OnBothMotorsTooMuchGainOvershootsAndThenOscillates) {
         {2, heavy, 2000, 1000, 16, 250, &LoopGainWords::positionKp, 400, 800, 1600},
     };
     for (const auto& r : rows) {
-        const double scale = r.kind == 0 ? 128.0 : (r.kind == 1 ? 4.0 : 1.0);
-        std::vector<StepMetrics> m;
+        std::vector<StepMetrics> m;  // in drive units: the step from -amplitude to +amplitude
         for (uint16_t word : {r.calm, r.overshoots, r.oscillates}) {
             LoopGainWords g = CommissionedGains(r.motor);
             g.*r.gain = word;
-            StepTestSpec spec{r.kind,           r.amplitude, r.levelTicks,
-                              2 * r.levelTicks, r.count,     r.divider};
-            const StepTestRecord rec = RunStepTest(spec, g, r.motor);
-            std::vector<float> y;
-            for (int32_t v : rec.feedback) {
-                y.push_back(static_cast<float>(v / scale));
-            }
-            m.push_back(
-                qx::ComputeStepMetrics({y, r.divider / 4.0, 0.0, static_cast<double>(r.levelTicks),
-                                        -r.amplitude / scale, r.amplitude / scale}));
+            const StepTestSpec spec{r.kind,           r.amplitude, r.levelTicks,
+                                    2 * r.levelTicks, r.count,     r.divider};
+            const std::vector<int32_t> raw = RunStepTest(spec, g, r.motor).feedback;
+            const std::vector<float> y(raw.begin(), raw.end());
+            m.push_back(qx::ComputeStepMetrics({y, r.divider / 4.0, 0.0, 1.0 * r.levelTicks,
+                                                -1.0 * r.amplitude, 1.0 * r.amplitude}));
         }
-        const std::string row = std::to_string(r.kind) + (&r.motor == &heavy ? " heavy" : "");
-        EXPECT_TRUE(m[0].settled && m[0].overshootPercent <= 5.0) << row;
-        EXPECT_TRUE(m[1].settled && m[1].overshootPercent > 5.0) << row;
-        EXPECT_TRUE(m[2].oscillating) << row;
+        EXPECT_TRUE(m[0].settled && m[0].overshootPercent <= 5.0) << r.kind << r.motor.inertiaKgM2;
+        EXPECT_TRUE(m[1].settled && m[1].overshootPercent > 5.0) << r.kind << r.motor.inertiaKgM2;
+        EXPECT_TRUE(m[2].oscillating) << r.kind << r.motor.inertiaKgM2;
     }
 }
 
