@@ -154,13 +154,12 @@ GainSearch::GainSearch(CaptureKind kind, const LoopGains& start, const SearchTar
 }
 
 const Trial* GainSearch::best() const {
-    return best_ < 0 ? nullptr : &trials_[static_cast<std::size_t>(best_)];
+    return best_ ? &at(*best_) : nullptr;
 }
 
 LoopGains GainSearch::finalGains(bool apply) const {
     const bool ranItsCourse = end_ == SearchEnd::Done || end_ == SearchEnd::Budget;
-    return apply && ranItsCourse && best_ >= 0 ? trials_[static_cast<std::size_t>(best_)].gains
-                                               : start_;
+    return apply && ranItsCourse && best_ ? at(*best_).gains : start_;
 }
 
 void GainSearch::stop() {
@@ -199,7 +198,7 @@ void GainSearch::record(const CaptureOutcome& outcome) {
         return;
     }
     sawRest_ = sawRest_ || AtRest(t.verdict);
-    if (t.verdict == TrialVerdict::WithinTarget && (best_ < 0 || Faster(t, *best()))) {
+    if (t.verdict == TrialVerdict::WithinTarget && (!best_ || Faster(t, *best()))) {
         best_ = index;
     }
     if (index == 0) {
@@ -219,8 +218,7 @@ void GainSearch::record(const CaptureOutcome& outcome) {
 }
 
 int32_t GainSearch::knobWord(int trial) const {
-    const Trial& t = trials_[static_cast<std::size_t>(trial)];
-    return t.gains.words[static_cast<std::size_t>(knobs_[knob_].index)];
+    return at(trial).gains.words[static_cast<std::size_t>(knobs_[knob_].index)];
 }
 
 double GainSearch::position(int trial) const {
@@ -228,7 +226,7 @@ double GainSearch::position(int trial) const {
 }
 
 LoopGains GainSearch::withKnob(int32_t word) const {
-    LoopGains g = trials_[static_cast<std::size_t>(base_)].gains;
+    LoopGains g = at(base_).gains;
     g.words[static_cast<std::size_t>(knobs_[knob_].index)] = word;
     return g;
 }
@@ -243,10 +241,10 @@ std::optional<int> GainSearch::findTrial(const LoopGains& gains) const {
 }
 
 void GainSearch::startKnob() {
-    lo_ = kNoTrial;
-    hi_ = kNoTrial;
+    lo_.reset();
+    hi_.reset();
     stalled_ = false;
-    if (Beyond(trials_[static_cast<std::size_t>(base_)].verdict)) {
+    if (Beyond(at(base_).verdict)) {
         hi_ = base_;
         return;
     }
@@ -257,7 +255,7 @@ void GainSearch::startKnob() {
     int t = 0;
     for (const Trial& trial : trials_) {
         if (Beyond(trial.verdict) && withKnob(knobWord(t)) == trial.gains && position(t) > x &&
-            (hi_ == kNoTrial || position(t) < position(hi_))) {
+            (!hi_ || position(t) < position(*hi_))) {
             hi_ = t;
         }
         ++t;
@@ -265,19 +263,18 @@ void GainSearch::startKnob() {
 }
 
 void GainSearch::feed(int trial) {
-    const Trial& t = trials_[static_cast<std::size_t>(trial)];
+    const Trial& t = at(trial);
     const double x = position(trial);
     if (Beyond(t.verdict)) {
-        if (hi_ < 0 || x < position(hi_)) {
+        if (!hi_ || x < position(*hi_)) {
             hi_ = trial;
         }
         return;
     }
-    if (lo_ >= 0 && hi_ < 0 && x > position(lo_) &&
-        !Improves(t, trials_[static_cast<std::size_t>(lo_)])) {
+    if (lo_ && !hi_ && x > position(*lo_) && !Improves(t, at(*lo_))) {
         stalled_ = true;  // a further step no longer improves
     }
-    if (lo_ < 0 || x > position(lo_)) {
+    if (!lo_ || x > position(*lo_)) {
         lo_ = trial;
     }
 }
@@ -286,14 +283,14 @@ std::optional<LoopGains> GainSearch::nextProbe() const {
     const SearchKnob& k = knobs_[knob_];
     int32_t word = 0;
     int32_t from = 0;
-    if (lo_ >= 0 && hi_ >= 0) {
+    if (lo_ && hi_) {
         // Never a step towards a gain that made the loop oscillate.
-        if (trials_[static_cast<std::size_t>(hi_)].verdict == TrialVerdict::Oscillates ||
-            position(hi_) - position(lo_) <= kEdgeResolutionLog2) {
+        if (at(*hi_).verdict == TrialVerdict::Oscillates ||
+            position(*hi_) - position(*lo_) <= kEdgeResolutionLog2) {
             return std::nullopt;
         }
-        const int32_t a = knobWord(lo_);
-        const int32_t b = knobWord(hi_);
+        const int32_t a = knobWord(*lo_);
+        const int32_t b = knobWord(*hi_);
         word = static_cast<int32_t>(std::lround(std::sqrt(static_cast<double>(a) * b)));
         if (word == a || word == b) {
             return std::nullopt;
@@ -303,15 +300,15 @@ std::optional<LoopGains> GainSearch::nextProbe() const {
     if (stalled_) {
         return std::nullopt;
     }
-    if (lo_ >= 0) {
-        const Trial& lo = trials_[static_cast<std::size_t>(lo_)];
+    if (lo_) {
+        const Trial& lo = at(*lo_);
         const bool nearEdge = lo.verdict == TrialVerdict::WithinTarget &&
                               lo.outcome.metrics.overshootPercent >
                                   kCautiousOvershootShare * target_.maxOvershootPercent;
-        from = knobWord(lo_);
+        from = knobWord(*lo_);
         word = Scaled(from, k.fasterSign * (nearEdge ? step_ / 2.0 : step_), k);
     } else {
-        from = knobWord(hi_);
+        from = knobWord(*hi_);
         word = Scaled(from, -k.fasterSign * step_, k);
     }
     if (word == from) {
@@ -321,10 +318,7 @@ std::optional<LoopGains> GainSearch::nextProbe() const {
 }
 
 int GainSearch::walkBase() const {
-    if (best_ >= 0) {
-        return best_;
-    }
-    return lo_ >= 0 ? lo_ : hi_;
+    return best_.value_or(lo_.value_or(hi_.value_or(base_)));
 }
 
 void GainSearch::advance() {

@@ -138,8 +138,7 @@ class GainSearch {
     double position(int trial) const;
     std::optional<int> findTrial(const LoopGains& gains) const;
     int walkBase() const;
-
-    static constexpr int kNoTrial = -1;
+    const Trial& at(int trial) const { return trials_[static_cast<std::size_t>(trial)]; }
 
     LoopGains start_;
     SearchTarget target_;
@@ -147,18 +146,18 @@ class GainSearch {
     std::vector<Trial> trials_;
     LoopGains proposal_;
     SearchEnd end_ = SearchEnd::Running;
-    int best_ = kNoTrial;
+    std::optional<int> best_;  // indices into trials_
     bool sawRest_ = false;
     // The line search of knob `knob_` from trial `base_`: the trial furthest towards
     // faster not beyond the target (lo_), the nearest one beyond it (hi_).
     std::size_t knob_ = 0;
     int pass_ = 0;
     double step_ = kFirstStepLog2;
-    int base_ = kNoTrial;
-    int lo_ = kNoTrial;
-    int hi_ = kNoTrial;
+    int base_ = 0;
+    std::optional<int> lo_;
+    std::optional<int> hi_;
     bool stalled_ = false;
-    int bestAtPassStart_ = kNoTrial;
+    std::optional<int> bestAtPassStart_;
 };
 
 }  // namespace qx
