@@ -1,7 +1,7 @@
 #pragma once
 
 // A connected link to a simulated drive that has its parameters, in virtual time, and
-// views of the requests it received.
+// the sub-command requests (command 0xC1) it received.
 
 #include <cstdint>
 #include <vector>
@@ -13,34 +13,16 @@
 namespace qx::test {
 
 struct Request {
-    uint8_t command = 0;
     uint8_t selector = 0;
     std::vector<uint8_t> payload;
 };
 
-inline std::vector<Request> Requests(const sim::SimDrive& drive) {
-    std::vector<Request> out;
-    for (const auto& f : drive.requestLog()) {
-        out.push_back({f[1], f[2], std::vector<uint8_t>(f.begin() + 4, f.end() - 2)});
-    }
-    return out;
-}
-
-// Only the sub-command requests (command 0xC1).
 inline std::vector<Request> SubRequests(const sim::SimDrive& drive) {
     std::vector<Request> out;
-    for (Request& r : Requests(drive)) {
-        if (r.command == 0xC1) {
-            out.push_back(std::move(r));
+    for (const auto& f : drive.requestLog()) {
+        if (f[1] == 0xC1) {
+            out.push_back({f[2], std::vector<uint8_t>(f.begin() + 4, f.end() - 2)});
         }
-    }
-    return out;
-}
-
-inline std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-    std::vector<uint8_t> out;
-    for (int v : values) {
-        out.push_back(static_cast<uint8_t>(v));
     }
     return out;
 }

@@ -1,66 +1,21 @@
-// The editor's text forms, parsing, clamping and spins, and "Set" on the wire.
+// The parameter editor: typing, leaving fields and spinning as one script of steps, and
+// what "Set" does to the cache, the log and a drive that is locked or silent.
 
 #include <gtest/gtest.h>
 
 #include "params/ParamCatalog.h"
 #include "params/ParamEditor.h"
-#include "params/ParamText.h"
 #include "params/WriteUserParam.h"
 #include "tests/params/ParamSimLink.h"
 
 namespace qx::test {
 namespace {
 
-using Box = RecordingMessageSink::Box;
-const Box kInvalid{"Invalid input value!", "Warning"};
-
-TEST(FormatParamValue, DecimalAndBitFields) {
-    EXPECT_EQ(FormatParamValue(7, 30), "30");
-    EXPECT_EQ(FormatParamValue(36, -100), "-100");
-    EXPECT_EQ(FormatParamValue(8, 5), "000101");
-    EXPECT_EQ(FormatParamValue(9, 15), "1111");
-    EXPECT_EQ(FormatParamValue(14, 9), "111") << "2^width or more shows all ones";
-    EXPECT_EQ(FormatParamValue(14, 8), "111");
-    EXPECT_EQ(FormatParamValue(13, -1), "0000") << "negative shows all zeros";
-    EXPECT_EQ(FormatParamValue(15, 5), "5") << "Pn 15 is decimal again";
-    EXPECT_EQ(FormatParamValue(7, 5), "5");
-}
-
-TEST(ParseParamText, Decimal) {
-    EXPECT_EQ(ParseParamText("", 0), 0);
-    EXPECT_EQ(ParseParamText("-", 0), 0);
-    EXPECT_EQ(ParseParamText("0042", 0), 42);
-    EXPECT_EQ(ParseParamText("-17", 0), -17);
-    for (const char* bad : {"x", " 1", "1 ", "+1", "1.5", "--1", "1-", "0x10", "٣"}) {
-        EXPECT_EQ(ParseParamText(bad, 0), std::nullopt) << bad;
-    }
-}
-
-TEST(ParseParamText, TooLongOrBeyond32BitsIsRefused) {
-    EXPECT_EQ(ParseParamText("2147483647", 0), 2147483647);
-    EXPECT_EQ(ParseParamText("-2147483648", 0), INT32_MIN) << "11 characters still fit";
-    EXPECT_EQ(ParseParamText("2147483648", 0), std::nullopt);
-    EXPECT_EQ(ParseParamText("-2147483649", 0), std::nullopt);
-    EXPECT_EQ(ParseParamText("99999999999", 0), std::nullopt);
-    EXPECT_EQ(ParseParamText("000000000001", 0), std::nullopt) << "12 characters";
-    EXPECT_EQ(ParseParamText("00000000001", 0), 1);
-    EXPECT_EQ(ParseParamText("000000000101", 3), std::nullopt);
-}
-
-TEST(ParseParamText, BitFields) {
-    EXPECT_EQ(ParseParamText("000101", 6), 5);
-    EXPECT_EQ(ParseParamText("0a0101", 6), 5) << "any character but 1 is a clear bit";
-    EXPECT_EQ(ParseParamText("00101", 6), std::nullopt);
-    EXPECT_EQ(ParseParamText("0000101", 6), std::nullopt);
-    EXPECT_EQ(ParseParamText("", 3), std::nullopt);
-    EXPECT_EQ(ParseParamText("111", 3), 7);
-    EXPECT_EQ(ParseParamText("1é1", 3), 5) << "characters, not bytes";
-}
-
 struct EditorFixture : ::testing::Test {
     ParamSimLink sim;
     UserParamTable& table = sim.state.userParamTable;
-    ParamEditor editor{table, 913, sim.messages};
+    ParamChangeLog log;
+    ParamEditor editor{table, 913, sim.messages, &log};
 
     void SetUp() override {
         table.highestParamNumber = kHighestParamNumber;
@@ -72,258 +27,167 @@ struct EditorFixture : ::testing::Test {
         table.value[14] = 9;
         table.minimum[8] = 0;
         table.maximum[8] = 63;
+        table.minimum[31] = INT32_MIN;
+        table.maximum[31] = INT32_MAX;
+        log.setTimeSource([] { return 7; });
         editor.open();
     }
 };
 
-TEST_F(EditorFixture, OpensOnPn0) {
-    EXPECT_EQ(editor.pn(), 0);
-    EXPECT_EQ(editor.numberText(), "0");
-    EXPECT_EQ(editor.valueText(), "0");
-    EXPECT_EQ(editor.title(), "Software Version");
-    EXPECT_FALSE(editor.help().empty());
-}
-
-TEST_F(EditorFixture, NumberTextIsClampedAndEmptyWaitsForTheFieldToBeLeft) {
-    EXPECT_TRUE(editor.numberTextChanged("184"));
-    EXPECT_EQ(editor.numberText(), "183");
-    EXPECT_EQ(editor.title(), "Maximum Torque of position 16");
-    EXPECT_EQ(editor.valueText(), "1830");
-    EXPECT_TRUE(editor.numberTextChanged("-5"));
-    EXPECT_EQ(editor.numberText(), "0");
-    for (const char* waiting : {"", "-"}) {
-        editor.numberTextChanged("22");
-        EXPECT_TRUE(editor.numberTextChanged(waiting));
-        EXPECT_EQ(editor.pn(), 22) << waiting;
-        EXPECT_EQ(editor.numberText(), waiting);
-        editor.numberFieldLeft();
-        EXPECT_EQ(editor.pn(), 0) << "read as 0 once left";
-        EXPECT_EQ(editor.numberText(), "0");
-    }
-    editor.numberFieldLeft();
-    EXPECT_EQ(editor.numberText(), "0");
-    EXPECT_TRUE(sim.messages.boxes().empty());
-}
-
-TEST_F(EditorFixture, ValueTextsThatCannotBeCompleteYetWait) {
+// Each step, then the number and value texts shown and the "Invalid input value!" boxes
+// so far. An empty field or a lone "-" waits until a digit follows or the field is
+// left; so does a bit field shorter than its width.
+TEST_F(EditorFixture, TypingLeavingAndSpinning) {
+    enum Do { Number, Value, LeaveNumber, LeaveValue, SpinNumber, SpinValue };
     const struct {
-        const char* pn;
-        const char* text;
-        std::string leftAs;  // after the field is left; empty: refused
-    } cases[] = {
-        {"30", "", "0"},    {"30", "-", "0"}, {"183", "-", "0"},
-        {"8", "00101", ""}, {"8", "", ""},    {"14", "1", ""},
-    };
-    for (const auto& c : cases) {
-        editor.numberTextChanged(c.pn);
-        const int32_t before = editor.value();
-        EXPECT_TRUE(editor.valueTextChanged(c.text)) << c.pn << " " << c.text;
-        EXPECT_EQ(editor.valueText(), c.text);
-        EXPECT_EQ(editor.value(), before);
-        EXPECT_TRUE(sim.messages.boxes().empty());
-        EXPECT_EQ(editor.valueFieldLeft(), !c.leftAs.empty());
-        EXPECT_EQ(editor.valueText(), c.leftAs.empty() ? c.text : c.leftAs);
-        EXPECT_EQ(sim.messages.boxes().size(), c.leftAs.empty() ? 1u : 0u);
-        sim.messages.clear();
-    }
-    // "Set" reads a waiting text first: refused, nothing is sent.
-    editor.numberTextChanged("8");
-    editor.valueTextChanged("0010");
-    sim.drive->clearRequestLog();
-    EXPECT_EQ(editor.set(sim.link), ParamEditor::kSetRefused);
-    EXPECT_EQ(sim.messages.boxes(), std::vector<Box>{kInvalid});
-    EXPECT_TRUE(Requests(*sim.drive).empty());
-}
-
-TEST_F(EditorFixture, RefusedNumberKeepsPnAndValueAndTheTypedText) {
-    editor.numberTextChanged("22");
-    const std::string help = editor.help();
-    EXPECT_FALSE(editor.numberTextChanged("x"));
-    EXPECT_EQ(sim.messages.boxes(), std::vector<Box>{kInvalid});
-    EXPECT_EQ(editor.pn(), 22);
-    EXPECT_EQ(editor.value(), 220);
-    EXPECT_EQ(editor.numberText(), "x");
-    EXPECT_EQ(editor.help(), help);
-    EXPECT_FALSE(editor.numberTextChanged("123456789012"));
-    EXPECT_EQ(editor.pn(), 22);
-}
-
-TEST_F(EditorFixture, ValueTextIsParsedForThePnAndClamped) {
-    editor.numberTextChanged("8");
-    EXPECT_TRUE(editor.valueTextChanged("000101"));
-    EXPECT_EQ(editor.value(), 5);
-    EXPECT_FALSE(editor.valueTextChanged("0010111"));
-    EXPECT_EQ(editor.value(), 5) << "a refused text keeps the last accepted value";
-    EXPECT_EQ(editor.valueText(), "0010111");
-    EXPECT_TRUE(editor.valueTextChanged("0a0101"));
-    EXPECT_EQ(editor.valueText(), "000101");
-
-    editor.numberTextChanged("30");
-    EXPECT_TRUE(editor.valueTextChanged("9999"));
-    EXPECT_EQ(editor.value(), 5000);
-    EXPECT_EQ(editor.valueText(), "5000");
-    EXPECT_TRUE(editor.valueTextChanged("-51"));
-    EXPECT_EQ(editor.value(), -50);
-    EXPECT_EQ(table.value[30], 300) << "typing never changes the cache";
-    EXPECT_FALSE(editor.valueTextChanged("99999999999"));
-}
-
-// A decimal 32768 to 65535 beyond the maximum is the same 16-bit word when that word,
-// read signed, is in range; otherwise it stays as typed (and the editor clamps it).
-TEST(ParamValueFromText, SixteenBitWordsTypedUnsigned) {
-    struct Case {
+        Do what;
         const char* text;
         int pn;
-        int32_t minimum, maximum, value;
-    };
-    const Case cases[] = {
-        {"40613", 2, -32768, 32767, -24923}, {"32768", 2, -32768, 32767, -32768},
-        {"65535", 2, -32768, 32767, -1},     {"65536", 2, -32768, 32767, 65536},
-        {"65436", 36, -100, 100, -100},      {"65535", 22, 0, 5000, 65535},
-        {"40613", 2, 0, 65535, 40613},       {"40613", 2, -24923, -24923, -24923},
-        {"40613", 2, -30000, 40613, 40613},  {"65535", 2, -32768, -1, -1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ParamValueFromText(c.text, c.pn, c.minimum, c.maximum), c.value) << c.text;
+        const char* number;
+        const char* value;
+        std::size_t boxes;
+    } steps[] = {{Number, "184", 183, "183", "1830", 0},
+                 {Number, "-5", 0, "0", "0", 0},
+                 {Number, "22", 22, "22", "220", 0},
+                 {Number, "", 22, "", "220", 0},
+                 {Value, "", 22, "", "", 0},
+                 {LeaveNumber, "", 0, "0", "0", 0},
+                 {Number, "22", 22, "22", "220", 0},
+                 {Number, "-", 22, "-", "220", 0},
+                 {LeaveNumber, "", 0, "0", "0", 0},
+                 {Number, "5", 5, "5", "50", 0},
+                 {Number, "x", 5, "x", "50", 1},
+                 {Number, "123456789012", 5, "123456789012", "50", 2},
+                 {Value, "61", 5, "123456789012", "61", 2},
+                 {Number, "8", 8, "8", "111111", 2},
+                 {Value, "000101", 8, "8", "000101", 2},
+                 {Value, "0010111", 8, "8", "0010111", 3},
+                 {LeaveValue, "", 8, "8", "0010111", 3},
+                 {Value, "0a0101", 8, "8", "000101", 3},
+                 {Value, "00101", 8, "8", "00101", 3},
+                 {LeaveValue, "", 8, "8", "00101", 4},
+                 {Value, "", 8, "8", "", 4},
+                 {LeaveValue, "", 8, "8", "", 5},
+                 {Value, "000011", 8, "8", "000011", 5},
+                 {SpinValue, "-1", 8, "8", "000100", 5},
+                 {Number, "14", 14, "14", "111", 5},  // 9 in 3 bits
+                 {Number, "30", 30, "30", "300", 5},
+                 {Value, "9999", 30, "30", "5000", 5},
+                 {Value, "-51", 30, "30", "-50", 5},
+                 {Value, "", 30, "30", "", 5},
+                 {LeaveValue, "", 30, "30", "0", 5},
+                 {Value, "-", 30, "30", "-", 5},
+                 {LeaveValue, "", 30, "30", "0", 5},
+                 {Value, "99999999999", 30, "30", "99999999999", 6},
+                 {Value, "4999", 30, "30", "4999", 6},
+                 {SpinValue, "-1", 30, "30", "5000", 6},
+                 {SpinValue, "-1", 30, "30", "5000", 6},
+                 {Value, "-49", 30, "30", "-49", 6},
+                 {SpinValue, "1", 30, "30", "-50", 6},
+                 {SpinValue, "1", 30, "30", "-50", 6},
+                 {Number, "31", 31, "31", "310", 6},
+                 {Value, "2147483647", 31, "31", "2147483647", 6},
+                 {SpinValue, "-1", 31, "31", "2147483647", 6},
+                 {Value, "-2147483648", 31, "31", "-2147483648", 6},
+                 {SpinValue, "1", 31, "31", "-2147483648", 6},
+                 {Number, "0", 0, "0", "0", 6},
+                 {SpinNumber, "1", 0, "0", "0", 6},
+                 {SpinNumber, "-1", 1, "1", "10", 6},
+                 {Number, "183", 183, "183", "1830", 6},
+                 {SpinNumber, "-1", 183, "183", "1830", 6},
+                 {SpinNumber, "1", 182, "182", "1820", 6}};
+    EXPECT_EQ(editor.title(), "Software Version");
+    for (const auto& s : steps) {
+        const std::string text = s.text;
+        const std::size_t before = sim.messages.boxes().size();
+        bool accepted = true;
+        if (s.what == Number) {
+            accepted = editor.numberTextChanged(text);
+        } else if (s.what == Value) {
+            accepted = editor.valueTextChanged(text);
+        } else if (s.what == LeaveNumber) {
+            editor.numberFieldLeft();
+        } else if (s.what == LeaveValue) {
+            accepted = editor.valueFieldLeft();
+        } else if (s.what == SpinNumber) {
+            editor.numberSpun(std::stoi(text));
+        } else {
+            editor.valueSpun(std::stoi(text));
+        }
+        const auto at = "step " + std::to_string(&s - steps) + " '" + text + "'";
+        EXPECT_EQ(editor.pn(), s.pn) << at;
+        EXPECT_EQ(editor.numberText(), s.number) << at;
+        EXPECT_EQ(editor.valueText(), s.value) << at;
+        EXPECT_EQ(sim.messages.boxes().size(), s.boxes) << at;
+        EXPECT_EQ(accepted, s.boxes == before) << at;
     }
-    EXPECT_EQ(ParamValueFromText("x", 2, -32768, 32767), std::nullopt);
-    EXPECT_EQ(ParamValueFromText("000101", 8, 0, 1), 5) << "bit fields are not words";
-}
-
-TEST_F(EditorFixture, NumberSpinStopsAtBothEnds) {
-    editor.numberSpun(+1);  // down arrow on Pn 0
-    EXPECT_EQ(editor.pn(), 0);
-    editor.numberSpun(-1);  // up arrow
-    EXPECT_EQ(editor.pn(), 1);
-    EXPECT_EQ(editor.valueText(), "10");
-    editor.numberTextChanged("183");
-    editor.numberSpun(-1);
-    EXPECT_EQ(editor.pn(), 183);
-    editor.numberSpun(+1);
-    EXPECT_EQ(editor.pn(), 182);
     EXPECT_EQ(editor.title(), "Accelaration of position 16");
+    EXPECT_EQ(sim.messages.texts().back(), "Invalid input value!");
+    EXPECT_EQ(table.value[30], 300) << "typing never changes the cache";
+    EXPECT_TRUE(log.entries().empty());
 }
 
-TEST_F(EditorFixture, ValueSpinStopsAtTheRange) {
-    editor.numberTextChanged("30");
-    editor.valueTextChanged("4999");
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.value(), 5000);
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.value(), 5000);
-    editor.valueTextChanged("-49");
-    editor.valueSpun(+1);
-    EXPECT_EQ(editor.value(), -50);
-    editor.valueSpun(+1);
-    EXPECT_EQ(editor.value(), -50);
-
-    editor.numberTextChanged("8");
-    editor.valueTextChanged("000011");
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.valueText(), "000100") << "bit fields step by one";
-}
-
-TEST_F(EditorFixture, ValueSpinNearTheEndsOf32BitsDoesNotWrap) {
-    table.minimum[30] = INT32_MIN;
-    table.maximum[30] = INT32_MAX;
-    editor.numberTextChanged("30");
-    editor.valueTextChanged("2147483647");
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.value(), INT32_MAX);
-    editor.valueTextChanged("-2147483648");
-    editor.valueSpun(+1);
-    EXPECT_EQ(editor.value(), INT32_MIN);
-}
-
-TEST_F(EditorFixture, SetWritesTheClampedValueAndUpdatesTheCache) {
-    editor.numberTextChanged("22");
-    editor.valueTextChanged("70000");
-    ASSERT_EQ(editor.set(sim.link), kStatusOk);
-    EXPECT_EQ(table.value[22], 5000);
-    EXPECT_EQ(sim.word(0x023F + 22), 5000);
-    const auto subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs.size(), 1u);
-    EXPECT_EQ(subs[0].selector, 1);
-    EXPECT_EQ(subs[0].payload, Bytes({0x00, 0x15, 0x02, 0x55, 0x00, 0x01, 0x13, 0x88}));
-    EXPECT_TRUE(sim.messages.boxes().empty());
-
-    // Reopening shows what was written.
+// "Set" reads a waiting value text first: refused, nothing is sent.
+TEST_F(EditorFixture, SetUpdatesTheCacheAndTheLogOrSendsNothing) {
+    for (const auto& [pn, text] : {std::pair{"22", "70000"}, std::pair{"8", "0010"}}) {
+        editor.numberTextChanged(pn);
+        editor.valueTextChanged(text);
+        sim.drive->clearRequestLog();
+        editor.set(sim.link);
+    }
+    EXPECT_TRUE(sim.drive->requestLog().empty());
+    EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Invalid input value!"});
+    EXPECT_EQ(sim.word(ParamWordAddress(22)), 5000);
+    EXPECT_EQ(log.entries(), (std::vector<ParamChange>{{7, 22, 220, 5000}}));
     editor.open();
     editor.numberTextChanged("22");
-    EXPECT_EQ(editor.valueText(), "5000");
+    EXPECT_EQ(editor.valueText(), "5000") << "reopened on the written value";
 }
 
-TEST(WriteUserParam, AddressesAndNegativeWords) {
-    ParamSimLink sim;
-    struct Case {
-        int pn;
-        int32_t value;
-        std::vector<uint8_t> payload;
-    };
-    const Case cases[] = {
-        {0, 913, Bytes({0x00, 0x15, 0x02, 0x00, 0x00, 0x01, 0x03, 0x91})},
-        {1, 3, Bytes({0x00, 0x15, 0x02, 0x40, 0x00, 0x01, 0x00, 0x03})},
-        {183, -1, Bytes({0x00, 0x15, 0x02, 0xF6, 0x00, 0x01, 0xFF, 0xFF})},
-        {36, 0x12345, Bytes({0x00, 0x15, 0x02, 0x63, 0x00, 0x01, 0x23, 0x45})},
-    };
-    for (const Case& c : cases) {
-        sim.drive->clearRequestLog();
-        EXPECT_EQ(WriteUserParam(sim.link, c.pn, c.value, sim.messages), kStatusOk) << c.pn;
-        const auto all = Requests(*sim.drive);
-        ASSERT_EQ(all.size(), 3u);
-        EXPECT_EQ(all[0].command, 0xCF);
-        EXPECT_EQ(all[1].command, 0xC0);
-        EXPECT_EQ(all[2].selector, 1);
-        EXPECT_EQ(all[2].payload, c.payload) << c.pn;
-    }
-    EXPECT_EQ(sim.word(0x02F6), 0xFFFF);
-}
-
-TEST(WriteUserParam, FailureAfterThreeSecondsIsReportedAndClearsTheConnection) {
-    ParamSimLink sim;
-    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    const uint32_t start = sim.clock.tickMs();
-    EXPECT_NE(WriteUserParam(sim.link, 5, 1, sim.messages), kStatusOk);
-    EXPECT_GE(sim.clock.elapsedMs(start), kWriteParamLimitMs);
-    EXPECT_EQ(sim.messages.boxes(),
-              (std::vector<Box>{{"Communication with the Servo Fails!", "Warning"}}));
-    EXPECT_EQ(sim.state.link.driveConnected, 0u);
-}
-
-TEST(WriteUserParam, ALockedDriveRefusesAllButTheProtectionCode) {
+// The drive takes only Pn 2 until Pn 2 holds the unlock code, typed as the help text
+// gives it: the word 40613, which the cache shows signed.
+TEST(WriteUserParam, ALockedDriveTakesOnlyTheProtectionCode) {
     ParamSimLink sim;
     UserParamTable& table = sim.state.userParamTable;
     table.highestParamNumber = kHighestParamNumber;
     table.minimum.fill(-32768);
     table.maximum.fill(32767);
-    table.value[5] = 100;
     ParamEditor editor(table, 913, sim.messages);
     editor.open();
-
-    editor.numberTextChanged("2");
-    editor.valueTextChanged("1234");
-    ASSERT_EQ(editor.set(sim.link), kStatusOk) << "Pn 2 stays writable";
-
-    editor.numberTextChanged("5");
-    editor.valueTextChanged("200");
-    EXPECT_EQ(editor.set(sim.link), kStatusNoAck);
+    const struct {
+        const char *pn, *value;
+        uint32_t status;
+    } steps[] = {{"2", "1234", kStatusOk},
+                 {"5", "200", kStatusNoAck},
+                 {"2", "40613", kStatusOk},
+                 {"5", "300", kStatusOk}};
+    for (const auto& s : steps) {
+        editor.numberTextChanged(s.pn);
+        editor.valueTextChanged(s.value);
+        EXPECT_EQ(editor.set(sim.link), s.status) << s.pn << " " << s.value;
+    }
+    EXPECT_EQ(sim.word(0x0241), 40613);
+    EXPECT_EQ(table.value[2], -24923);
+    EXPECT_EQ(sim.word(0x0244), 300);
+    EXPECT_EQ(table.value[5], 300);
     EXPECT_EQ(sim.messages.texts(),
               std::vector<std::string>{"Communication with the Servo Fails!"});
-    EXPECT_EQ(table.value[5], 100) << "a refused write leaves the cache alone";
-    EXPECT_EQ(sim.word(0x0244), 100);
+}
 
-    // The unlock code typed as the help text gives it: the word 40613, which the table
-    // shows as -24923.
-    sim.messages.clear();
-    editor.numberTextChanged("2");
-    editor.valueTextChanged("40613");
-    EXPECT_EQ(editor.valueText(), "-24923");
-    ASSERT_EQ(editor.set(sim.link), kStatusOk);
-    editor.numberTextChanged("5");
-    editor.valueTextChanged("200");
-    EXPECT_EQ(editor.set(sim.link), kStatusOk);
-    EXPECT_EQ(sim.word(0x0244), 200);
-    EXPECT_TRUE(sim.messages.boxes().empty());
+// A drive back within 3 s takes the write; one silent for good is given up after 3 s,
+// reported and no longer counted as connected.
+TEST(WriteUserParam, RetriedForThreeSecondsThenGivenUp) {
+    for (const bool back : {true, false}) {
+        ParamSimLink sim;
+        back ? sim.drive->goAwayFor(2'000'000)
+             : sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
+        const uint32_t start = sim.clock.tickMs();
+        EXPECT_EQ(WriteUserParam(sim.link, 183, -1, sim.messages) == kStatusOk, back);
+        EXPECT_EQ(sim.word(0x02F6), back ? 0xFFFF : 200);
+        EXPECT_EQ(sim.clock.elapsedMs(start) >= 3000, !back);
+        EXPECT_EQ(sim.messages.boxes().size(), back ? 0u : 1u);
+        EXPECT_EQ(sim.state.link.driveConnected, back ? 1u : 0u);
+    }
 }
 
 }  // namespace
