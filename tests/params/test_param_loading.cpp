@@ -1,11 +1,10 @@
-// Loading the parameter table: the requests on the wire, the progress reports, the
-// resumption after a drive that went away, giving up, and the command's outcomes.
+// Loading the parameter table: what it reports and stores, a drive that goes away and
+// comes back or not, the loading dialog's reactions and the command's outcomes. The
+// requests themselves are the transcript load.txt.
 
 #include <gtest/gtest.h>
 
-#include <condition_variable>
 #include <functional>
-#include <mutex>
 
 #include "params/GetPnRange.h"
 #include "params/ParamCatalog.h"
@@ -16,40 +15,25 @@
 namespace qx::test {
 namespace {
 
-using Box = RecordingMessageSink::Box;
+using Post = std::pair<ParamLoadStage, int>;
 
-class RecordingProgress final : public ParamLoadProgress {
-  public:
+// Keeps every report; `onRanges` runs after the given number of range pairs. Read only
+// once the load has ended.
+struct RecordingProgress final : ParamLoadProgress {
     void post(ParamLoadStage stage, int percent) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        posts_.emplace_back(stage, percent);
-        done_.notify_all();
-    }
-    std::vector<std::pair<ParamLoadStage, int>> posts() const {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return posts_;
+        posts.emplace_back(stage, percent);
+        if (stage == ParamLoadStage::Ranges && ++pairs == actAfterPairs) {
+            onRanges();
+        }
     }
     std::size_t count(ParamLoadStage stage) const {
-        std::size_t n = 0;
-        for (const auto& p : posts()) {
-            n += p.first == stage ? 1 : 0;
-        }
-        return n;
+        return std::count_if(posts.begin(), posts.end(),
+                             [&](const Post& p) { return p.first == stage; });
     }
-    // Waits for the final report, as the dialog does.
-    ParamLoadStage waitForEnd() {
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this]() {
-            return !posts_.empty() && (posts_.back().first == ParamLoadStage::Done ||
-                                       posts_.back().first == ParamLoadStage::Failed);
-        });
-        return posts_.back().first;
-    }
-
-  private:
-    mutable std::mutex mutex_;
-    std::condition_variable done_;
-    std::vector<std::pair<ParamLoadStage, int>> posts_;
+    std::vector<Post> posts;
+    std::size_t pairs = 0;
+    std::size_t actAfterPairs = 0;
+    std::function<void()> onRanges;
 };
 
 struct LoadFixture : ::testing::Test {
@@ -62,129 +46,65 @@ struct LoadFixture : ::testing::Test {
     int load() { return GetPnRange(sim.link, table, progress, stop); }
 };
 
-TEST_F(LoadFixture, FullLoadOnTheWire) {
+TEST_F(LoadFixture, ReportsAndWhatIsStored) {
+    sim.drive->write(ParamWordAddress(36), 0xFF9C);       // -100
+    sim.drive->write(ParamMinimumAddress(183), 0x8001);   // -32767
+    sim.drive->write(ParamWordAddress(183) + 1, 0x1234);  // the word past Pn 183
     ASSERT_EQ(load(), 1);
-    const auto subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs.size(), 92u * 2 + 24);
-
-    // Range pairs: a gather of the four range words, then a read of the exchange area.
-    for (int pair = 0; pair < 92; ++pair) {
-        const Request& gather = subs[2 * pair];
-        const Request& read = subs[2 * pair + 1];
-        EXPECT_EQ(gather.selector, 2 * pair + 1);
-        EXPECT_EQ(read.selector, 2 * pair + 2);
-        const uint32_t a = 0x3F301A + 4 * static_cast<uint32_t>(pair);
-        auto be = [](uint32_t v) {
-            return Bytes(
-                {0, 0, int(v >> 24), int(v >> 16 & 0xFF), int(v >> 8 & 0xFF), int(v & 0xFF)});
-        };
-        std::vector<uint8_t> expected = Bytes(
-            {0x00, 0x1A, 0x00, 0x04, 0x00, 0x01, 0x00, 0x01, 0x00, 0x03, 0x00, 0x00, 0x00, 0x00});
-        for (uint32_t k = 0; k < 4; ++k) {
-            const auto item = be(a + k);
-            expected.insert(expected.end(), item.begin(), item.end());
-        }
-        ASSERT_EQ(gather.payload.size(), 38u);
-        EXPECT_EQ(gather.payload, expected) << "pair " << pair;
-        EXPECT_EQ(read.payload, Bytes({0x00, 0x91, 0x04, 0x00, 0x00, 0x08}));
-    }
-    // Values: Pn 0 alone (two words asked), then eight at a time from Pn 1.
-    EXPECT_EQ(subs[184].selector, 1) << "a new session for the values";
-    EXPECT_EQ(subs[184].payload, Bytes({0x00, 0x91, 0x02, 0x00, 0x00, 0x02}));
-    for (int b = 0; b < 23; ++b) {
-        const int address = 0x0240 + 8 * b;
-        EXPECT_EQ(subs[185 + b].selector, b + 2);
-        EXPECT_EQ(subs[185 + b].payload,
-                  Bytes({0x00, 0x91, address >> 8, address & 0xFF, 0x00, 0x08}));
-    }
-    EXPECT_EQ(Requests(*sim.drive).size(), subs.size() + 4) << "two session openings";
-}
-
-TEST_F(LoadFixture, ReportsAndTableContents) {
-    sim.drive->write(0x0240 + 35, 0xFF9C);  // Pn 36 = -100
-    ASSERT_EQ(load(), 1);
-    const auto posts = progress.posts();
+    const auto& posts = progress.posts;
     ASSERT_EQ(posts.size(), 117u);
     EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 92u);
     EXPECT_EQ(progress.count(ParamLoadStage::Values), 24u);
-    EXPECT_EQ(posts.front(), std::make_pair(ParamLoadStage::Ranges, 0)) << "2 * 80 / 183";
-    EXPECT_EQ(posts[91], std::make_pair(ParamLoadStage::Ranges, 80));
-    EXPECT_EQ(posts[92], std::make_pair(ParamLoadStage::Values, 80));
-    EXPECT_EQ(posts[115], std::make_pair(ParamLoadStage::Values, 100));
-    EXPECT_EQ(posts.back(), std::make_pair(ParamLoadStage::Done, 100));
-    for (std::size_t i = 1; i < posts.size(); ++i) {
-        EXPECT_GE(posts[i].second, posts[i - 1].second);
-    }
-
-    EXPECT_EQ(table.highestParamNumber, 183);
-    EXPECT_EQ(table.rangeTableBase, 0x3F301Au);
+    EXPECT_EQ(posts[0], Post(ParamLoadStage::Ranges, 0)) << "2 * 80 / 183";
+    EXPECT_EQ(posts[2], Post(ParamLoadStage::Ranges, 2)) << "6 * 80 / 183";
+    EXPECT_EQ(posts[91], Post(ParamLoadStage::Ranges, 80));
+    EXPECT_EQ(posts[92], Post(ParamLoadStage::Values, 80));
+    EXPECT_EQ(posts[94], Post(ParamLoadStage::Values, 81)) << "17 * 20 / 183 + 80";
+    EXPECT_EQ(posts[115], Post(ParamLoadStage::Values, 100));
+    EXPECT_EQ(posts[116], Post(ParamLoadStage::Done, 100));
     for (int pn = 0; pn <= kHighestParamNumber; ++pn) {
         const auto param = sim::SimParamOf(pn, 913);
-        EXPECT_EQ(table.minimum[pn], param.minimum) << pn;
+        EXPECT_EQ(table.minimum[pn], pn == 183 ? -32767 : param.minimum) << pn;
         EXPECT_EQ(table.maximum[pn], param.maximum) << pn;
         EXPECT_EQ(table.value[pn], static_cast<int16_t>(sim.word(ParamWordAddress(pn)))) << pn;
     }
     EXPECT_EQ(table.value[36], -100) << "sign-extended";
-    EXPECT_EQ(table.minimum[16], -1000);
     EXPECT_EQ(table.value[0], 913);
+    EXPECT_EQ(table.value[184], 0x1234) << "read with the last batch, never shown";
 }
 
-// Calls `action` once, when the given number of range pairs has been reported.
-class ActAfterPairs final : public ParamLoadProgress {
-  public:
-    ActAfterPairs(ParamLoadProgress& next, std::size_t pairs, std::function<void()> action)
-        : next_(next), pairs_(pairs), action_(std::move(action)) {}
-    void post(ParamLoadStage stage, int percent) override {
-        next_.post(stage, percent);
-        if (stage == ParamLoadStage::Ranges && ++seen_ == pairs_) {
-            action_();
-        }
-    }
-
-  private:
-    ParamLoadProgress& next_;
-    std::size_t pairs_;
-    std::size_t seen_ = 0;
-    std::function<void()> action_;
-};
-
+// Pair 20 is asked for again in a new session, with selector 1, as long as the last
+// success is less than 3 s old.
 TEST_F(LoadFixture, ADriveBackWithinThreeSecondsIsResumedAtThePairInProgress) {
-    ActAfterPairs hook(progress, 20, [this]() { sim.drive->goAwayFor(2'500'000); });
-    ASSERT_EQ(GetPnRange(sim.link, table, hook, stop), 1);
-
+    progress.actAfterPairs = 20;
+    progress.onRanges = [this]() { sim.drive->goAwayFor(2'500'000); };
+    ASSERT_EQ(load(), 1);
     const auto subs = SubRequests(*sim.drive);
-    // Pair 20 was asked for with selector 41 (and retried) until the session was given
-    // up; the next session asks for the same pair with selector 1.
     ASSERT_EQ(subs[40].selector, 41);
     std::size_t resumed = 41;
     while (resumed < subs.size() && subs[resumed].selector != 1) {
-        EXPECT_EQ(subs[resumed].payload, subs[40].payload);
-        ++resumed;
+        EXPECT_EQ(subs[resumed++].payload, subs[40].payload);
     }
-    ASSERT_LT(resumed, subs.size());
+    ASSERT_LT(resumed + 1, subs.size());
     EXPECT_EQ(subs[resumed].payload, subs[40].payload);
-    EXPECT_EQ(subs[resumed + 1].payload, Bytes({0x00, 0x91, 0x04, 0x00, 0x00, 0x08}));
     EXPECT_EQ(subs[resumed + 1].selector, 2);
     EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 92u) << "no pair reported twice";
-    EXPECT_EQ(progress.posts().back().first, ParamLoadStage::Done);
-    for (int pn = 0; pn <= kHighestParamNumber; ++pn) {
-        EXPECT_EQ(table.maximum[pn], sim::SimParamOf(pn, 913).maximum) << pn;
-    }
+    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Done);
+    EXPECT_EQ(table.maximum[183], 300);
 }
 
 TEST_F(LoadFixture, ADriveThatNeverReturnsEndsTheLoadAfterThreeSeconds) {
-    uint32_t lastSuccessTick = 0;
-    ActAfterPairs hook(progress, 20, [this, &lastSuccessTick]() {
-        lastSuccessTick = sim.clock.tickMs();
+    uint32_t lastSuccess = 0;
+    progress.actAfterPairs = 20;
+    progress.onRanges = [&]() {
+        lastSuccess = sim.clock.tickMs();
         sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    });
-    EXPECT_EQ(GetPnRange(sim.link, table, hook, stop), 0);
-    EXPECT_GT(sim.clock.elapsedMs(lastSuccessTick), kParamLoadLimitMs);
-    const auto posts = progress.posts();
+    };
+    EXPECT_EQ(load(), 0);
+    EXPECT_GT(sim.clock.elapsedMs(lastSuccess), 3000u);
     EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 20u);
     EXPECT_EQ(progress.count(ParamLoadStage::Values), 0u);
-    EXPECT_EQ(posts.back(), std::make_pair(ParamLoadStage::Failed, 0));
-    EXPECT_EQ(progress.count(ParamLoadStage::Done), 0u);
+    EXPECT_EQ(progress.posts.back(), Post(ParamLoadStage::Failed, 0));
 }
 
 TEST_F(LoadFixture, AFailureInTheValueStageGivesUpToo) {
@@ -192,7 +112,7 @@ TEST_F(LoadFixture, AFailureInTheValueStageGivesUpToo) {
     EXPECT_EQ(load(), 0);
     EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 92u);
     EXPECT_EQ(progress.count(ParamLoadStage::Values), 2u) << "Pn 0 and Pn 1 to 8";
-    EXPECT_EQ(progress.posts().back().first, ParamLoadStage::Failed);
+    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Failed);
 }
 
 TEST(BeginParamLoad, RefusesWithoutAnAcceptedSupportedDrive) {
@@ -209,18 +129,24 @@ TEST(BeginParamLoad, RefusesWithoutAnAcceptedSupportedDrive) {
 }
 
 TEST(ReactToParamLoadPost, StageTextsAndResults) {
-    auto r = ReactToParamLoadPost(ParamLoadStage::Ranges, 40);
-    EXPECT_EQ(r.progress, 40);
-    EXPECT_EQ(r.stageText, "Loading user parameters' range...");
-    EXPECT_FALSE(r.endResult);
-    r = ReactToParamLoadPost(ParamLoadStage::Values, 90);
-    EXPECT_EQ(r.stageText, "Loading user parameters' value...");
-    r = ReactToParamLoadPost(ParamLoadStage::Done, 100);
-    EXPECT_TRUE(r.markLoaded);
-    EXPECT_EQ(r.endResult, 1);
-    r = ReactToParamLoadPost(ParamLoadStage::Failed, 0);
-    EXPECT_FALSE(r.markLoaded);
-    EXPECT_EQ(r.endResult, 255);
+    const struct {
+        ParamLoadStage stage;
+        int percent;
+        std::optional<int> progress;
+        const char* text;
+        std::optional<int> result;
+        bool loaded;
+    } rows[] = {{ParamLoadStage::Ranges, 40, 40, "Loading user parameters' range...", {}, false},
+                {ParamLoadStage::Values, 90, 90, "Loading user parameters' value...", {}, false},
+                {ParamLoadStage::Done, 100, {}, nullptr, 1, true},
+                {ParamLoadStage::Failed, 0, {}, nullptr, 255, false}};
+    for (const auto& r : rows) {
+        const ParamLoadReaction got = ReactToParamLoadPost(r.stage, r.percent);
+        EXPECT_EQ(got.progress, r.progress) << r.percent;
+        EXPECT_EQ(got.stageText, r.text ? std::optional<std::string>(r.text) : std::nullopt);
+        EXPECT_EQ(got.endResult, r.result) << r.percent;
+        EXPECT_EQ(got.markLoaded, r.loaded) << r.percent;
+    }
 }
 
 // The command's two dialogs, run inline as the command line does.
@@ -240,75 +166,59 @@ class InlineDialogs final : public ParamSettingDialogs {
     ParamSimLink& sim_;
 };
 
-TEST(ParametersSettingCommand, LoadsOnceThenOpensTheEditorWithoutTraffic) {
-    ParamSimLink sim;
-    InlineDialogs dialogs(sim);
-    EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-    EXPECT_EQ(dialogs.loads, 1);
-    EXPECT_EQ(dialogs.editors, 1);
-    EXPECT_EQ(sim.state.parameterTable.parametersLoaded, 1u);
-
-    sim.drive->clearRequestLog();
-    sim.state.identity.versionAccepted = 0;  // even another drive, or none, since
-    EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-    EXPECT_EQ(dialogs.loads, 1);
-    EXPECT_EQ(dialogs.editors, 2);
-    EXPECT_TRUE(sim.drive->requestLog().empty());
-    EXPECT_TRUE(sim.messages.boxes().empty());
-}
-
-TEST(ParametersSettingCommand, MessagesForEachFailure) {
-    {
-        ParamSimLink sim(false);
+// A first command without a drive, of another version, with a drive that stops
+// answering, then a second command on the drive as it is.
+TEST(ParametersSettingCommand, MessagesForEachFailureThenTheEditor) {
+    enum Setup { NoDrive, Version915, Silent };
+    const struct {
+        Setup setup;
+        const char* box;
+    } rows[] = {{NoDrive, "Please Serial Communication Channel First!"},
+                {Version915, "Quendrix Mismatch the servo!"},
+                {Silent, "Communication with Servo Fails!"}};
+    for (const auto& r : rows) {
+        ParamSimLink sim(r.setup != NoDrive);
+        sim.state.identity.softwareVersion = r.setup == Version915 ? 915 : 913;
+        if (r.setup == Silent) {
+            sim.drive->addFault({sim::Fault::Silence, 0xC1, 0x0091, 0x0400, 10, -1});
+        }
         InlineDialogs dialogs(sim);
         EXPECT_FALSE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
         EXPECT_EQ(sim.messages.boxes(),
-                  (std::vector<Box>{{"Please Serial Communication Channel First!", "Warning"}}));
-        EXPECT_TRUE(sim.drive->requestLog().empty());
-    }
-    {
-        ParamSimLink sim;
-        sim.state.identity.softwareVersion = 915;
-        InlineDialogs dialogs(sim);
-        EXPECT_FALSE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-        EXPECT_EQ(sim.messages.boxes(),
-                  (std::vector<Box>{{"Quendrix Mismatch the servo!", "Warning"}}));
-    }
-    {
-        ParamSimLink sim;
-        sim.drive->addFault({sim::Fault::Silence, 0xC1, 0x0091, 0x0400, 10, -1});
-        InlineDialogs dialogs(sim);
-        EXPECT_FALSE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-        EXPECT_EQ(sim.messages.boxes(),
-                  (std::vector<Box>{{"Communication with Servo Fails!", "Warning"}}));
+                  (std::vector<RecordingMessageSink::Box>{{r.box, "Warning"}}));
         EXPECT_EQ(dialogs.editors, 0);
         EXPECT_EQ(sim.state.parameterTable.parametersLoaded, 0u);
 
-        // The next command loads again from Pn 0.
+        // Loaded once from Pn 0, then the editor at once, without traffic.
         sim.drive->clearFaults();
-        sim.drive->clearRequestLog();
+        ChooseComPort(sim.link, sim.state.identity, sim.messages, 1);
         sim.messages.clear();
+        sim.drive->clearRequestLog();
         EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
         const auto subs = SubRequests(*sim.drive);
         ASSERT_FALSE(subs.empty());
-        EXPECT_EQ(std::vector<uint8_t>(subs[0].payload.begin() + 16, subs[0].payload.begin() + 20),
-                  Bytes({0x00, 0x3F, 0x30, 0x1A}))
-            << "the first gather asks for Pn 0's range";
+        EXPECT_EQ(std::vector<uint8_t>(subs[0].payload.begin() + 16, subs[0].payload.end() - 18),
+                  (std::vector<uint8_t>{0x00, 0x3F, 0x30, 0x1A}));
         EXPECT_EQ(sim.state.parameterTable.parametersLoaded, 1u);
+        sim.drive->clearRequestLog();
+        EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
+        EXPECT_EQ(dialogs.loads, 2);
+        EXPECT_EQ(dialogs.editors, 2);
+        EXPECT_TRUE(sim.drive->requestLog().empty());
+        EXPECT_TRUE(sim.messages.boxes().empty());
     }
 }
 
-TEST(ParamLoadWorker, RunsOnItsOwnThreadAndEndsAfterItsFinalReport) {
+TEST(ParamLoadWorker, RunsOnItsOwnThreadOneAtATime) {
     ParamSimLink sim;
     ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
     RecordingProgress progress;
     ParamLoadWorker worker;
     ASSERT_TRUE(worker.start(sim.link, sim.state.userParamTable, progress));
-    EXPECT_FALSE(worker.start(sim.link, sim.state.userParamTable, progress))
-        << "one load at a time";
-    EXPECT_EQ(progress.waitForEnd(), ParamLoadStage::Done);
+    EXPECT_FALSE(worker.start(sim.link, sim.state.userParamTable, progress));
     worker.join();
-    EXPECT_EQ(progress.posts().size(), 117u);
+    ASSERT_EQ(progress.posts.size(), 117u);
+    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Done);
     EXPECT_EQ(sim.state.userParamTable.maximum[183], 300);
 }
 
@@ -322,7 +232,7 @@ TEST(ParamLoadWorker, StopEndsALoadThatWouldOtherwiseRetry) {
         ASSERT_TRUE(worker.start(sim.link, sim.state.userParamTable, progress));
         worker.stop();
     }
-    EXPECT_EQ(progress.posts().back().first, ParamLoadStage::Failed);
+    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Failed);
 }
 
 }  // namespace
