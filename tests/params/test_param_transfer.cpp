@@ -1,5 +1,5 @@
-// Upload, download, EEPROM store and restore: the requests on the wire, what the
-// simulated drive makes of them, the parameter file and the commands' messages.
+// Upload, download and EEPROM beyond their transcripts: what a failure stops, what the
+// drive keeps, the parameter file's safety and the commands' failure messages.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,16 +7,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <thread>
 
-#include "link/DriveCommands.h"
 #include "params/ParamCatalog.h"
 #include "params/ParamFile.h"
 #include "params/ParamFileCommands.h"
-#include "params/ParamTransfer.h"
 #include "tests/params/ParamSimLink.h"
 
 namespace qx::test {
@@ -25,24 +22,12 @@ namespace {
 using Box = RecordingMessageSink::Box;
 namespace fs = std::filesystem;
 
-uint16_t ImageWord(const ParamImage& image, uint16_t address) {
-    const std::size_t at = 2u * (address - 0x0200u);
-    return static_cast<uint16_t>(image[at] << 8 | image[at + 1]);
-}
-
-void SetImageWord(ParamImage& image, uint16_t address, uint16_t value) {
-    const std::size_t at = 2u * (address - 0x0200u);
-    image[at] = static_cast<uint8_t>(value >> 8);
-    image[at + 1] = static_cast<uint8_t>(value & 0xFF);
-}
-
 // A fresh directory per test, removed afterwards.
 struct TempDir {
-    fs::path path;
+    fs::path path = fs::temp_directory_path() /
+                    ("qx_params_" + std::to_string(::getpid()) + "_" +
+                     ::testing::UnitTest::GetInstance()->current_test_info()->name());
     TempDir() {
-        path = fs::temp_directory_path() /
-               ("qx_params_" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-                "_" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(path);
         fs::create_directories(path);
     }
@@ -59,132 +44,71 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-TEST(UploadParams, NineReadsOfTheWholeImage) {
+// The sub-commands that reached the drive, each as (sub-command, word address).
+std::vector<std::pair<int, int>> SubCommands(const sim::SimDrive& drive) {
+    std::vector<std::pair<int, int>> out;
+    for (const Request& r : SubRequests(drive)) {
+        out.emplace_back(r.payload[0] << 8 | r.payload[1], r.payload[2] << 8 | r.payload[3]);
+    }
+    return out;
+}
+
+TEST(UploadParams, TheWholeImageOrNothingAfterTheFirstFailure) {
     ParamSimLink sim;
     for (uint16_t a = 0x0201; a < 0x0400; ++a) {
         sim.drive->write(a, static_cast<uint16_t>(a * 7));
     }
     ParamImage image{};
     ASSERT_EQ(UploadParams(sim.link, image), kStatusOk);
-
-    const auto subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs.size(), 9u);
-    const int addresses[] = {0x0200, 0x023C, 0x0278, 0x02B4, 0x02F0,
-                             0x032C, 0x0368, 0x03A4, 0x03E0};
-    for (int k = 0; k < 9; ++k) {
-        EXPECT_EQ(subs[k].selector, k + 1);
-        EXPECT_EQ(subs[k].payload, Bytes({0x00, 0x91, addresses[k] >> 8, addresses[k] & 0xFF, 0x00,
-                                          k < 8 ? 0x3C : 0x20}));
-    }
-    EXPECT_EQ(ImageWord(image, 0x0200), 913) << "byte 0 is the version's high byte";
-    EXPECT_EQ(image[0], 913 >> 8);
+    EXPECT_EQ(image[0] << 8 | image[1], 913) << "the drive's software version first";
     for (uint16_t a = 0x0201; a < 0x0400; ++a) {
-        ASSERT_EQ(ImageWord(image, a), static_cast<uint16_t>(a * 7)) << a;
+        ASSERT_EQ(image[2 * (a - 0x200)] << 8 | image[2 * (a - 0x200) + 1], uint16_t(a * 7)) << a;
     }
-}
 
-TEST(UploadParams, AFailedReadEndsTheUploadWithItsStatus) {
-    ParamSimLink sim;
     sim.drive->addFault({sim::Fault::BadChecksum, 0xC1, 0x0091, 0x0278, 0, -1});
-    ParamImage image{};
+    sim.drive->clearRequestLog();
+    image.fill(0xEE);
     EXPECT_EQ(UploadParams(sim.link, image), kStatusBadChecksum);
-    const auto subs = SubRequests(*sim.drive);
-    for (const Request& r : subs) {
-        EXPECT_LE(r.selector, 3) << "nothing after the failed third read";
+    EXPECT_EQ(SubCommands(*sim.drive).back(), std::make_pair(0x0091, 0x0278));
+    EXPECT_EQ(image[239], (0x0277 * 7) & 0xFF) << "the reads before the failure";
+    EXPECT_EQ(image[240], 0xEE) << "nothing of the failed read";
+}
+
+// A failed request ends the operation: nothing of what comes after it is sent.
+TEST(DownloadAndEeprom, AFailureStopsTheRest) {
+    enum Op { Download, Save, Defaults };
+    const struct {
+        Op op;
+        int failingSub, failingAddress;  // -1: any
+        std::pair<int, int> last;        // the last request sent
+    } rows[] = {
+        {Download, 0x0091, 0x0200, {0x0091, 0x0200}}, {Download, 0x0014, 0x0278, {0x0014, 0x0278}},
+        {Download, 0x0015, -1, {0x0015, 0x0241}},     {Save, 0x0016, 0x0003, {0x0016, 0x0003}},
+        {Save, 0x0015, -1, {0x0015, 0x0241}},         {Defaults, 0x0015, -1, {0x0015, 0x0241}}};
+    for (const auto& r : rows) {
+        ParamSimLink sim;
+        sim.drive->addFault({sim::Fault::NoAck, 0xC1, r.failingSub, r.failingAddress, 0, -1});
+        ParamImage image{};
+        const uint32_t status = r.op == Download ? DownloadParams(sim.link, image)
+                                : r.op == Save   ? SaveParamsToEeprom(sim.link)
+                                                 : LoadDefaultParams(sim.link);
+        EXPECT_EQ(status, kStatusNoAck) << r.failingSub;
+        EXPECT_EQ(SubCommands(*sim.drive).back(), r.last) << r.failingSub;
     }
 }
 
-TEST(DownloadParams, FourteenRequestsAndTheHeadWordsStayTheDrives) {
+// Stored: 1234 in Pn 30. Then changed to 99 and locked; the defaults bring back 1234
+// and unlock, the EEPROM holding the unlock code in Pn 2.
+TEST(Eeprom, WhatTheDriveKeeps) {
     ParamSimLink sim;
-    ParamImage image{};
-    for (uint16_t a = 0x0200; a < 0x0400; ++a) {
-        SetImageWord(image, a, static_cast<uint16_t>(0x1000 + a));
-    }
-    SetImageWord(image, 0x0241, 0);  // the file carries a protection code that locks
-    const std::vector<uint16_t> head = {sim.word(0x0200), sim.word(0x0201), sim.word(0x0202),
-                                        sim.word(0x0203), sim.word(0x0204), sim.word(0x0205)};
-    ASSERT_EQ(DownloadParams(sim.link, image), kStatusOk);
-
-    const auto subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs.size(), 14u);
-    for (int k = 0; k < 14; ++k) {
-        EXPECT_EQ(subs[k].selector, k + 1);
-    }
-    EXPECT_EQ(subs[0].payload, Bytes({0x00, 0x91, 0x02, 0x00, 0x00, 0x06}));
-    for (int k = 0; k < 9; ++k) {
-        const Request& w = subs[1 + k];
-        const int address = 0x0200 + 60 * k;
-        const int words = k < 8 ? 60 : 32;
-        ASSERT_EQ(w.payload.size(), 6u + 2 * words);
-        EXPECT_EQ(std::vector<uint8_t>(w.payload.begin(), w.payload.begin() + 6),
-                  Bytes({0x00, 0x14, address >> 8, address & 0xFF, 0x00, words}));
-        EXPECT_TRUE(std::equal(w.payload.begin() + 6, w.payload.end(), image.begin() + 120 * k));
-    }
-    EXPECT_EQ(subs[10].payload, Bytes({0x00, 0x15, 0x02, 0x41, 0x00, 0x01, 0x9E, 0xA5}));
-    EXPECT_EQ(subs[11].payload, Bytes({0x00, 0x16, 0x00, 0x02}));
-    EXPECT_EQ(subs[12].payload, Bytes({0x00, 0x16, 0x00, 0x03}));
-    EXPECT_EQ(subs[13].payload, Bytes({0x00, 0x16, 0x00, 0x06}));
-
-    for (uint16_t a = 0x0200; a < 0x0206; ++a) {
-        EXPECT_EQ(sim.word(a), head[a - 0x0200]) << "head word " << a;
-        EXPECT_EQ(ImageWord(image, a), head[a - 0x0200]) << "image took the drive's head";
-    }
-    for (uint16_t a = 0x0206; a < 0x0400; ++a) {
-        if (a != 0x0241) {
-            ASSERT_EQ(sim.word(a), static_cast<uint16_t>(0x1000 + a)) << a;
-        }
-    }
-    EXPECT_EQ(sim.word(0x0241), kUnlockCode) << "the download ends unlocked";
-}
-
-TEST(DownloadParams, AFailedBlockStoresNothing) {
-    ParamSimLink sim;
-    sim.drive->addFault({sim::Fault::Silence, 0xC1, 0x0014, 0x0278, 0, -1});
-    ParamImage image{};
-    EXPECT_NE(DownloadParams(sim.link, image), kStatusOk);
-    for (const Request& r : SubRequests(*sim.drive)) {
-        EXPECT_NE(r.payload[1], 0x16) << "no store operation after a failed block";
-    }
-}
-
-TEST(Eeprom, SaveAndRestoreSequencesAndWhatTheDriveKeeps) {
-    ParamSimLink sim;
-    ASSERT_EQ(SaveParamsToEeprom(sim.link), kStatusOk);
-    auto subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs.size(), 4u);
-    EXPECT_EQ(subs[0].selector, 1);
-    EXPECT_EQ(subs[0].payload, Bytes({0x00, 0x15, 0x02, 0x41, 0x00, 0x01, 0x9E, 0xA5}));
-    EXPECT_EQ(subs[1].payload, Bytes({0x00, 0x16, 0x00, 0x02}));
-    EXPECT_EQ(subs[2].payload, Bytes({0x00, 0x16, 0x00, 0x03}));
-    EXPECT_EQ(subs[3].payload, Bytes({0x00, 0x16, 0x00, 0x06}));
-    EXPECT_EQ(subs[3].selector, 4);
-
-    // Stored: 1234 in Pn 30. Then changed to 99 and locked; the defaults bring back 1234
-    // and unlock (the EEPROM holds the unlock code in Pn 2).
     const uint16_t pn30 = ParamWordAddress(30);
     sim.drive->write(pn30, 1234);
     ASSERT_EQ(SaveParamsToEeprom(sim.link), kStatusOk);
     sim.drive->write(pn30, 99);
     sim.drive->write(0x0241, 1);
-    sim.drive->clearRequestLog();
     ASSERT_EQ(LoadDefaultParams(sim.link), kStatusOk);
-    subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs.size(), 2u);
-    EXPECT_EQ(subs[0].payload, Bytes({0x00, 0x15, 0x02, 0x41, 0x00, 0x01, 0x9E, 0xA5}));
-    EXPECT_EQ(subs[1].payload, Bytes({0x00, 0x16, 0x00, 0x04}));
-    EXPECT_EQ(subs[1].selector, 2);
     EXPECT_EQ(sim.word(pn30), 1234);
-}
-
-TEST(Eeprom, ALockedDriveRefusesStoringUntilUnlocked) {
-    ParamSimLink sim;
-    sim.drive->write(0x0241, 7);
-    // A store operation alone, without the unlock the tool always sends first.
-    Session session(sim.link);
-    ASSERT_EQ(session.open(), kStatusOk);
-    EXPECT_EQ(StoreOp(sim.link, session.next(), 2, 50), kStatusNoAck);
-    // The tool's save unlocks first and so succeeds.
-    EXPECT_EQ(SaveParamsToEeprom(sim.link), kStatusOk);
+    EXPECT_EQ(sim.word(0x0241), kUnlockCode);
 }
 
 TEST(ParamFile, WritesExactly1024BytesAndReadsThemBack) {
@@ -202,44 +126,39 @@ TEST(ParamFile, WritesExactly1024BytesAndReadsThemBack) {
     EXPECT_EQ(back, image);
 }
 
-TEST(ParamFile, ShortOrLongFilesAreRefusedAndLeaveTheImage) {
+// Anything but a regular file of 1024 bytes is refused and leaves the image; a FIFO,
+// folder or device before it is opened, so nothing waits on it.
+TEST(ParamFile, ReadingRefusesAllButAParameterFile) {
     TempDir dir;
-    ParamImage image{};
-    image.fill(0x5A);
-    for (const std::size_t size :
-         {std::size_t{0}, std::size_t{1023}, std::size_t{1025}, std::size_t{4096}}) {
-        const std::string path = dir.file("f" + std::to_string(size) + ".par");
-        WriteBytes(path, std::string(size, '\x11'));
-        const auto error = ReadParamFile(path, image);
-        ASSERT_TRUE(error.has_value()) << size;
-        EXPECT_NE(error->find("holds " + std::to_string(size) + " bytes"), std::string::npos)
-            << *error;
-        EXPECT_NE(error->find("exactly 1024 bytes"), std::string::npos);
-        EXPECT_EQ(image[0], 0x5A);
-    }
-}
-
-TEST(ParamFile, ErrorsCarryTheSystemsReason) {
-    TempDir dir;
-    ParamImage image{};
-    const auto missing = ReadParamFile(dir.file("absent.par"), image);
-    ASSERT_TRUE(missing.has_value());
-    EXPECT_NE(missing->find("No such file or directory"), std::string::npos) << *missing;
-
-    const auto noDir = WriteParamFile(dir.file("no/such/dir.par"), image);
-    ASSERT_TRUE(noDir.has_value());
-    EXPECT_NE(noDir->find("No such file or directory"), std::string::npos) << *noDir;
-
-    // Anything but a regular file is refused before it is opened, so a FIFO with no
-    // writer cannot keep the reader waiting for ever.
     const std::string fifo = dir.file("a.fifo");
     ::mkfifo(fifo.c_str(), 0600);
-    for (const auto& [path, kind] : {std::pair<std::string, std::string>{fifo, "a FIFO"},
-                                     {dir.path.string(), "a folder"},
-                                     {"/dev/zero", "a device"}}) {
-        EXPECT_EQ(ReadParamFile(path, image), "The file \"" + path + "\" is " + kind +
-                                                  ", not a parameter file of exactly 1024 "
-                                                  "bytes. Nothing was sent to the servo.");
+    const auto size = [&](std::size_t bytes) {
+        const std::string path = dir.file(std::to_string(bytes) + ".par");
+        WriteBytes(path, std::string(bytes, '\x11'));
+        return std::make_pair(path, "The file \"" + path + "\" holds " + std::to_string(bytes) +
+                                        " bytes, but a parameter file holds exactly 1024 "
+                                        "bytes. Nothing was sent to the servo.");
+    };
+    const auto kind = [](const std::string& path, const char* what) {
+        return std::make_pair(path, "The file \"" + path + "\" is " + what +
+                                        ", not a parameter file of exactly 1024 bytes. Nothing "
+                                        "was sent to the servo.");
+    };
+    const std::pair<std::string, std::string> rows[] = {
+        size(0),
+        size(1023),
+        size(1025),
+        size(4096),
+        kind(fifo, "a FIFO"),
+        kind(dir.path.string(), "a folder"),
+        kind("/dev/zero", "a device"),
+        {dir.file("absent.par"), "Cannot open the parameter file \"" + dir.file("absent.par") +
+                                     "\": No such file or directory."}};
+    for (const auto& [path, message] : rows) {
+        ParamImage image{};
+        image.fill(0x5A);
+        EXPECT_EQ(ReadParamFile(path, image), message);
+        EXPECT_EQ(std::count(image.begin(), image.end(), 0x5A), 1024) << path;
     }
 }
 
@@ -275,6 +194,11 @@ TEST(ParamFile, WritingNeverFollowsOrReplacesWhatItShouldNot) {
         EXPECT_TRUE(fs::is_character_file(device));
     }
     EXPECT_EQ(WriteParamFile(fifo, image), failure(fifo, "No such device or address"));
+    EXPECT_EQ(WriteParamFile(dir.path.string(), image),
+              failure(dir.path.string(), "Is a directory"));
+    EXPECT_EQ(WriteParamFile(dir.file("no/such.par"), image),
+              "Cannot create the parameter file \"" + dir.file("no/such.par") +
+                  "\": No such file or directory.");
     std::string got;
     std::thread reader([&] { got = Contents(fifo); });
     while (WriteParamFile(fifo, image)) {
@@ -287,9 +211,9 @@ TEST(ParamFile, WritingNeverFollowsOrReplacesWhatItShouldNot) {
         << "no temporary file left";
 }
 
-// A folder that takes no new names: its writable file is written in place. Root may
-// make names anywhere, so the write runs as an ordinary user then.
-TEST(ParamFile, AWritableFileInAReadOnlyFolderIsWrittenInPlace) {
+// A folder that takes no new names: its writable file is written in place, a new name
+// is refused. Root may make names anywhere, so the writes run as an ordinary user.
+TEST(ParamFile, AReadOnlyFolderTakesWritesInPlaceOnly) {
     TempDir dir;
     const std::string path = dir.file("in place.par");
     WriteBytes(path, "old");
@@ -297,10 +221,15 @@ TEST(ParamFile, AWritableFileInAReadOnlyFolderIsWrittenInPlace) {
     fs::permissions(dir.path, fs::perms::all & ~fs::perms::owner_write & ~fs::perms::others_write);
     ParamImage image{};
     image.fill(0x24);
+    const std::string fresh = dir.file("new.par");
     const pid_t child = ::fork();
     if (child == 0) {
         const bool ordinary = ::geteuid() != 0 || (::setgid(65534) == 0 && ::setuid(65534) == 0);
-        ::_exit(ordinary && !WriteParamFile(path, image) ? 0 : 1);
+        ::_exit(ordinary && !WriteParamFile(path, image) &&
+                        WriteParamFile(fresh, image) ==
+                            "Cannot create the parameter file \"" + fresh + "\": Permission denied."
+                    ? 0
+                    : 1);
     }
     int status = -1;
     ::waitpid(child, &status, 0);
@@ -314,116 +243,64 @@ struct CommandFixture : ::testing::Test {
     TempDir dir;
     ParamImage& image = sim.state.parameterImage;
     std::string lastPath;
+    int asked = 0;
 
     PathChooser choose(std::optional<std::string> path) {
-        return [path]() { return path; };
+        return [this, path]() {
+            ++asked;
+            return path;
+        };
     }
 };
 
-TEST_F(CommandFixture, UploadWritesTheFileAndReportsSuccessAfterwards) {
-    const std::string path = dir.file("up.par");
-    EXPECT_EQ(ParametersUploadCommand(sim.link, image, sim.messages, choose(path), lastPath),
-              CommandOutcome::Succeeded);
-    EXPECT_EQ(sim.messages.boxes(), (std::vector<Box>{{"Uploading Parameters Succeeds!", "Note"}}));
-    EXPECT_EQ(lastPath, path);
-    const std::string bytes = Contents(path);
-    ASSERT_EQ(bytes.size(), 1024u);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[0]), 913 >> 8);
-    EXPECT_EQ(static_cast<uint8_t>(bytes[1]), 913 & 0xFF);
-}
-
-TEST_F(CommandFixture, UploadFailureAsksForNoFileAndCancelWritesNothing) {
-    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    bool asked = false;
-    EXPECT_EQ(ParametersUploadCommand(
-                  sim.link, image, sim.messages,
-                  [&]() {
-                      asked = true;
-                      return std::optional<std::string>(dir.file("x.par"));
-                  },
-                  lastPath),
-              CommandOutcome::Failed);
-    EXPECT_FALSE(asked);
-    EXPECT_EQ(sim.messages.boxes(), (std::vector<Box>{{"Parameters Upload Fails!", "Warning"}}));
-
-    sim.drive->clearFaults();
-    sim.messages.clear();
-    image.fill(0);
-    EXPECT_EQ(
-        ParametersUploadCommand(sim.link, image, sim.messages, choose(std::nullopt), lastPath),
-        CommandOutcome::Cancelled);
-    EXPECT_TRUE(sim.messages.boxes().empty());
+TEST_F(CommandFixture, UploadAsksForTheFileOnlyAfterTheDriveWasRead) {
+    const auto upload = [&](const std::optional<std::string>& path) {
+        return ParametersUploadCommand(sim.link, image, sim.messages, choose(path), lastPath);
+    };
+    EXPECT_EQ(upload(std::nullopt), CommandOutcome::Cancelled);
     EXPECT_EQ(image[1], 913 & 0xFF) << "the image keeps the uploaded words";
+    EXPECT_EQ(upload(dir.file("none/up.par")), CommandOutcome::Failed);
     EXPECT_TRUE(fs::is_empty(dir.path));
-}
-
-TEST_F(CommandFixture, UploadFileErrorIsShownWithoutSuccess) {
-    EXPECT_EQ(ParametersUploadCommand(sim.link, image, sim.messages,
-                                      choose(dir.file("none/up.par")), lastPath),
-              CommandOutcome::Failed);
-    const auto boxes = sim.messages.boxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].title, "Warning");
-    EXPECT_NE(boxes[0].text.find("No such file or directory"), std::string::npos);
-}
-
-TEST_F(CommandFixture, DownloadOfAGoodFile) {
-    ParamImage file{};
-    SetImageWord(file, ParamWordAddress(30), 321);
-    SetImageWord(file, 0x0241, kUnlockCode);
-    const std::string path = dir.file("down.par");
-    WriteBytes(path, std::string(file.begin(), file.end()));
-    EXPECT_EQ(ParametersDownloadCommand(sim.link, image, sim.messages, choose(path), lastPath),
-              CommandOutcome::Succeeded);
+    EXPECT_EQ(lastPath, dir.file("none/up.par"));
+    EXPECT_EQ(upload(dir.file("up.par")), CommandOutcome::Succeeded);
+    EXPECT_EQ(Contents(dir.file("up.par")).substr(0, 2), "\x03\x91");
+    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
+    EXPECT_EQ(upload(dir.file("x.par")), CommandOutcome::Failed);
+    EXPECT_EQ(asked, 3);
     EXPECT_EQ(sim.messages.boxes(),
-              (std::vector<Box>{{"Downloading Parameters Succeeds!", "Note"}}));
-    EXPECT_EQ(sim.word(ParamWordAddress(30)), 321);
-    EXPECT_EQ(sim.word(0x0200), 913);
-    EXPECT_EQ(lastPath, path);
+              (std::vector<Box>{{"Cannot create the parameter file \"" + dir.file("none/up.par") +
+                                     "\": No such file or directory.",
+                                 "Warning"},
+                                {"Uploading Parameters Succeeds!", "Note"},
+                                {"Parameters Upload Fails!", "Warning"}}));
 }
 
-TEST_F(CommandFixture, DownloadRefusesAWrongSizeAndSendsNothing) {
-    for (const std::size_t size : {std::size_t{1000}, std::size_t{1030}}) {
-        const std::string path = dir.file("bad.par");
-        WriteBytes(path, std::string(size, '\x22'));
-        sim.messages.clear();
-        sim.drive->clearRequestLog();
-        EXPECT_EQ(ParametersDownloadCommand(sim.link, image, sim.messages, choose(path), lastPath),
-                  CommandOutcome::Failed);
-        EXPECT_TRUE(sim.drive->requestLog().empty()) << size;
-        const auto boxes = sim.messages.boxes();
-        ASSERT_EQ(boxes.size(), 1u);
-        EXPECT_EQ(boxes[0].title, "Warning");
-        EXPECT_NE(boxes[0].text.find("exactly 1024 bytes"), std::string::npos);
-    }
+TEST_F(CommandFixture, DownloadRefusesAFileOfAnotherSizeAndSendsNothing) {
+    const std::string path = dir.file("bad.par");
+    WriteBytes(path, std::string(1000, '\x22'));
+    EXPECT_EQ(ParametersDownloadCommand(sim.link, image, sim.messages, choose(path), lastPath),
+              CommandOutcome::Failed);
+    EXPECT_TRUE(sim.drive->requestLog().empty());
+    EXPECT_EQ(lastPath, path);
+    ASSERT_EQ(sim.messages.boxes().size(), 1u);
+    EXPECT_EQ(sim.messages.boxes()[0].title, "Warning");
     EXPECT_EQ(
         ParametersDownloadCommand(sim.link, image, sim.messages, choose(std::nullopt), lastPath),
         CommandOutcome::Cancelled);
+    EXPECT_EQ(sim.messages.boxes().size(), 1u);
 }
 
-TEST_F(CommandFixture, DownloadFailureMessage) {
+TEST_F(CommandFixture, FailureMessagesOfADriveThatDoesNotAnswer) {
     const std::string path = dir.file("down.par");
     WriteBytes(path, std::string(1024, '\0'));
-    sim.drive->addFault({sim::Fault::NoAck, 0xC1, 0x0016, -1, 0, -1});
+    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
     EXPECT_EQ(ParametersDownloadCommand(sim.link, image, sim.messages, choose(path), lastPath),
               CommandOutcome::Failed);
+    EXPECT_EQ(SaveToEepromCommand(sim.link, sim.messages), CommandOutcome::Failed);
+    EXPECT_EQ(LoadDefaultCommand(sim.link, sim.messages), CommandOutcome::Failed);
     EXPECT_EQ(sim.messages.boxes(),
-              (std::vector<Box>{{"Downloading Parameters Fails!", "Warning"}}));
-}
-
-TEST(EepromCommands, MessagesWithAndWithoutADrive) {
-    ParamSimLink sim;
-    EXPECT_EQ(SaveToEepromCommand(sim.link, sim.messages), CommandOutcome::Succeeded);
-    EXPECT_EQ(LoadDefaultCommand(sim.link, sim.messages), CommandOutcome::Succeeded);
-    EXPECT_EQ(sim.messages.boxes(),
-              (std::vector<Box>{{"Save to EEPROM Succeeds!", "NOTES"},
-                                {"Loading Default Parameters from EEPROM Succeeds!", "NOTES"}}));
-
-    ParamSimLink none(false);  // no port was ever opened
-    EXPECT_EQ(SaveToEepromCommand(none.link, none.messages), CommandOutcome::Failed);
-    EXPECT_EQ(LoadDefaultCommand(none.link, none.messages), CommandOutcome::Failed);
-    EXPECT_EQ(none.messages.boxes(),
-              (std::vector<Box>{{"Save to EEPROM Fails!", "Warning"},
+              (std::vector<Box>{{"Downloading Parameters Fails!", "Warning"},
+                                {"Save to EEPROM Fails!", "Warning"},
                                 {"Loading Default Parameters from EEPROM Fails!", "Warning"}}));
 }
 
