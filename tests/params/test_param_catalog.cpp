@@ -1,7 +1,9 @@
 // The parameter catalogue and the editor's text forms, as tables of the drive's own
-// examples: bit layouts, titles and help texts, formatting and parsing.
+// examples: titles and help texts, formatting and parsing.
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "params/ParamCatalog.h"
 #include "params/ParamText.h"
@@ -16,38 +18,12 @@ constexpr uint32_t kUnsupported = 2004;
     "to set maximum torque to the 1 times of the rated torque, the parameter is 100."
 #define QX_DEMO_LOOP "(2) Demo programe runs from step 1 to 10, and loops forever."
 
-TEST(ParamCatalog, BitFieldLayouts) {
-    const struct {
-        int pn, width;
-        const char* names;
-    } rows[] = {{7, 0, ""},
-                {8, 6, "ServoEn AlarmClr CCWDis CWDis CCWTLtd CWTLtd"},
-                {9, 4, "CLE/SC1/ZEROSPD INH/SC2 SignInv PulseInv"},
-                {10, 6, "PhaseU PhaseV PhaseW PhaseA PhaseB PhaseZ"},
-                {11, 6, "ServoEn AlarmClr CCWDis CWDis CCWTLtd CWTLtd"},
-                {12, 4, "CLE/SC1/ZEROSPD INH/SC2 SignInv PulseInv"},
-                {13, 4, "SRDY ALM COIN BRK"},
-                {14, 3, "PhaseA_O PhaseB_O PhaseZ_O"},
-                {15, 0, ""}};
-    for (const auto& r : rows) {
-        std::string names;
-        for (const std::string_view name : ParamBitNames(r.pn)) {
-            names += (names.empty() ? "" : " ") + std::string(name);
-        }
-        EXPECT_EQ(names, r.names) << "Pn " << r.pn;
-        EXPECT_EQ(ParamBitWidth(r.pn), r.width) << "Pn " << r.pn;
-    }
-}
-
-// Title and help as the editor gets them; "untouched" is what the title held before,
-// and the help always held a stale text first. A null help is not compared.
+// Title and help as the editor gets them for a drive of a version; "untouched" is what
+// the title held before, and the help held a stale text first. A null help is only
+// checked to be a help.
 TEST(BuildParamText, TitlesAndHelpsOfTheCatalogue) {
-    const struct {
-        int pn;
-        uint32_t version;
-        const char* title;
-        const char* help;
-    } rows[] = {
+    using Row = std::tuple<int, uint32_t, const char*, const char*>;
+    const Row rows[] = {
         {0, kSupported, "Software Version", nullptr},
         {2, kSupported, "User Parameter Protection Code",
          "(1) User Parameter Protection Code is used to prevent the parameters from being "
@@ -86,72 +62,62 @@ TEST(BuildParamText, TitlesAndHelpsOfTheCatalogue) {
          "deceleration share the same value.\r\n\r\n(3) The unit is r/(s*s)."},
         {183, kSupported, "Maximum Torque of position 16", nullptr},
         {184, kSupported, "untouched", ""}};
-    for (const auto& r : rows) {
-        std::string title = "untouched";
-        std::string help = "stale help";
-        BuildParamText(r.pn, r.version, title, help);
-        EXPECT_EQ(title, r.title) << "Pn " << r.pn << " of " << r.version;
-        EXPECT_EQ(r.help ? help : help.substr(0, 4), r.help ? r.help : "(1) ") << "Pn " << r.pn;
+    for (const auto& [pn, version, title, help] : rows) {
+        std::string shownTitle = "untouched";
+        std::string shownHelp = "stale help";
+        BuildParamText(pn, version, shownTitle, shownHelp);
+        EXPECT_EQ(shownTitle, title) << "Pn " << pn << " of " << version;
+        EXPECT_EQ(help ? shownHelp : shownHelp.substr(0, 4), help ? help : "(1) ") << "Pn " << pn;
     }
 }
 
 // A help text states no range the drive supplies and no rule the drive is not known to
 // follow (absent), and does give what the drive documents (present).
 TEST(ParamHelp, ClaimsWithdrawnAndClaimsKept) {
-    const struct {
-        int pn;
-        const char* claim;
-        bool present;
-    } rows[] = {
-        {10, "matching", false},    {30, "65535", false},
-        {32, "1000", false},        {33, "1000", false},
-        {62, "9999", false},        {3, "9999", false},
-        {57, "not above", false},   {57, "must be 0", false},
-        {4, "servo is off", false}, {1, "Motor menu", false},
-        {42, "Keep it", false},     {56, "Keep it", false},
-        {5, "typically", false},    {6, "typically", false},
-        {7, "Typical", false},      {11, "Caution", false},
-        {13, "Caution", false},     {27, "lower of", false},
-        {28, "lower of", false},    {57, "33 means 1:1", true},
-        {52, "quadrature", true},   {63, "8 x CCWTLtd + 4 x CWTLtd + 2 x SC1 + SC2 + 1", true}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(FixedParamHelp(r.pn).find(r.claim) != std::string_view::npos, r.present)
-            << "Pn " << r.pn << ": " << r.claim;
+    const std::pair<int, const char*> withdrawn[] = {
+        {10, "matching"},  {30, "65535"},       {32, "1000"},      {33, "1000"},
+        {62, "9999"},      {3, "9999"},         {57, "not above"}, {57, "must be 0"},
+        {1, "Motor menu"}, {4, "servo is off"}, {42, "Keep it"},   {56, "Keep it"},
+        {5, "typically"},  {6, "typically"},    {7, "Typical"},    {11, "Caution"},
+        {13, "Caution"},   {27, "lower of"},    {28, "lower of"}};
+    for (const auto& [pn, claim] : withdrawn) {
+        EXPECT_EQ(FixedParamHelp(pn).find(claim), std::string_view::npos) << pn << ": " << claim;
+    }
+    const std::pair<int, const char*> kept[] = {
+        {57, "33 means 1:1"},
+        {52, "quadrature"},
+        {63, "8 x CCWTLtd + 4 x CWTLtd + 2 x SC1 + SC2 + 1"}};
+    for (const auto& [pn, claim] : kept) {
+        EXPECT_NE(FixedParamHelp(pn).find(claim), std::string_view::npos) << pn << ": " << claim;
     }
 }
 
+// Pn 8 to 14 are bit fields of 6, 4, 6, 6, 4, 4 and 3 bits, highest bit first.
 TEST(FormatParamValue, DecimalAndBitFields) {
-    const struct {
-        int pn;
-        int32_t value;
-        const char* text;
-    } rows[] = {{7, 30, "30"},    {36, -100, "-100"}, {8, 5, "000101"}, {9, 15, "1111"},
-                {14, 9, "111"},   {14, 8, "111"},     {14, 4, "100"},   {14, 3, "011"},
-                {13, -1, "0000"}, {15, 5, "5"}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(FormatParamValue(r.pn, r.value), r.text) << r.pn << " " << r.value;
+    using Row = std::tuple<int, int32_t, const char*>;
+    const Row rows[] = {{7, 30, "30"},     {36, -100, "-100"}, {8, 5, "000101"}, {9, 15, "1111"},
+                        {14, 9, "111"},    {14, 8, "111"},     {14, 4, "100"},   {14, 3, "011"},
+                        {13, -1, "0000"},  {15, 5, "5"},       {12, 2, "0010"},  {10, 33, "100001"},
+                        {11, 64, "111111"}};
+    for (const auto& [pn, value, text] : rows) {
+        EXPECT_EQ(FormatParamValue(pn, value), text) << pn << " " << value;
     }
 }
 
 // At most 11 characters count (code points, not bytes); a bit field takes any character
 // but "1" as a clear bit.
 TEST(ParseParamText, DecimalAndBitFields) {
-    const struct {
-        int width;
-        const char* text;
-        int32_t value;
-    } accepted[] = {{0, "", 0},        {0, "-", 0},           {0, "0042", 42},
-                    {0, "-17", -17},   {0, "00000000001", 1},
-
-                    {6, "000101", 5},  {6, "0a0101", 5},      {3, "111", 7},
-                    {3, "1\u00e91", 5}};
-    for (const auto& r : accepted) {
-        EXPECT_EQ(ParseParamText(r.text, r.width), r.value) << r.width << " '" << r.text << "'";
+    using Row = std::tuple<int, const char*, int32_t>;
+    const Row accepted[] = {{0, "", 0},       {0, "-", 0},           {0, "0042", 42},
+                            {0, "-17", -17},  {0, "00000000001", 1}, {6, "000101", 5},
+                            {6, "0a0101", 5}, {3, "111", 7},         {3, "1\u00e91", 5}};
+    for (const auto& [width, text, value] : accepted) {
+        EXPECT_EQ(ParseParamText(text, width), value) << width << " '" << text << "'";
     }
     EXPECT_EQ(ParseParamText("2147483647", 0), INT32_MAX);
     EXPECT_EQ(ParseParamText("-2147483648", 0), INT32_MIN);
-    for (const char* text : {"x", " 1", "1 ", "+1", "1.5", "--1", "1-", "0x10", "٣", "2147483648",
-                             "-2147483649", "000000000001"}) {
+    for (const char* text : {"x", " 1", "1 ", "+1", "1.5", "--1", "1-", "0x10", "\u0663",
+                             "2147483648", "-2147483649", "000000000001"}) {
         EXPECT_EQ(ParseParamText(text, 0), std::nullopt) << "'" << text << "'";
     }
     for (const char* bits : {"00101", "0000101", "", "000000000101"}) {
@@ -163,19 +129,15 @@ TEST(ParseParamText, DecimalAndBitFields) {
 // the maximum is the same 16-bit word when that word, read signed, is in range;
 // otherwise it stays as typed (and the editor clamps it).
 TEST(ParamValueFromText, SixteenBitWordsTypedUnsigned) {
-    const struct {
-        const char* text;
-        int pn;
-        int32_t minimum, maximum;
-        std::optional<int32_t> value;
-    } rows[] = {{"40613", 2, -32768, 32767, -24923},   {"32768", 2, -32768, 32767, -32768},
-                {"65535", 2, -32768, 32767, -1},       {"65536", 2, -32768, 32767, 65536},
-                {"65436", 36, -100, 100, -100},        {"65535", 22, 0, 5000, 65535},
-                {"40613", 2, 0, 65535, 40613},         {"40613", 2, -24923, -24923, -24923},
-                {"40613", 2, -30000, 40613, 40613},    {"65535", 2, -32768, -1, -1},
-                {"x", 2, -32768, 32767, std::nullopt}, {"000101", 8, 0, 1, 5}};
-    for (const auto& r : rows) {
-        EXPECT_EQ(ParamValueFromText(r.text, r.pn, r.minimum, r.maximum), r.value) << r.text;
+    using Row = std::tuple<const char*, int, int32_t, int32_t, std::optional<int32_t>>;
+    const Row rows[] = {{"40613", 2, -32768, 32767, -24923},   {"32768", 2, -32768, 32767, -32768},
+                        {"65535", 2, -32768, 32767, -1},       {"65536", 2, -32768, 32767, 65536},
+                        {"65436", 36, -100, 100, -100},        {"65535", 22, 0, 5000, 65535},
+                        {"40613", 2, 0, 65535, 40613},         {"40613", 2, -24923, -24923, -24923},
+                        {"40613", 2, -30000, 40613, 40613},    {"65535", 2, -32768, -1, -1},
+                        {"x", 2, -32768, 32767, std::nullopt}, {"000101", 8, 0, 1, 5}};
+    for (const auto& [text, pn, minimum, maximum, value] : rows) {
+        EXPECT_EQ(ParamValueFromText(text, pn, minimum, maximum), value) << text;
     }
 }
 

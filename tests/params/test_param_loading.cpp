@@ -1,6 +1,6 @@
-// Loading the parameter table: what it reports and stores, a drive that goes away and
-// comes back or not, the loading dialog's reactions and the command's outcomes. The
-// requests themselves are the transcript load.txt.
+// Loading the parameter table beyond its transcript (load.txt) and its soak (what is
+// stored, resumption after failed requests): the reports, how a load ends, the loading
+// dialog's reactions and the command's outcomes.
 
 #include <gtest/gtest.h>
 
@@ -16,13 +16,14 @@ namespace qx::test {
 namespace {
 
 using Post = std::pair<ParamLoadStage, int>;
+using S = ParamLoadStage;
 
 // Keeps every report; `onRanges` runs after the given number of range pairs. Read only
 // once the load has ended.
 struct RecordingProgress final : ParamLoadProgress {
     void post(ParamLoadStage stage, int percent) override {
         posts.emplace_back(stage, percent);
-        if (stage == ParamLoadStage::Ranges && ++pairs == actAfterPairs) {
+        if (stage == S::Ranges && ++pairs == actAfterPairs) {
             onRanges();
         }
     }
@@ -36,176 +37,118 @@ struct RecordingProgress final : ParamLoadProgress {
     std::function<void()> onRanges;
 };
 
-struct LoadFixture : ::testing::Test {
+// The reports' percentages and what the dialog makes of them; the word past Pn 183 is
+// read with the last batch.
+TEST(GetPnRange, ReportsAndTheWordPastTheLastParameter) {
     ParamSimLink sim;
-    UserParamTable& table = sim.state.userParamTable;
+    ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
+    sim.drive->write(ParamWordAddress(183) + 1, 0xFF9C);
     RecordingProgress progress;
-    std::atomic<bool> stop{false};
+    const std::atomic<bool> stop{false};
+    ASSERT_EQ(GetPnRange(sim.link, sim.state.userParamTable, progress, stop), 1);
+    const auto& p = progress.posts;
+    ASSERT_EQ(p.size(), 117u);
+    EXPECT_EQ(progress.count(S::Ranges), 92u);
+    EXPECT_EQ(progress.count(S::Values), 24u);
+    EXPECT_EQ((std::vector<Post>{p[0], p[1], p[2], p[91], p[92], p[93], p[94], p[115], p[116]}),
+              (std::vector<Post>{{S::Ranges, 0},
+                                 {S::Ranges, 1},
+                                 {S::Ranges, 2},
+                                 {S::Ranges, 80},
+                                 {S::Values, 80},
+                                 {S::Values, 80},
+                                 {S::Values, 81},
+                                 {S::Values, 100},
+                                 {S::Done, 100}}));
+    EXPECT_EQ(sim.state.userParamTable.value[184], -100);
 
-    void SetUp() override { ASSERT_EQ(BeginParamLoad(sim.state.identity, table), std::nullopt); }
-    int load() { return GetPnRange(sim.link, table, progress, stop); }
-};
-
-TEST_F(LoadFixture, ReportsAndWhatIsStored) {
-    sim.drive->write(ParamWordAddress(36), 0xFF9C);       // -100
-    sim.drive->write(ParamMinimumAddress(183), 0x8001);   // -32767
-    sim.drive->write(ParamWordAddress(183) + 1, 0x1234);  // the word past Pn 183
-    ASSERT_EQ(load(), 1);
-    const auto& posts = progress.posts;
-    ASSERT_EQ(posts.size(), 117u);
-    EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 92u);
-    EXPECT_EQ(progress.count(ParamLoadStage::Values), 24u);
-    EXPECT_EQ(posts[0], Post(ParamLoadStage::Ranges, 0)) << "2 * 80 / 183";
-    EXPECT_EQ(posts[2], Post(ParamLoadStage::Ranges, 2)) << "6 * 80 / 183";
-    EXPECT_EQ(posts[91], Post(ParamLoadStage::Ranges, 80));
-    EXPECT_EQ(posts[92], Post(ParamLoadStage::Values, 80));
-    EXPECT_EQ(posts[94], Post(ParamLoadStage::Values, 81)) << "17 * 20 / 183 + 80";
-    EXPECT_EQ(posts[115], Post(ParamLoadStage::Values, 100));
-    EXPECT_EQ(posts[116], Post(ParamLoadStage::Done, 100));
-    for (int pn = 0; pn <= kHighestParamNumber; ++pn) {
-        const auto param = sim::SimParamOf(pn, 913);
-        EXPECT_EQ(table.minimum[pn], pn == 183 ? -32767 : param.minimum) << pn;
-        EXPECT_EQ(table.maximum[pn], param.maximum) << pn;
-        EXPECT_EQ(table.value[pn], static_cast<int16_t>(sim.word(ParamWordAddress(pn)))) << pn;
-    }
-    EXPECT_EQ(table.value[36], -100) << "sign-extended";
-    EXPECT_EQ(table.value[0], 913);
-    EXPECT_EQ(table.value[184], 0x1234) << "read with the last batch, never shown";
+    const ParamLoadReaction ranges = ReactToParamLoadPost(S::Ranges, 40);
+    const ParamLoadReaction values = ReactToParamLoadPost(S::Values, 90);
+    EXPECT_EQ(std::tie(ranges.progress, ranges.stageText, ranges.endResult),
+              std::make_tuple(40, "Loading user parameters' range...", std::nullopt));
+    EXPECT_EQ(std::tie(values.progress, values.stageText, values.endResult),
+              std::make_tuple(90, "Loading user parameters' value...", std::nullopt));
+    const ParamLoadReaction done = ReactToParamLoadPost(S::Done, 100);
+    const ParamLoadReaction failed = ReactToParamLoadPost(S::Failed, 0);
+    EXPECT_EQ(std::tie(done.endResult, done.markLoaded, done.progress),
+              std::make_tuple(1, true, std::nullopt));
+    EXPECT_EQ(std::tie(failed.endResult, failed.markLoaded), std::make_tuple(255, false));
 }
 
-// Pair 20 is asked for again in a new session, with selector 1, as long as the last
-// success is less than 3 s old.
-TEST_F(LoadFixture, ADriveBackWithinThreeSecondsIsResumedAtThePairInProgress) {
-    progress.actAfterPairs = 20;
-    progress.onRanges = [this]() { sim.drive->goAwayFor(2'500'000); };
-    ASSERT_EQ(load(), 1);
-    const auto subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs[40].selector, 41);
-    std::size_t resumed = 41;
-    while (resumed < subs.size() && subs[resumed].selector != 1) {
-        EXPECT_EQ(subs[resumed++].payload, subs[40].payload);
-    }
-    ASSERT_LT(resumed + 1, subs.size());
-    EXPECT_EQ(subs[resumed].payload, subs[40].payload);
-    EXPECT_EQ(subs[resumed + 1].selector, 2);
-    EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 92u) << "no pair reported twice";
-    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Done);
-    EXPECT_EQ(table.maximum[183], 300);
-}
-
-TEST_F(LoadFixture, ADriveThatNeverReturnsEndsTheLoadAfterThreeSeconds) {
-    uint32_t lastSuccess = 0;
-    progress.actAfterPairs = 20;
-    progress.onRanges = [&]() {
-        lastSuccess = sim.clock.tickMs();
-        sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    };
-    EXPECT_EQ(load(), 0);
-    EXPECT_GT(sim.clock.elapsedMs(lastSuccess), 3000u);
-    EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 20u);
-    EXPECT_EQ(progress.count(ParamLoadStage::Values), 0u);
-    EXPECT_EQ(progress.posts.back(), Post(ParamLoadStage::Failed, 0));
-}
-
-TEST_F(LoadFixture, AFailureInTheValueStageGivesUpToo) {
-    sim.drive->addFault({sim::Fault::NoAck, 0xC1, 0x0091, 0x0248, 0, -1});
-    EXPECT_EQ(load(), 0);
-    EXPECT_EQ(progress.count(ParamLoadStage::Ranges), 92u);
-    EXPECT_EQ(progress.count(ParamLoadStage::Values), 2u) << "Pn 0 and Pn 1 to 8";
-    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Failed);
-}
-
-TEST(BeginParamLoad, RefusesWithoutAnAcceptedSupportedDrive) {
-    SharedState state;
-    EXPECT_EQ(BeginParamLoad(state.identity, state.userParamTable), kParamLoadNotConnected);
-    state.identity.versionAccepted = 1;
-    state.identity.softwareVersion = 914;
-    EXPECT_EQ(BeginParamLoad(state.identity, state.userParamTable), kParamLoadVersionMismatch);
-    EXPECT_EQ(state.userParamTable.highestParamNumber, 0) << "nothing set when refused";
-    state.identity.softwareVersion = 4003;
-    EXPECT_EQ(BeginParamLoad(state.identity, state.userParamTable), std::nullopt);
-    EXPECT_EQ(state.userParamTable.highestParamNumber, 183);
-    EXPECT_EQ(state.userParamTable.rangeTableBase, 0x3F301Au);
-}
-
-TEST(ReactToParamLoadPost, StageTextsAndResults) {
-    const struct {
-        ParamLoadStage stage;
-        int percent;
-        std::optional<int> progress;
-        const char* text;
-        std::optional<int> result;
-        bool loaded;
-    } rows[] = {{ParamLoadStage::Ranges, 40, 40, "Loading user parameters' range...", {}, false},
-                {ParamLoadStage::Values, 90, 90, "Loading user parameters' value...", {}, false},
-                {ParamLoadStage::Done, 100, {}, nullptr, 1, true},
-                {ParamLoadStage::Failed, 0, {}, nullptr, 255, false}};
-    for (const auto& r : rows) {
-        const ParamLoadReaction got = ReactToParamLoadPost(r.stage, r.percent);
-        EXPECT_EQ(got.progress, r.progress) << r.percent;
-        EXPECT_EQ(got.stageText, r.text ? std::optional<std::string>(r.text) : std::nullopt);
-        EXPECT_EQ(got.endResult, r.result) << r.percent;
-        EXPECT_EQ(got.markLoaded, r.loaded) << r.percent;
+// A drive silent from pair 20 on is given up once an attempt fails more than 3 s after
+// the last success; a failed value read ends the load too; so does a stop, before the
+// load or at pair 20, with nothing sent after it.
+TEST(GetPnRange, EndsWithAFailureReport) {
+    enum Case { Silent, ValueFails, StopFirst, StopAt20 };
+    const std::tuple<Case, std::size_t, std::size_t> rows[] = {
+        {Silent, 20, 0}, {ValueFails, 92, 2}, {StopFirst, 0, 0}, {StopAt20, 20, 0}};
+    for (const auto& [what, ranges, values] : rows) {
+        ParamSimLink sim;
+        ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
+        RecordingProgress progress;
+        std::atomic<bool> stop{what == StopFirst};
+        uint32_t lastSuccess = 0;
+        std::size_t sent = 0;
+        progress.actAfterPairs = 20;
+        progress.onRanges = [&, what = what]() {
+            lastSuccess = sim.clock.tickMs();
+            sent = sim.drive->requestLog().size();
+            if (what == Silent) {
+                sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
+            }
+            stop = what == StopAt20;
+        };
+        if (what == ValueFails) {
+            sim.drive->addFault({sim::Fault::NoAck, 0xC1, 0x0091, 0x0248, 0, -1});
+        }
+        EXPECT_EQ(GetPnRange(sim.link, sim.state.userParamTable, progress, stop), 0) << what;
+        EXPECT_EQ(progress.count(S::Ranges), ranges) << what;
+        EXPECT_EQ(progress.count(S::Values), values) << what;
+        EXPECT_EQ(progress.posts.back(), Post(S::Failed, 0)) << what;
+        if (what == Silent) {
+            EXPECT_GT(sim.clock.elapsedMs(lastSuccess), 3000u);
+        } else if (what != ValueFails) {
+            EXPECT_EQ(sim.drive->requestLog().size(), sent) << what;
+        }
     }
 }
 
 // The command's two dialogs, run inline as the command line does.
-class InlineDialogs final : public ParamSettingDialogs {
-  public:
-    explicit InlineDialogs(ParamSimLink& sim) : sim_(sim) {}
+struct InlineDialogs final : ParamSettingDialogs {
+    explicit InlineDialogs(ParamSimLink& link) : sim(link) {}
     int runLoadingDialog() override {
         ++loads;
         RecordingProgress progress;
-        return LoadParamTableInline(sim_.link, sim_.state, progress);
+        return LoadParamTableInline(sim.link, sim.state, progress);
     }
     void runEditor() override { ++editors; }
+    ParamSimLink& sim;
     int loads = 0;
     int editors = 0;
-
-  private:
-    ParamSimLink& sim_;
 };
 
-// A first command without a drive, of another version, with a drive that stops
-// answering, then a second command on the drive as it is.
+// A first command without a drive or with one of another version, then a second on the
+// drive as it is: a load, then the editor at once without traffic. (A drive that stops
+// answering is the soak's.)
 TEST(ParametersSettingCommand, MessagesForEachFailureThenTheEditor) {
-    enum Setup { NoDrive, Version915, Silent };
-    const struct {
-        Setup setup;
-        const char* box;
-    } rows[] = {{NoDrive, "Please Serial Communication Channel First!"},
-                {Version915, "Quendrix Mismatch the servo!"},
-                {Silent, "Communication with Servo Fails!"}};
-    for (const auto& r : rows) {
-        ParamSimLink sim(r.setup != NoDrive);
-        sim.state.identity.softwareVersion = r.setup == Version915 ? 915 : 913;
-        if (r.setup == Silent) {
-            sim.drive->addFault({sim::Fault::Silence, 0xC1, 0x0091, 0x0400, 10, -1});
-        }
+    for (const bool connected : {false, true}) {
+        ParamSimLink sim(connected);
+        sim.state.identity.softwareVersion = 915;
         InlineDialogs dialogs(sim);
         EXPECT_FALSE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-        EXPECT_EQ(sim.messages.boxes(),
-                  (std::vector<RecordingMessageSink::Box>{{r.box, "Warning"}}));
-        EXPECT_EQ(dialogs.editors, 0);
-        EXPECT_EQ(sim.state.parameterTable.parametersLoaded, 0u);
-
-        // Loaded once from Pn 0, then the editor at once, without traffic.
-        sim.drive->clearFaults();
+        EXPECT_EQ(
+            sim.messages.texts(),
+            std::vector<std::string>{connected ? "Quendrix Mismatch the servo!"
+                                               : "Please Serial Communication Channel First!"});
+        EXPECT_EQ(sim.messages.boxes()[0].title, "Warning");
         ChooseComPort(sim.link, sim.state.identity, sim.messages, 1);
-        sim.messages.clear();
-        sim.drive->clearRequestLog();
         EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-        const auto subs = SubRequests(*sim.drive);
-        ASSERT_FALSE(subs.empty());
-        EXPECT_EQ(std::vector<uint8_t>(subs[0].payload.begin() + 16, subs[0].payload.end() - 18),
-                  (std::vector<uint8_t>{0x00, 0x3F, 0x30, 0x1A}));
         EXPECT_EQ(sim.state.parameterTable.parametersLoaded, 1u);
         sim.drive->clearRequestLog();
         EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
         EXPECT_EQ(dialogs.loads, 2);
         EXPECT_EQ(dialogs.editors, 2);
         EXPECT_TRUE(sim.drive->requestLog().empty());
-        EXPECT_TRUE(sim.messages.boxes().empty());
     }
 }
 
@@ -218,21 +161,7 @@ TEST(ParamLoadWorker, RunsOnItsOwnThreadOneAtATime) {
     EXPECT_FALSE(worker.start(sim.link, sim.state.userParamTable, progress));
     worker.join();
     ASSERT_EQ(progress.posts.size(), 117u);
-    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Done);
-    EXPECT_EQ(sim.state.userParamTable.maximum[183], 300);
-}
-
-TEST(ParamLoadWorker, StopEndsALoadThatWouldOtherwiseRetry) {
-    ParamSimLink sim;
-    ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
-    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    RecordingProgress progress;
-    {
-        ParamLoadWorker worker;
-        ASSERT_TRUE(worker.start(sim.link, sim.state.userParamTable, progress));
-        worker.stop();
-    }
-    EXPECT_EQ(progress.posts.back().first, ParamLoadStage::Failed);
+    EXPECT_EQ(progress.posts.back().first, S::Done);
 }
 
 }  // namespace

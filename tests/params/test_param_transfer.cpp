@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "params/ParamCatalog.h"
 #include "params/ParamFile.h"
@@ -19,7 +20,6 @@
 namespace qx::test {
 namespace {
 
-using Box = RecordingMessageSink::Box;
 namespace fs = std::filesystem;
 
 // A fresh directory per test, removed afterwards.
@@ -53,47 +53,32 @@ std::vector<std::pair<int, int>> SubCommands(const sim::SimDrive& drive) {
     return out;
 }
 
-TEST(UploadParams, TheWholeImageOrNothingAfterTheFirstFailure) {
-    ParamSimLink sim;
-    for (uint16_t a = 0x0201; a < 0x0400; ++a) {
-        sim.drive->write(a, static_cast<uint16_t>(a * 7));
-    }
-    ParamImage image{};
-    ASSERT_EQ(UploadParams(sim.link, image), kStatusOk);
-    EXPECT_EQ(image[0] << 8 | image[1], 913) << "the drive's software version first";
-    for (uint16_t a = 0x0201; a < 0x0400; ++a) {
-        ASSERT_EQ(image[2 * (a - 0x200)] << 8 | image[2 * (a - 0x200) + 1], uint16_t(a * 7)) << a;
-    }
-
-    sim.drive->addFault({sim::Fault::BadChecksum, 0xC1, 0x0091, 0x0278, 0, -1});
-    sim.drive->clearRequestLog();
-    image.fill(0xEE);
-    EXPECT_EQ(UploadParams(sim.link, image), kStatusBadChecksum);
-    EXPECT_EQ(SubCommands(*sim.drive).back(), std::make_pair(0x0091, 0x0278));
-    EXPECT_EQ(image[239], (0x0277 * 7) & 0xFF) << "the reads before the failure";
-    EXPECT_EQ(image[240], 0xEE) << "nothing of the failed read";
-}
-
-// A failed request ends the operation: nothing of what comes after it is sent.
-TEST(DownloadAndEeprom, AFailureStopsTheRest) {
-    enum Op { Download, Save, Defaults };
-    const struct {
-        Op op;
-        int failingSub, failingAddress;  // -1: any
-        std::pair<int, int> last;        // the last request sent
-    } rows[] = {
-        {Download, 0x0091, 0x0200, {0x0091, 0x0200}}, {Download, 0x0014, 0x0278, {0x0014, 0x0278}},
-        {Download, 0x0015, -1, {0x0015, 0x0241}},     {Save, 0x0016, 0x0003, {0x0016, 0x0003}},
-        {Save, 0x0015, -1, {0x0015, 0x0241}},         {Defaults, 0x0015, -1, {0x0015, 0x0241}}};
-    for (const auto& r : rows) {
+// A failed request ends the operation with its status: nothing after it is sent, and a
+// failed upload read copies nothing. (Whole transfers are the transcripts' and the
+// soak's.)
+TEST(ParamTransfer, AFailureStopsTheRest) {
+    enum Op { Upload, Download, Save, Defaults };
+    using Row = std::tuple<Op, int, int, std::pair<int, int>>;  // failing sub, address; last
+    const Row rows[] = {
+        {Upload, 0x0091, 0x0278, {0x0091, 0x0278}},   {Download, 0x0091, 0x0200, {0x0091, 0x0200}},
+        {Download, 0x0014, 0x0278, {0x0014, 0x0278}}, {Download, 0x0015, -1, {0x0015, 0x0241}},
+        {Save, 0x0016, 0x0003, {0x0016, 0x0003}},     {Save, 0x0015, -1, {0x0015, 0x0241}},
+        {Defaults, 0x0015, -1, {0x0015, 0x0241}}};
+    for (const auto& [op, sub, address, last] : rows) {
         ParamSimLink sim;
-        sim.drive->addFault({sim::Fault::NoAck, 0xC1, r.failingSub, r.failingAddress, 0, -1});
+        sim.drive->write(0x0277, 0x1234);
+        sim.drive->addFault({sim::Fault::NoAck, 0xC1, sub, address, 0, -1});
         ParamImage image{};
-        const uint32_t status = r.op == Download ? DownloadParams(sim.link, image)
-                                : r.op == Save   ? SaveParamsToEeprom(sim.link)
+        image.fill(0xEE);
+        const uint32_t status = op == Upload     ? UploadParams(sim.link, image)
+                                : op == Download ? DownloadParams(sim.link, image)
+                                : op == Save     ? SaveParamsToEeprom(sim.link)
                                                  : LoadDefaultParams(sim.link);
-        EXPECT_EQ(status, kStatusNoAck) << r.failingSub;
-        EXPECT_EQ(SubCommands(*sim.drive).back(), r.last) << r.failingSub;
+        EXPECT_EQ(status, kStatusNoAck) << op << " " << sub;
+        EXPECT_EQ(SubCommands(*sim.drive).back(), last) << op << " " << sub;
+        if (op == Upload) {
+            EXPECT_EQ(image[239] + 256 * image[240], 0xEE34) << "the reads before, not the failed";
+        }
     }
 }
 
@@ -109,21 +94,6 @@ TEST(Eeprom, WhatTheDriveKeeps) {
     ASSERT_EQ(LoadDefaultParams(sim.link), kStatusOk);
     EXPECT_EQ(sim.word(pn30), 1234);
     EXPECT_EQ(sim.word(0x0241), kUnlockCode);
-}
-
-TEST(ParamFile, WritesExactly1024BytesAndReadsThemBack) {
-    TempDir dir;
-    ParamImage image{};
-    for (std::size_t k = 0; k < image.size(); ++k) {
-        image[k] = static_cast<uint8_t>(k * 13);
-    }
-    const std::string path = dir.file("drive.par");
-    ASSERT_EQ(WriteParamFile(path, image), std::nullopt);
-    EXPECT_EQ(fs::file_size(path), 1024u);
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), {}), 1) << "no temporary file left";
-    ParamImage back{};
-    ASSERT_EQ(ReadParamFile(path, back), std::nullopt);
-    EXPECT_EQ(back, image);
 }
 
 // Anything but a regular file of 1024 bytes is refused and leaves the image; a FIFO,
@@ -196,9 +166,6 @@ TEST(ParamFile, WritingNeverFollowsOrReplacesWhatItShouldNot) {
     EXPECT_EQ(WriteParamFile(fifo, image), failure(fifo, "No such device or address"));
     EXPECT_EQ(WriteParamFile(dir.path.string(), image),
               failure(dir.path.string(), "Is a directory"));
-    EXPECT_EQ(WriteParamFile(dir.file("no/such.par"), image),
-              "Cannot create the parameter file \"" + dir.file("no/such.par") +
-                  "\": No such file or directory.");
     std::string got;
     std::thread reader([&] { got = Contents(fifo); });
     while (WriteParamFile(fifo, image)) {
@@ -238,70 +205,43 @@ TEST(ParamFile, AReadOnlyFolderTakesWritesInPlaceOnly) {
     EXPECT_EQ(Contents(path), std::string(1024, '\x24'));
 }
 
-struct CommandFixture : ::testing::Test {
+// A file the commands cannot use is their one box, and nothing is sent for it; a drive
+// that does not answer gives each its failure box. (Upload and download against a drive
+// that fails now and then are the soak's.)
+TEST(ParamCommands, OutcomesAndBoxes) {
     ParamSimLink sim;
     TempDir dir;
-    ParamImage& image = sim.state.parameterImage;
-    std::string lastPath;
-    int asked = 0;
-
-    PathChooser choose(std::optional<std::string> path) {
-        return [this, path]() {
-            ++asked;
-            return path;
-        };
-    }
-};
-
-TEST_F(CommandFixture, UploadAsksForTheFileOnlyAfterTheDriveWasRead) {
-    const auto upload = [&](const std::optional<std::string>& path) {
-        return ParametersUploadCommand(sim.link, image, sim.messages, choose(path), lastPath);
+    std::string last;
+    const std::string none = dir.file("none/up.par"), bad = dir.file("bad.par");
+    WriteBytes(bad, std::string(1000, '\x22'));
+    const auto upload = [&](std::optional<std::string> path) {
+        return ParametersUploadCommand(
+            sim.link, sim.state.parameterImage, sim.messages, [path] { return path; }, last);
     };
-    EXPECT_EQ(upload(std::nullopt), CommandOutcome::Cancelled);
-    EXPECT_EQ(image[1], 913 & 0xFF) << "the image keeps the uploaded words";
-    EXPECT_EQ(upload(dir.file("none/up.par")), CommandOutcome::Failed);
-    EXPECT_TRUE(fs::is_empty(dir.path));
-    EXPECT_EQ(lastPath, dir.file("none/up.par"));
-    EXPECT_EQ(upload(dir.file("up.par")), CommandOutcome::Succeeded);
-    EXPECT_EQ(Contents(dir.file("up.par")).substr(0, 2), "\x03\x91");
-    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    EXPECT_EQ(upload(dir.file("x.par")), CommandOutcome::Failed);
-    EXPECT_EQ(asked, 3);
-    EXPECT_EQ(sim.messages.boxes(),
-              (std::vector<Box>{{"Cannot create the parameter file \"" + dir.file("none/up.par") +
-                                     "\": No such file or directory.",
-                                 "Warning"},
-                                {"Uploading Parameters Succeeds!", "Note"},
-                                {"Parameters Upload Fails!", "Warning"}}));
-}
-
-TEST_F(CommandFixture, DownloadRefusesAFileOfAnotherSizeAndSendsNothing) {
-    const std::string path = dir.file("bad.par");
-    WriteBytes(path, std::string(1000, '\x22'));
-    EXPECT_EQ(ParametersDownloadCommand(sim.link, image, sim.messages, choose(path), lastPath),
-              CommandOutcome::Failed);
+    const auto download = [&](std::optional<std::string> path) {
+        return ParametersDownloadCommand(
+            sim.link, sim.state.parameterImage, sim.messages, [path] { return path; }, last);
+    };
+    using O = CommandOutcome;
+    EXPECT_EQ(upload(std::nullopt), O::Cancelled);
+    EXPECT_EQ(sim.state.parameterImage[1], 913 & 0xFF) << "the image keeps the uploaded words";
+    EXPECT_EQ(upload(none), O::Failed);
+    sim.drive->clearRequestLog();
+    EXPECT_EQ(download(std::nullopt), O::Cancelled);
+    EXPECT_EQ(download(bad), O::Failed);
     EXPECT_TRUE(sim.drive->requestLog().empty());
-    EXPECT_EQ(lastPath, path);
-    ASSERT_EQ(sim.messages.boxes().size(), 1u);
-    EXPECT_EQ(sim.messages.boxes()[0].title, "Warning");
-    EXPECT_EQ(
-        ParametersDownloadCommand(sim.link, image, sim.messages, choose(std::nullopt), lastPath),
-        CommandOutcome::Cancelled);
-    EXPECT_EQ(sim.messages.boxes().size(), 1u);
-}
-
-TEST_F(CommandFixture, FailureMessagesOfADriveThatDoesNotAnswer) {
-    const std::string path = dir.file("down.par");
-    WriteBytes(path, std::string(1024, '\0'));
+    EXPECT_EQ(last, bad);
     sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    EXPECT_EQ(ParametersDownloadCommand(sim.link, image, sim.messages, choose(path), lastPath),
-              CommandOutcome::Failed);
-    EXPECT_EQ(SaveToEepromCommand(sim.link, sim.messages), CommandOutcome::Failed);
-    EXPECT_EQ(LoadDefaultCommand(sim.link, sim.messages), CommandOutcome::Failed);
-    EXPECT_EQ(sim.messages.boxes(),
-              (std::vector<Box>{{"Downloading Parameters Fails!", "Warning"},
-                                {"Save to EEPROM Fails!", "Warning"},
-                                {"Loading Default Parameters from EEPROM Fails!", "Warning"}}));
+    EXPECT_EQ(SaveToEepromCommand(sim.link, sim.messages), O::Failed);
+    EXPECT_EQ(LoadDefaultCommand(sim.link, sim.messages), O::Failed);
+    EXPECT_EQ(sim.messages.texts(),
+              (std::vector<std::string>{
+                  "Cannot create the parameter file \"" + none + "\": No such file or directory.",
+                  "The file \"" + bad +
+                      "\" holds 1000 bytes, but a parameter file holds exactly 1024 bytes. "
+                      "Nothing was sent to the servo.",
+                  "Save to EEPROM Fails!", "Loading Default Parameters from EEPROM Fails!"}));
+    EXPECT_EQ(sim.messages.boxes()[3].title, "Warning");
 }
 
 }  // namespace

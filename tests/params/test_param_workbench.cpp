@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 #include "params/ParamEditor.h"
 #include "params/ParamFile.h"
@@ -18,28 +19,24 @@ namespace qx::test {
 namespace {
 
 TEST(ParamSheet, FilterByNumberWordsAndBitNames) {
-    const struct {
-        const char* filter;
-        std::vector<int> rows;
-    } cases[] = {{"22", {22}},
-                 {"Pn41", {41}},
-                 {"software", {0}},
-                 {"jog", {4, 41}},              // a title and a help text
-                 {"quadrature", {52}},          // a help text only
-                 {"CCWDis", {8, 11, 58}},       // a bit of Pn 8 and 11, a switch of Pn 58
-                 {"SERVOEN", {8, 11}},          // any case
-                 {"PhaseZ_O", {14}},            // a bit name with "_"
-                 {"brake", {5, 6, 7, 13, 24}},  // the start of a word...
-                 {"rake", {}},                  // ...not its middle
-                 {"verse", {}},                 // ("reversed")
-                 {"brake, 6", {6}},             // every term must match
-                 {"r/min\tjog", {41}},          // a piece with a "/" anywhere in the text
-                 {"99999", {}}};
+    const std::pair<const char*, std::vector<int>> cases[] = {
+        {"22", {22}},
+        {"Pn41", {41}},
+        {"software", {0}},
+        {"jog", {4, 41}},              // a title and a help text
+        {"quadrature", {52}},          // a help text only
+        {"CCWDis", {8, 11, 58}},       // a bit of Pn 8 and 11, a switch of Pn 58
+        {"SERVOEN", {8, 11}},          // any case
+        {"PhaseZ_O", {14}},            // a bit name with "_"
+        {"brake", {5, 6, 7, 13, 24}},  // the start of a word...
+        {"rake", {}},                  // ...not its middle
+        {"brake, 6", {6}},             // every term must match
+        {"r/min\tjog", {41}},          // a piece with a "/" anywhere in the text
+        {"99999", {}}};
     ParamSheet sheet(913);
-    EXPECT_EQ(sheet.rows().size(), 184u);
-    for (const auto& c : cases) {
-        sheet.setFilter(c.filter);
-        EXPECT_EQ(sheet.rows(), c.rows) << c.filter;
+    for (const auto& [filter, rows] : cases) {
+        sheet.setFilter(filter);
+        EXPECT_EQ(sheet.rows(), rows) << filter;
     }
     sheet.setFilter(" ");
     EXPECT_EQ(sheet.rows().size(), 184u);
@@ -75,8 +72,6 @@ TEST(ParamSheet, ComparesWordForWord) {
     EXPECT_EQ(sheet.header(ParamColumn::Compared), "b.par");
     EXPECT_EQ(sheet.cell(8, ParamColumn::Value) + " " + sheet.cell(8, ParamColumn::Compared),
               "000000 001100");
-    sheet.setFilter("jog");
-    EXPECT_EQ(sheet.rows(), std::vector<int>{41});
     EXPECT_EQ(sheet.columns().size(), 4u) << "no range columns for a file";
     sheet.setRanges(cached, ParamValuesOfImage(file));
     EXPECT_EQ(sheet.columns()[3], ParamColumn::Minimum);
@@ -97,18 +92,15 @@ TEST(ParamFileDocument, OfflineEditChangesExactlyOneWord) {
     ParamFileDocument document;
     ASSERT_EQ(document.open(path), std::nullopt);
     EXPECT_EQ(document.softwareVersion(), 7u) << "bytes 0 and 1 of the file";
-    const struct {
-        int pn;
-        const char* text;
-        std::optional<std::string> refused;
-    } edits[] = {{41, "65536", kNotAWordText}, {41, "-32769", kNotAWordText},
-                 {41, "x", kInvalidInputText}, {8, "00110", kInvalidInputText},
-                 {41, "", std::nullopt},       {41, "-", std::nullopt},
-                 {184, "1", std::nullopt},     {-1, "1", std::nullopt}};
-    for (const auto& e : edits) {
-        EXPECT_EQ(document.setValueText(e.pn, e.text), e.refused) << e.pn << " " << e.text;
+    const std::tuple<int, const char*, std::optional<std::string>> refused[] = {
+        {41, "65536", kNotAWordText}, {41, "-32769", kNotAWordText},
+        {41, "x", kInvalidInputText}, {8, "00110", kInvalidInputText},
+        {41, "", std::nullopt},       {41, "-", std::nullopt},
+        {184, "1", std::nullopt},     {-1, "1", std::nullopt}};
+    for (const auto& [pn, text, message] : refused) {
+        EXPECT_EQ(document.setValueText(pn, text), message) << pn << " " << text;
     }
-    EXPECT_FALSE(document.modified()) << "nothing was accepted";
+    EXPECT_FALSE(document.modified());
     EXPECT_EQ(document.setValueText(41, "40613"), std::nullopt);
     EXPECT_TRUE(document.modified());
     ASSERT_EQ(document.saveAs(path), std::nullopt);
@@ -116,8 +108,7 @@ TEST(ParamFileDocument, OfflineEditChangesExactlyOneWord) {
     ParamImage saved{};
     ASSERT_EQ(ReadParamFile(path, saved), std::nullopt);
     ParamImage expected = original;
-    expected[208] = 0x9E;  // Pn 41, word 0x0268: 40613
-    expected[209] = 0xA5;
+    SetParamWordInImage(expected, 41, 40613);
     EXPECT_EQ(saved, expected);
 
     // The ends of a word and a bit field; a refused file leaves the document alone.
@@ -126,18 +117,20 @@ TEST(ParamFileDocument, OfflineEditChangesExactlyOneWord) {
     }
     std::filesystem::resize_file(path, 1023);
     EXPECT_NE(document.open(path), std::nullopt);
-    EXPECT_EQ(document.values()[36], -32768);
-    EXPECT_EQ(document.values()[37], -1);
-    EXPECT_EQ(document.values()[8], 12);
+    EXPECT_EQ(
+        (std::vector<int32_t>{document.values()[36], document.values()[37], document.values()[8]}),
+        (std::vector<int32_t>{-32768, -1, 12}));
     std::filesystem::remove(path);
 }
 
+// The Parameter Table's writes on a loaded table, each a single parameter write as "Set"
+// makes it, logged at the instants 100, 101, ...
 struct TableWrites : ::testing::Test {
     ParamSimLink sim;
     ParamChangeLog& log = sim.state.parameterTable.changeLog;
     UserParamTable& table = sim.state.userParamTable;
     ParamWriteTarget target{sim.link, table, log, sim.messages};
-    int64_t now = 1'700'000'000;
+    int64_t now = 100;
 
     void SetUp() override {
         struct : ParamLoadProgress {
@@ -147,54 +140,52 @@ struct TableWrites : ::testing::Test {
         log.setTimeSource([this]() { return now++; });
         sim.drive->clearRequestLog();
     }
-
-    // The payloads of the single parameter writes sent: word address, then value.
+    // The word address and value of each write sent.
     std::vector<std::pair<int, int>> writes() const {
         std::vector<std::pair<int, int>> out;
         for (const Request& r : SubRequests(*sim.drive)) {
-            EXPECT_EQ(r.payload.size(), 8u);
             out.emplace_back(r.payload[2] << 8 | r.payload[3], r.payload[6] << 8 | r.payload[7]);
         }
         return out;
     }
 };
-
 using Writes = std::vector<std::pair<int, int>>;
+using Log = std::vector<ParamChange>;
 
 TEST_F(TableWrites, TypedValuesAreReadClampedAndWrittenAsSetWritesThem) {
-    EXPECT_EQ(WriteTypedParam(target, 22, "70000"), kStatusOk);  // Pn 22: 0 to 300
-    EXPECT_EQ(WriteTypedParam(target, 22, "300"), kStatusOk) << "unchanged: nothing sent";
-    EXPECT_EQ(WriteTypedParam(target, 22, ""), kStatusOk);
-    EXPECT_EQ(WriteTypedParam(target, 36, "-"), kStatusOk);
-    EXPECT_EQ(WriteTypedParam(target, 8, "001"), ParamEditor::kSetRefused);
-    EXPECT_EQ(WriteTypedParam(target, 8, "001100"), kStatusOk);
-    EXPECT_EQ(WriteTypedParam(target, 36, "-6000"), kStatusOk);
+    const std::tuple<int, const char*, uint32_t> typed[] = {
+        {22, "70000", kStatusOk},  // Pn 22: 0 to 300
+        {22, "300", kStatusOk},    // unchanged: nothing sent
+        {22, "", kStatusOk},      {36, "-", kStatusOk},    {8, "001", ParamEditor::kSetRefused},
+        {8, "001100", kStatusOk}, {36, "-6000", kStatusOk}};
+    for (const auto& [pn, text, status] : typed) {
+        EXPECT_EQ(WriteTypedParam(target, pn, text), status) << pn << " " << text;
+    }
     EXPECT_EQ(writes(), (Writes{{0x0255, 300}, {0x0247, 12}, {0x0263, 0xEC78}}));
     EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Invalid input value!"});
-    EXPECT_EQ(log.entries(), (std::vector<ParamChange>{{1'700'000'000, 22, 120, 300},
-                                                       {1'700'000'001, 8, 0, 12},
-                                                       {1'700'000'002, 36, 100, -5000}}));
+    EXPECT_EQ(log.entries(), (Log{{100, 22, 120, 300}, {101, 8, 0, 12}, {102, 36, 100, -5000}}));
     EXPECT_EQ(table.value[22], 300);
 }
 
+// Newest first, so that several changes of one Pn end at the oldest value; the first
+// failure ends the revert with its one message and is not logged.
 TEST_F(TableWrites, RevertSendsTheOldValuesNewestFirst) {
-    ASSERT_EQ(WriteTypedParam(target, 41, "300"), kStatusOk);
-    ASSERT_EQ(WriteTypedParam(target, 41, "400"), kStatusOk);
-    ASSERT_EQ(WriteTypedParam(target, 37, "800"), kStatusOk);
+    for (const char* text : {"300", "400"}) {
+        WriteTypedParam(target, 41, text);
+    }
+    WriteTypedParam(target, 37, "800");
     sim.drive->clearRequestLog();
     EXPECT_EQ(RevertChanges(target, {0, 1, 7}), kStatusOk);
     EXPECT_EQ(writes(), (Writes{{0x0268, 300}, {0x0268, 120}}));
     EXPECT_EQ(sim.word(0x0264), 800) << "Pn 37 was not chosen";
-    ASSERT_EQ(log.entries().size(), 5u) << "a revert is a write too";
-    EXPECT_EQ(log.entries()[4], (ParamChange{1'700'000'004, 41, 300, 120}));
-
+    EXPECT_EQ(log.entries().back(), (ParamChange{104, 41, 300, 120})) << "a revert is a write";
     sim.drive->clearRequestLog();
     EXPECT_EQ(RevertChanges(target, {0}), kStatusOk);
     EXPECT_TRUE(writes().empty()) << "Pn 41 already holds the old value";
     sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
     EXPECT_NE(RevertChanges(target, {1, 2}), kStatusOk);
-    EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Communication with the Servo Fails!"})
-        << "one message: the first failure ends the revert";
+    EXPECT_EQ(sim.messages.texts(),
+              std::vector<std::string>{"Communication with the Servo Fails!"});
     EXPECT_EQ(log.entries().size(), 5u);
 }
 
@@ -221,31 +212,28 @@ TEST_F(TableWrites, FileValuesAreWrittenWithTheProtectionCodeLast) {
     EXPECT_EQ(table.value[5], 200);
 }
 
+// What a command that changed the drive's parameters behind the cache, or a new
+// connection, makes of the cache and the log of two writes: loaded after, entries,
+// writes after the EEPROM mark.
 TEST(ParamChangeLog, EventsMarkTheLogAndForgetTheCache) {
     using O = CommandOutcome;
     using E = DriveParamEvent;
-    const struct {
-        E event;
-        O outcome;
-        uint32_t loadedAfter;
-        std::size_t entriesAfter;
-        std::size_t unstoredAfter;
-    } cases[] = {
+    const std::tuple<E, O, uint32_t, std::size_t, std::size_t> cases[] = {
         {E::NewConnection, O::Succeeded, 0, 0, 0}, {E::Download, O::Succeeded, 0, 2, 0},
         {E::Download, O::Failed, 0, 2, 2},         {E::Download, O::Cancelled, 1, 2, 2},
         {E::LoadDefault, O::Succeeded, 0, 2, 2},   {E::LoadDefault, O::Cancelled, 1, 2, 2},
         {E::LoadDefault, O::Failed, 0, 2, 2},      {E::SaveToEeprom, O::Succeeded, 1, 2, 0},
         {E::SaveToEeprom, O::Failed, 1, 2, 2}};
-    for (const auto& c : cases) {
+    for (const auto& [event, outcome, loaded, entries, unstored] : cases) {
         ParameterTableState tableState;
         tableState.parametersLoaded = 1;
         tableState.changeLog.record(41, 120, 300);
         tableState.changeLog.record(5, 100, 200);
-        NoteDriveParamEvent(tableState, c.event, c.outcome);
-        const auto at = &c - cases;
-        EXPECT_EQ(tableState.parametersLoaded, c.loadedAfter) << at;
-        EXPECT_EQ(tableState.changeLog.entries().size(), c.entriesAfter) << at;
-        EXPECT_EQ(tableState.changeLog.unstoredCount(), c.unstoredAfter) << at;
+        NoteDriveParamEvent(tableState, event, outcome);
+        const auto at = std::to_string(int(event)) + " " + std::to_string(int(outcome));
+        EXPECT_EQ(tableState.parametersLoaded, loaded) << at;
+        EXPECT_EQ(tableState.changeLog.entries().size(), entries) << at;
+        EXPECT_EQ(tableState.changeLog.unstoredCount(), unstored) << at;
     }
 }
 
@@ -256,19 +244,16 @@ TEST(ParamChangeLog, TheEepromMarkAndItsSummary) {
     log.markStoredInEeprom();
     EXPECT_EQ(ChangeLogSummary(log), "Every write is stored in the drive's EEPROM.");
     log.record(5, 100, 200);
-    EXPECT_TRUE(log.storedInEeprom(0));
-    EXPECT_FALSE(log.storedInEeprom(1));
-    EXPECT_EQ(ChangeLogSummary(log),
-              "1 write comes after the last \"Save to EEPROM\": switching the drive off would "
-              "lose it.");
+    EXPECT_EQ(std::make_pair(log.storedInEeprom(0), log.storedInEeprom(1)),
+              std::make_pair(true, false));
+    const std::string after = " after the last \"Save to EEPROM\": switching the drive off would";
+    EXPECT_EQ(ChangeLogSummary(log), "1 write comes" + after + " lose it.");
     log.record(6, 50, 60);
-    EXPECT_EQ(ChangeLogSummary(log),
-              "2 writes come after the last \"Save to EEPROM\": switching the drive off would "
-              "lose them.");
+    EXPECT_EQ(ChangeLogSummary(log), "2 writes come" + after + " lose them.");
+    EXPECT_GT(log.entries()[0].timeSecs, 1'700'000'000) << "the time of the system's clock";
     log.clear();
     log.record(7, 30, 40);
     EXPECT_EQ(log.unstoredCount(), 1u) << "the mark went with the entries";
-    EXPECT_GT(log.entries()[0].timeSecs, 1'700'000'000) << "the time of the system's clock";
 }
 
 }  // namespace
