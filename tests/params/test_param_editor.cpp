@@ -1,5 +1,6 @@
-// The parameter editor: typing, leaving fields and spinning as one script of steps, and
-// what "Set" does to the cache, the log and a drive that is locked or silent.
+// The parameter editor and what it shows: the catalogue's titles and help texts and the
+// text forms as tables of the drive's own examples; typing, leaving fields and spinning
+// as one script of steps; what "Set" does to the cache, the log and a silent drive.
 
 #include <gtest/gtest.h>
 
@@ -7,11 +8,137 @@
 
 #include "params/ParamCatalog.h"
 #include "params/ParamEditor.h"
+#include "params/ParamText.h"
 #include "params/WriteUserParam.h"
 #include "tests/params/ParamSimLink.h"
 
 namespace qx::test {
 namespace {
+
+constexpr uint32_t kSupported = 2003;
+constexpr uint32_t kUnsupported = 2004;
+#define QX_RATED_TORQUE                                                                    \
+    "(2) Parameter value is the percentage of the rated torque, for example, if you want " \
+    "to set maximum torque to the 1 times of the rated torque, the parameter is 100."
+#define QX_DEMO_LOOP "(2) Demo programe runs from step 1 to 10, and loops forever."
+
+// Title and help as the editor gets them for a drive of a version; "untouched" is what
+// the title held before, and the help held a stale text first. A null help is only
+// checked to be a help.
+TEST(BuildParamText, TitlesAndHelpsOfTheCatalogue) {
+    using Row = std::tuple<int, uint32_t, const char*, const char*>;
+    const Row rows[] = {
+        {2, kSupported, "User Parameter Protection Code",
+         "(1) User Parameter Protection Code is used to prevent the parameters from being "
+         "changed accidentally. The user parameters can be modified only when User Parameter "
+         "Protection Code set to 40613. \r\n\r\n(2) Suggest to change it to a value other than "
+         "40613 after adjusting parameters."},
+        {22, kSupported, "Torque Overload Value",
+         "(1) Set torque overload value. The value is the percentage of rated torque, no matter "
+         "what the direction is;\r\n\r\n(2) If the motor torque > Pn22 and lasting time > Pn23, "
+         "the servo will report a alarm and stop the motor."},
+        {41, kUnsupported, "Speed in JOG Mode",
+         "(1) Set the speed value in JOG control mode. Unit is r/min."},
+        {58, kUnsupported, "untouched", ""},
+        {64, 4003, "Torque Value in Torque Demo step 1",
+         "(1) Maximum torque in torque demo step 1.\r\n\r\n" QX_RATED_TORQUE},
+        {65, kSupported, "Demo Time in Torque Demo Step 1",
+         "(1) Demo lasting time in torque demo step 1, the unit is s.\r\n\r\n" QX_DEMO_LOOP},
+        {84, kSupported, "Speed Value in Speed Demo step 1",
+         "(1) Speed value in speed demo step 1.\r\n\r\n(2) Speed unit is r/min."},
+        {103, kSupported, "Demo Time in Speed Demo Step 10",
+         "(1) Demo lasting time in speed demo step 10, unit is S.\r\n\r\n" QX_DEMO_LOOP},
+        {104, kSupported, "High part of Position 1",
+         "(1) The actual value of position 1 is: \r\n  high part x 10000 + low part\r\n\r\n"
+         "(2) The unit is pulse."},
+        {106, kSupported, "Speed of position 1",
+         "(1) The speed of Position 1.\r\n\r\n(2) Speed unit is r/min."},
+        {108, kSupported, "Maximum Torque of position 1",
+         "(1) The maximum torque in Position 1.\r\n\r\n" QX_RATED_TORQUE},
+        {110, kSupported, "Low part of Position 2", nullptr},
+        {182, kSupported, "Accelaration of position 16",
+         "(1) The accelarattion of motor in Position 16.\r\n\r\n(2) The accelarattion and "
+         "deceleration share the same value.\r\n\r\n(3) The unit is r/(s*s)."},
+        {183, kSupported, "Maximum Torque of position 16", nullptr},
+        {184, kSupported, "untouched", ""}};
+    for (const auto& [pn, version, title, help] : rows) {
+        std::string shownTitle = "untouched";
+        std::string shownHelp = "stale help";
+        BuildParamText(pn, version, shownTitle, shownHelp);
+        EXPECT_EQ(shownTitle, title) << "Pn " << pn << " of " << version;
+        EXPECT_EQ(help ? shownHelp : shownHelp.substr(0, 4), help ? help : "(1) ") << "Pn " << pn;
+    }
+}
+
+// A help text states no range the drive supplies and no rule the drive is not known to
+// follow (absent), and does give what the drive documents (present).
+TEST(ParamHelp, ClaimsWithdrawnAndClaimsKept) {
+    const std::pair<int, const char*> withdrawn[] = {
+        {10, "matching"},  {30, "65535"},       {32, "1000"},      {33, "1000"},
+        {62, "9999"},      {3, "9999"},         {57, "not above"}, {57, "must be 0"},
+        {1, "Motor menu"}, {4, "servo is off"}, {42, "Keep it"},   {56, "Keep it"},
+        {5, "typically"},  {6, "typically"},    {7, "Typical"},    {11, "Caution"},
+        {13, "Caution"},   {27, "lower of"},    {28, "lower of"}};
+    for (const auto& [pn, claim] : withdrawn) {
+        EXPECT_EQ(FixedParamHelp(pn).find(claim), std::string_view::npos) << pn << ": " << claim;
+    }
+    const std::pair<int, const char*> kept[] = {
+        {57, "33 means 1:1"},
+        {52, "quadrature"},
+        {63, "8 x CCWTLtd + 4 x CWTLtd + 2 x SC1 + SC2 + 1"}};
+    for (const auto& [pn, claim] : kept) {
+        EXPECT_NE(FixedParamHelp(pn).find(claim), std::string_view::npos) << pn << ": " << claim;
+    }
+}
+
+// Pn 8 to 14 are bit fields of 6, 4, 6, 6, 4, 4 and 3 bits, highest bit first.
+TEST(FormatParamValue, DecimalAndBitFields) {
+    using Row = std::tuple<int, int32_t, const char*>;
+    const Row rows[] = {{7, 30, "30"},     {36, -100, "-100"}, {8, 5, "000101"}, {9, 15, "1111"},
+                        {14, 9, "111"},    {14, 8, "111"},     {14, 4, "100"},   {14, 3, "011"},
+                        {13, -1, "0000"},  {15, 5, "5"},       {12, 2, "0010"},  {10, 33, "100001"},
+                        {11, 64, "111111"}};
+    for (const auto& [pn, value, text] : rows) {
+        EXPECT_EQ(FormatParamValue(pn, value), text) << pn << " " << value;
+    }
+}
+
+// At most 11 characters count (code points, not bytes); a bit field takes any character
+// but "1" as a clear bit.
+TEST(ParseParamText, DecimalAndBitFields) {
+    using Row = std::tuple<int, const char*, int32_t>;
+    const Row accepted[] = {{0, "", 0},       {0, "-", 0},           {0, "0042", 42},
+                            {0, "-17", -17},  {0, "00000000001", 1}, {6, "000101", 5},
+                            {6, "0a0101", 5}, {3, "111", 7},         {3, "1\u00e91", 5}};
+    for (const auto& [width, text, value] : accepted) {
+        EXPECT_EQ(ParseParamText(text, width), value) << width << " '" << text << "'";
+    }
+    EXPECT_EQ(ParseParamText("2147483647", 0), INT32_MAX);
+    EXPECT_EQ(ParseParamText("-2147483648", 0), INT32_MIN);
+    for (const char* text : {"x", " 1", "1 ", "+1", "1.5", "--1", "1-", "0x10", "\u0663",
+                             "2147483648", "-2147483649", "000000000001"}) {
+        EXPECT_EQ(ParseParamText(text, 0), std::nullopt) << "'" << text << "'";
+    }
+    for (const char* bits : {"00101", "0000101", "", "000000000101"}) {
+        EXPECT_EQ(ParseParamText(bits, 6), std::nullopt) << "'" << bits << "'";
+    }
+}
+
+// Pn 2's unlock code typed as its help text gives it: a decimal 32768 to 65535 beyond
+// the maximum is the same 16-bit word when that word, read signed, is in range;
+// otherwise it stays as typed (and the editor clamps it).
+TEST(ParamValueFromText, SixteenBitWordsTypedUnsigned) {
+    using Row = std::tuple<const char*, int, int32_t, int32_t, std::optional<int32_t>>;
+    const Row rows[] = {{"40613", 2, -32768, 32767, -24923},   {"32768", 2, -32768, 32767, -32768},
+                        {"65535", 2, -32768, 32767, -1},       {"65536", 2, -32768, 32767, 65536},
+                        {"65436", 36, -100, 100, -100},        {"65535", 22, 0, 5000, 65535},
+                        {"40613", 2, 0, 65535, 40613},         {"40613", 2, -24923, -24923, -24923},
+                        {"40613", 2, -30000, 40613, 40613},    {"65535", 2, -32768, -1, -1},
+                        {"x", 2, -32768, 32767, std::nullopt}, {"000101", 8, 0, 1, 5}};
+    for (const auto& [text, pn, minimum, maximum, value] : rows) {
+        EXPECT_EQ(ParamValueFromText(text, pn, minimum, maximum), value) << text;
+    }
+}
 
 struct EditorFixture : ::testing::Test {
     ParamSimLink sim;
@@ -38,64 +165,35 @@ struct EditorFixture : ::testing::Test {
     }
 };
 
-// Each step, then the number and value texts shown and the "Invalid input value!" boxes
-// so far. An empty field or a lone "-" waits until a digit follows or the field is
-// left; so does a bit field shorter than its width.
+// Each step (row by row, left to right), then the number and value texts shown and the
+// "Invalid input value!" boxes so far. An empty field or a lone "-" waits until a digit
+// follows or the field is left; so does a bit field shorter than its width.
 TEST_F(EditorFixture, TypingLeavingAndSpinning) {
     enum Do { N, V, LeaveN, LeaveV, SpinN, SpinV };
     using Step = std::tuple<Do, const char*, const char*, const char*, std::size_t>;
-    const Step steps[] = {{N, "184", "183", "1830", 0},
-                          {N, "-5", "0", "0", 0},
-                          {N, "22", "22", "220", 0},
-                          {N, "", "", "220", 0},
-                          {V, "", "", "", 0},
-                          {LeaveN, "", "0", "0", 0},
-                          {N, "22", "22", "220", 0},
-                          {N, "-", "-", "220", 0},
-                          {LeaveN, "", "0", "0", 0},
-                          {N, "5", "5", "50", 0},
-                          {N, "x", "x", "50", 1},
-                          {N, "123456789012", "123456789012", "50", 2},
-                          {V, "61", "123456789012", "61", 2},
-                          {N, "8", "8", "111111", 2},
-                          {V, "000101", "8", "000101", 2},
-                          {V, "0010111", "8", "0010111", 3},
-                          {LeaveV, "", "8", "0010111", 3},
-                          {V, "0a0101", "8", "000101", 3},
-                          {V, "00101", "8", "00101", 3},
-                          {LeaveV, "", "8", "00101", 4},
-                          {V, "", "8", "", 4},
-                          {LeaveV, "", "8", "", 5},
-                          {V, "000011", "8", "000011", 5},
-                          {SpinV, "-1", "8", "000100", 5},
-                          {N, "14", "14", "111", 5},
-                          {N, "30", "30", "300", 5},
-                          {V, "9999", "30", "5000", 5},
-                          {V, "-51", "30", "-50", 5},
-                          {V, "", "30", "", 5},
-                          {LeaveV, "", "30", "0", 5},
-                          {V, "-", "30", "-", 5},
-                          {LeaveV, "", "30", "0", 5},
-                          {V, "99999999999", "30", "99999999999", 6},
-                          {V, "4999", "30", "4999", 6},
-                          {SpinV, "-1", "30", "5000", 6},
-                          {SpinV, "-1", "30", "5000", 6},
-                          {V, "-49", "30", "-49", 6},
-                          {SpinV, "1", "30", "-50", 6},
-                          {SpinV, "1", "30", "-50", 6},
-                          {N, "31", "31", "310", 6},
-                          {V, "2147483647", "31", "2147483647", 6},
-                          {SpinV, "-1", "31", "2147483647", 6},
-                          {V, "-2147483648", "31", "-2147483648", 6},
-                          {SpinV, "1", "31", "-2147483648", 6},
-                          {N, "2", "2", "20", 6},
-                          {V, "40613", "2", "-24923", 6},
-                          {N, "0", "0", "0", 6},
-                          {SpinN, "1", "0", "0", 6},
-                          {SpinN, "-1", "1", "10", 6},
-                          {N, "183", "183", "1830", 6},
-                          {SpinN, "-1", "183", "1830", 6},
-                          {SpinN, "1", "182", "1820", 6}};
+    // clang-format off
+    const Step steps[] = {
+        {N, "184", "183", "1830", 0},              {N, "-5", "0", "0", 0},
+        {N, "22", "22", "220", 0},                 {N, "", "", "220", 0},
+        {LeaveN, "", "0", "0", 0},                 {N, "5", "5", "50", 0},
+        {N, "x", "x", "50", 1},                    {N, "8", "8", "111111", 1},
+        {V, "000101", "8", "000101", 1},           {V, "0010111", "8", "0010111", 2},
+        {LeaveV, "", "8", "0010111", 2},           {V, "00101", "8", "00101", 2},
+        {LeaveV, "", "8", "00101", 3},             {V, "000011", "8", "000011", 3},
+        {SpinV, "-1", "8", "000100", 3},           {N, "14", "14", "111", 3},
+        {N, "30", "30", "300", 3},                 {V, "9999", "30", "5000", 3},
+        {V, "-51", "30", "-50", 3},                {V, "", "30", "", 3},
+        {LeaveV, "", "30", "0", 3},                {V, "-", "30", "-", 3},
+        {LeaveV, "", "30", "0", 3},                {V, "4999", "30", "4999", 3},
+        {SpinV, "-1", "30", "5000", 3},            {SpinV, "-1", "30", "5000", 3},
+        {V, "-49", "30", "-49", 3},                {SpinV, "1", "30", "-50", 3},
+        {SpinV, "1", "30", "-50", 3},              {N, "31", "31", "310", 3},
+        {V, "2147483647", "31", "2147483647", 3},  {SpinV, "-1", "31", "2147483647", 3},
+        {N, "2", "2", "20", 3},                    {V, "40613", "2", "-24923", 3},
+        {N, "0", "0", "0", 3},                     {SpinN, "1", "0", "0", 3},
+        {SpinN, "-1", "1", "10", 3},               {N, "183", "183", "1830", 3},
+        {SpinN, "-1", "183", "1830", 3},           {SpinN, "1", "182", "1820", 3}};
+    // clang-format on
     EXPECT_EQ(editor.title(), "Software Version");
     int step = 0;
     for (const auto& [what, typed, number, value, boxes] : steps) {

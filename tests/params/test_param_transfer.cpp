@@ -1,5 +1,8 @@
-// Upload, download and EEPROM beyond their transcripts: what a failure stops, what the
-// drive keeps, the parameter file's safety and the commands' failure messages.
+// The parameters between drive and PC, beyond the transcripts (load, upload, download,
+// save, defaults) and the soak (what is stored or transferred, resumption after failed
+// requests): the load's reports and ends, the loading dialog's reactions and the
+// command's outcomes; what a failed transfer stops; the parameter file's safety; the file
+// commands' boxes.
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -9,16 +12,146 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <tuple>
 
+#include "params/GetPnRange.h"
 #include "params/ParamCatalog.h"
 #include "params/ParamFile.h"
 #include "params/ParamFileCommands.h"
+#include "params/ParamLoadWorker.h"
+#include "params/ParamSettingCommand.h"
 #include "tests/params/ParamSimLink.h"
 
 namespace qx::test {
 namespace {
+
+using Post = std::pair<ParamLoadStage, int>;
+using S = ParamLoadStage;
+
+// Keeps every report; `onRanges` runs after the given number of range pairs. Read only
+// once the load has ended.
+struct RecordingProgress final : ParamLoadProgress {
+    void post(ParamLoadStage stage, int percent) override {
+        posts.emplace_back(stage, percent);
+        if (stage == S::Ranges && ++pairs == actAfterPairs) {
+            onRanges();
+        }
+    }
+    std::size_t count(ParamLoadStage stage) const {
+        return std::count_if(posts.begin(), posts.end(),
+                             [&](const Post& p) { return p.first == stage; });
+    }
+    std::vector<Post> posts;
+    std::size_t pairs = 0;
+    std::size_t actAfterPairs = 0;
+    std::function<void()> onRanges;
+};
+
+// The reports' percentages and what the dialog makes of them; the word past Pn 183 is
+// read with the last batch.
+TEST(GetPnRange, ReportsAndTheWordPastTheLastParameter) {
+    ParamSimLink sim;
+    ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
+    sim.drive->write(ParamWordAddress(183) + 1, 0xFF9C);
+    RecordingProgress progress;
+    const std::atomic<bool> stop{false};
+    ASSERT_EQ(GetPnRange(sim.link, sim.state.userParamTable, progress, stop), 1);
+    std::vector<int> percents;
+    for (const std::size_t k : {0, 1, 2, 91, 92, 93, 94, 115, 116}) {
+        percents.push_back(progress.posts.at(k).second);
+    }
+    EXPECT_EQ(percents, (std::vector<int>{0, 1, 2, 80, 80, 80, 81, 100, 100}));
+    EXPECT_EQ(progress.posts.size(), 117u);
+    EXPECT_EQ(progress.count(S::Ranges), 92u);
+    EXPECT_EQ(progress.posts.back().first, S::Done);
+    EXPECT_EQ(sim.state.userParamTable.value[184], -100);
+
+    const ParamLoadReaction ranges = ReactToParamLoadPost(S::Ranges, 40);
+    const ParamLoadReaction values = ReactToParamLoadPost(S::Values, 90);
+    EXPECT_EQ(std::tie(ranges.progress, ranges.stageText, ranges.endResult),
+              std::make_tuple(40, "Loading user parameters' range...", std::nullopt));
+    EXPECT_EQ(std::tie(values.progress, values.stageText, values.endResult),
+              std::make_tuple(90, "Loading user parameters' value...", std::nullopt));
+    const ParamLoadReaction done = ReactToParamLoadPost(S::Done, 100);
+    const ParamLoadReaction failed = ReactToParamLoadPost(S::Failed, 0);
+    EXPECT_EQ(std::tie(done.endResult, done.markLoaded, done.progress),
+              std::make_tuple(1, true, std::nullopt));
+    EXPECT_EQ(std::tie(failed.endResult, failed.markLoaded), std::make_tuple(255, false));
+}
+
+// A stop, before the load or at pair 20, ends it with the failure report and nothing
+// sent after it. (Giving up on a silent drive is the soak's.)
+TEST(GetPnRange, AStopEndsTheLoad) {
+    for (const std::size_t stopAt : {0, 20}) {
+        ParamSimLink sim;
+        ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
+        RecordingProgress progress;
+        std::atomic<bool> stop{stopAt == 0};
+        std::size_t sent = 0;
+        progress.actAfterPairs = 20;
+        progress.onRanges = [&]() {
+            sent = sim.drive->requestLog().size();
+            stop = true;
+        };
+        EXPECT_EQ(GetPnRange(sim.link, sim.state.userParamTable, progress, stop), 0);
+        EXPECT_EQ(progress.count(S::Ranges), stopAt);
+        EXPECT_EQ(progress.posts.back(), Post(S::Failed, 0));
+        EXPECT_EQ(sim.drive->requestLog().size(), sent);
+    }
+}
+
+// The command's two dialogs, run inline as the command line does.
+struct InlineDialogs final : ParamSettingDialogs {
+    explicit InlineDialogs(ParamSimLink& link) : sim(link) {}
+    int runLoadingDialog() override {
+        ++loads;
+        RecordingProgress progress;
+        return LoadParamTableInline(sim.link, sim.state, progress);
+    }
+    void runEditor() override { ++editors; }
+    ParamSimLink& sim;
+    int loads = 0;
+    int editors = 0;
+};
+
+// A first command without a drive or with one of another version, then a second on the
+// drive as it is: a load, then the editor at once without traffic. (A drive that stops
+// answering is the soak's.)
+TEST(ParametersSettingCommand, MessagesForEachFailureThenTheEditor) {
+    for (const bool connected : {false, true}) {
+        ParamSimLink sim(connected);
+        sim.state.identity.softwareVersion = 915;
+        InlineDialogs dialogs(sim);
+        EXPECT_FALSE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
+        EXPECT_EQ(
+            sim.messages.texts(),
+            std::vector<std::string>{connected ? "Quendrix Mismatch the servo!"
+                                               : "Please Serial Communication Channel First!"});
+        EXPECT_EQ(sim.messages.boxes()[0].title, "Warning");
+        ChooseComPort(sim.link, sim.state.identity, sim.messages, 1);
+        EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
+        EXPECT_EQ(sim.state.parameterTable.parametersLoaded, 1u);
+        sim.drive->clearRequestLog();
+        EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
+        EXPECT_EQ(dialogs.loads, 2);
+        EXPECT_EQ(dialogs.editors, 2);
+        EXPECT_TRUE(sim.drive->requestLog().empty());
+    }
+}
+
+TEST(ParamLoadWorker, RunsOnItsOwnThreadOneAtATime) {
+    ParamSimLink sim;
+    ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
+    RecordingProgress progress;
+    ParamLoadWorker worker;
+    ASSERT_TRUE(worker.start(sim.link, sim.state.userParamTable, progress));
+    EXPECT_FALSE(worker.start(sim.link, sim.state.userParamTable, progress));
+    worker.join();
+    ASSERT_EQ(progress.posts.size(), 117u);
+    EXPECT_EQ(progress.posts.back().first, S::Done);
+}
 
 namespace fs = std::filesystem;
 
@@ -80,20 +213,6 @@ TEST(ParamTransfer, AFailureStopsTheRest) {
             EXPECT_EQ(image[239] + 256 * image[240], 0xEE34) << "the reads before, not the failed";
         }
     }
-}
-
-// Stored: 1234 in Pn 30. Then changed to 99 and locked; the defaults bring back 1234
-// and unlock, the EEPROM holding the unlock code in Pn 2.
-TEST(Eeprom, WhatTheDriveKeeps) {
-    ParamSimLink sim;
-    const uint16_t pn30 = ParamWordAddress(30);
-    sim.drive->write(pn30, 1234);
-    ASSERT_EQ(SaveParamsToEeprom(sim.link), kStatusOk);
-    sim.drive->write(pn30, 99);
-    sim.drive->write(0x0241, 1);
-    ASSERT_EQ(LoadDefaultParams(sim.link), kStatusOk);
-    EXPECT_EQ(sim.word(pn30), 1234);
-    EXPECT_EQ(sim.word(0x0241), kUnlockCode);
 }
 
 // Anything but a regular file of 1024 bytes is refused and leaves the image; a FIFO,
