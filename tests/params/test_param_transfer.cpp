@@ -49,8 +49,8 @@ struct RecordingProgress final : ParamLoadProgress {
     std::function<void()> onRanges;
 };
 
-// The reports' percentages and what the dialog makes of them; the word past Pn 183 is
-// read with the last batch.
+// The reports' percentages and the dialog's stage texts; the word past Pn 183 is read
+// with the last batch.
 TEST(GetPnRange, ReportsAndTheWordPastTheLastParameter) {
     ParamSimLink sim;
     ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
@@ -68,17 +68,8 @@ TEST(GetPnRange, ReportsAndTheWordPastTheLastParameter) {
     EXPECT_EQ(progress.posts.back().first, S::Done);
     EXPECT_EQ(sim.state.userParamTable.value[184], -100);
 
-    const ParamLoadReaction ranges = ReactToParamLoadPost(S::Ranges, 40);
-    const ParamLoadReaction values = ReactToParamLoadPost(S::Values, 90);
-    EXPECT_EQ(std::tie(ranges.progress, ranges.stageText, ranges.endResult),
-              std::make_tuple(40, "Loading user parameters' range...", std::nullopt));
-    EXPECT_EQ(std::tie(values.progress, values.stageText, values.endResult),
-              std::make_tuple(90, "Loading user parameters' value...", std::nullopt));
-    const ParamLoadReaction done = ReactToParamLoadPost(S::Done, 100);
-    const ParamLoadReaction failed = ReactToParamLoadPost(S::Failed, 0);
-    EXPECT_EQ(std::tie(done.endResult, done.markLoaded, done.progress),
-              std::make_tuple(1, true, std::nullopt));
-    EXPECT_EQ(std::tie(failed.endResult, failed.markLoaded), std::make_tuple(255, false));
+    EXPECT_EQ(ReactToParamLoadPost(S::Ranges, 40).stageText, "Loading user parameters' range...");
+    EXPECT_EQ(ReactToParamLoadPost(S::Values, 90).stageText, "Loading user parameters' value...");
 }
 
 // A stop, before the load or at pair 20, ends it with the failure report and nothing
@@ -102,42 +93,34 @@ TEST(GetPnRange, AStopEndsTheLoad) {
     }
 }
 
-// The command's two dialogs, run inline as the command line does.
-struct InlineDialogs final : ParamSettingDialogs {
-    explicit InlineDialogs(ParamSimLink& link) : sim(link) {}
-    int runLoadingDialog() override {
-        ++loads;
-        RecordingProgress progress;
-        return LoadParamTableInline(sim.link, sim.state, progress);
-    }
-    void runEditor() override { ++editors; }
-    ParamSimLink& sim;
-    int loads = 0;
-    int editors = 0;
-};
-
-// A first command without a drive or with one of another version, then a second on the
-// drive as it is: a load, then the editor at once without traffic. (A drive that stops
-// answering is the soak's.)
-TEST(ParametersSettingCommand, MessagesForEachFailureThenTheEditor) {
-    for (const bool connected : {false, true}) {
-        ParamSimLink sim(connected);
-        sim.state.identity.softwareVersion = 915;
-        InlineDialogs dialogs(sim);
-        EXPECT_FALSE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-        EXPECT_EQ(
-            sim.messages.texts(),
-            std::vector<std::string>{connected ? "Quendrix Mismatch the servo!"
-                                               : "Please Serial Communication Channel First!"});
-        EXPECT_EQ(sim.messages.boxes()[0].title, "Warning");
-        ChooseComPort(sim.link, sim.state.identity, sim.messages, 1);
-        EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-        EXPECT_EQ(sim.state.parameterTable.parametersLoaded, 1u);
-        sim.drive->clearRequestLog();
-        EXPECT_TRUE(ParametersSettingCommand(sim.state.parameterTable, dialogs, sim.messages));
-        EXPECT_EQ(dialogs.loads, 2);
-        EXPECT_EQ(dialogs.editors, 2);
-        EXPECT_TRUE(sim.drive->requestLog().empty());
+// "Parameters Setting..." after each result of its loading dialog, then once the table
+// is loaded: the editor at once, without the loading dialog.
+TEST(ParametersSettingCommand, EachResultOfTheLoadingDialog) {
+    struct Dialogs final : ParamSettingDialogs {
+        int runLoadingDialog() override {
+            ++loads;
+            return result;
+        }
+        void runEditor() override { ++editors; }
+        int result = 0, loads = 0, editors = 0;
+    };
+    const std::pair<int, const char*> rows[] = {{1, nullptr},
+                                                {241, "Quendrix Mismatch the servo!"},
+                                                {242, "Please Serial Communication Channel First!"},
+                                                {255, "Communication with Servo Fails!"},
+                                                {2, nullptr}};
+    for (const auto& [result, box] : rows) {
+        ParameterTableState table;
+        Dialogs dialogs;
+        dialogs.result = result;
+        RecordingMessageSink messages;
+        EXPECT_EQ(ParametersSettingCommand(table, dialogs, messages), result == 1) << result;
+        EXPECT_EQ(messages.texts(),
+                  box ? std::vector<std::string>{box} : std::vector<std::string>{});
+        table.parametersLoaded = 1;
+        EXPECT_TRUE(ParametersSettingCommand(table, dialogs, messages));
+        EXPECT_EQ(std::make_pair(dialogs.loads, dialogs.editors),
+                  std::make_pair(1, result == 1 ? 2 : 1));
     }
 }
 
@@ -177,15 +160,6 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-// The sub-commands that reached the drive, each as (sub-command, word address).
-std::vector<std::pair<int, int>> SubCommands(const sim::SimDrive& drive) {
-    std::vector<std::pair<int, int>> out;
-    for (const Request& r : SubRequests(drive)) {
-        out.emplace_back(r.payload[0] << 8 | r.payload[1], r.payload[2] << 8 | r.payload[3]);
-    }
-    return out;
-}
-
 // A failed request ends the operation with its status: nothing after it is sent, and a
 // failed upload read copies nothing. (Whole transfers are the transcripts' and the
 // soak's.)
@@ -208,7 +182,8 @@ TEST(ParamTransfer, AFailureStopsTheRest) {
                                 : op == Save     ? SaveParamsToEeprom(sim.link)
                                                  : LoadDefaultParams(sim.link);
         EXPECT_EQ(status, kStatusNoAck) << op << " " << sub;
-        EXPECT_EQ(SubCommands(*sim.drive).back(), last) << op << " " << sub;
+        const auto [lastSub, lastAddress, word] = sim.subRequests().back();
+        EXPECT_EQ(std::make_pair(lastSub, lastAddress), last) << op << " " << sub;
         if (op == Upload) {
             EXPECT_EQ(image[239] + 256 * image[240], 0xEE34) << "the reads before, not the failed";
         }
@@ -219,36 +194,30 @@ TEST(ParamTransfer, AFailureStopsTheRest) {
 // folder or device before it is opened, so nothing waits on it.
 TEST(ParamFile, ReadingRefusesAllButAParameterFile) {
     TempDir dir;
-    const std::string fifo = dir.file("a.fifo");
-    ::mkfifo(fifo.c_str(), 0600);
-    const auto size = [&](std::size_t bytes) {
-        const std::string path = dir.file(std::to_string(bytes) + ".par");
-        WriteBytes(path, std::string(bytes, '\x11'));
-        return std::make_pair(path, "The file \"" + path + "\" holds " + std::to_string(bytes) +
-                                        " bytes, but a parameter file holds exactly 1024 "
-                                        "bytes. Nothing was sent to the servo.");
-    };
-    const auto kind = [](const std::string& path, const char* what) {
-        return std::make_pair(path, "The file \"" + path + "\" is " + what +
-                                        ", not a parameter file of exactly 1024 bytes. Nothing "
-                                        "was sent to the servo.");
-    };
+    ::mkfifo(dir.file("fifo").c_str(), 0600);
+    for (const std::size_t size : {0, 1023, 1025}) {
+        WriteBytes(dir.file(std::to_string(size)), std::string(size, '\x11'));
+    }
+    const std::string sized = ", but a parameter file holds exactly 1024 bytes.";
+    const std::string kind = ", not a parameter file of exactly 1024 bytes.";
     const std::pair<std::string, std::string> rows[] = {
-        size(0),
-        size(1023),
-        size(1025),
-        size(4096),
-        kind(fifo, "a FIFO"),
-        kind(dir.path.string(), "a folder"),
-        kind("/dev/zero", "a device"),
-        {dir.file("absent.par"), "Cannot open the parameter file \"" + dir.file("absent.par") +
-                                     "\": No such file or directory."}};
-    for (const auto& [path, message] : rows) {
+        {dir.file("0"), " holds 0 bytes" + sized},
+        {dir.file("1023"), " holds 1023 bytes" + sized},
+        {dir.file("1025"), " holds 1025 bytes" + sized},
+        {dir.file("fifo"), " is a FIFO" + kind},
+        {dir.path.string(), " is a folder" + kind},
+        {"/dev/zero", " is a device" + kind}};
+    for (const auto& [path, says] : rows) {
         ParamImage image{};
         image.fill(0x5A);
-        EXPECT_EQ(ReadParamFile(path, image), message);
+        EXPECT_EQ(ReadParamFile(path, image),
+                  "The file \"" + path + "\"" + says + " Nothing was sent to the servo.");
         EXPECT_EQ(std::count(image.begin(), image.end(), 0x5A), 1024) << path;
     }
+    ParamImage image{};
+    EXPECT_EQ(
+        ReadParamFile(dir.file("none"), image),
+        "Cannot open the parameter file \"" + dir.file("none") + "\": No such file or directory.");
 }
 
 // Where the written name leads: a link planted at the old temporary name, a link as the

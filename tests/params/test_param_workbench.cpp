@@ -79,8 +79,9 @@ TEST(ParamSheet, ComparesWordForWord) {
     EXPECT_TRUE(sheet.rows().empty()) << "the written values no longer differ";
 }
 
-// Nothing accepted changes nothing; one word typed and saved changes exactly that word.
-TEST(ParamFileDocument, OfflineEditChangesExactlyOneWord) {
+// Nothing refused changes anything; words typed and saved change exactly those words;
+// a file that cannot be read leaves the document as it was.
+TEST(ParamFileDocument, OfflineEditChangesExactlyTheWordsTyped) {
     const std::string path = ::testing::TempDir() + "qx-offline-edit.par";
     ParamImage original{};
     for (std::size_t i = 0; i < original.size(); ++i) {
@@ -99,30 +100,25 @@ TEST(ParamFileDocument, OfflineEditChangesExactlyOneWord) {
         EXPECT_EQ(document.setValueText(pn, text), message) << pn << " " << text;
     }
     EXPECT_FALSE(document.modified());
-    EXPECT_EQ(document.setValueText(41, "40613"), std::nullopt);
+    for (const auto& [pn, text] :
+         {std::pair{41, "40613"}, {36, "-32768"}, {37, "65535"}, {8, "001100"}}) {
+        EXPECT_EQ(document.setValueText(pn, text), std::nullopt) << text;
+    }
     EXPECT_TRUE(document.modified());
     ASSERT_EQ(document.saveAs(path), std::nullopt);
     EXPECT_FALSE(document.modified());
-    ParamImage saved{};
-    ASSERT_EQ(ReadParamFile(path, saved), std::nullopt);
     ParamImage expected = original;
-    SetParamWordInImage(expected, 41, 40613);
-    EXPECT_EQ(saved, expected);
-
-    // The ends of a word and a bit field; a refused file leaves the document alone.
-    for (const auto& [pn, text] : {std::pair{36, "-32768"}, {37, "65535"}, {8, "001100"}}) {
-        EXPECT_EQ(document.setValueText(pn, text), std::nullopt) << text;
+    for (const auto& [pn, word] : {std::pair{41, 40613}, {36, 0x8000}, {37, 0xFFFF}, {8, 12}}) {
+        SetParamWordInImage(expected, pn, static_cast<uint16_t>(word));
     }
     std::filesystem::resize_file(path, 1023);
     EXPECT_NE(document.open(path), std::nullopt);
-    EXPECT_EQ(
-        (std::vector<int32_t>{document.values()[36], document.values()[37], document.values()[8]}),
-        (std::vector<int32_t>{-32768, -1, 12}));
+    EXPECT_EQ(document.image(), expected);
     std::filesystem::remove(path);
 }
 
 // The Parameter Table's writes on a loaded table, each a single parameter write as "Set"
-// makes it, logged at the instants 100, 101, ...
+// makes it (sub-command 0x15, word address, word), logged at the instants 100, 101, ...
 struct TableWrites : ::testing::Test {
     ParamSimLink sim;
     ParamChangeLog& log = sim.state.parameterTable.changeLog;
@@ -138,16 +134,8 @@ struct TableWrites : ::testing::Test {
         log.setTimeSource([this]() { return now++; });
         sim.drive->clearRequestLog();
     }
-    // The word address and value of each write sent.
-    std::vector<std::pair<int, int>> writes() const {
-        std::vector<std::pair<int, int>> out;
-        for (const Request& r : SubRequests(*sim.drive)) {
-            out.emplace_back(r.payload[2] << 8 | r.payload[3], r.payload[6] << 8 | r.payload[7]);
-        }
-        return out;
-    }
 };
-using Writes = std::vector<std::pair<int, int>>;
+using Writes = std::vector<std::tuple<int, int, int>>;
 using Log = std::vector<ParamChange>;
 
 TEST_F(TableWrites, TypedValuesAreReadClampedAndWrittenAsSetWritesThem) {
@@ -159,7 +147,8 @@ TEST_F(TableWrites, TypedValuesAreReadClampedAndWrittenAsSetWritesThem) {
     for (const auto& [pn, text, status] : typed) {
         EXPECT_EQ(WriteTypedParam(target, pn, text), status) << pn << " " << text;
     }
-    EXPECT_EQ(writes(), (Writes{{0x0255, 300}, {0x0247, 12}, {0x0263, 0xEC78}}));
+    EXPECT_EQ(sim.subRequests(),
+              (Writes{{0x15, 0x0255, 300}, {0x15, 0x0247, 12}, {0x15, 0x0263, 0xEC78}}));
     EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Invalid input value!"});
     EXPECT_EQ(log.entries(), (Log{{100, 22, 120, 300}, {101, 8, 0, 12}, {102, 36, 100, -5000}}));
     EXPECT_EQ(table.value[22], 300);
@@ -174,12 +163,12 @@ TEST_F(TableWrites, RevertSendsTheOldValuesNewestFirst) {
     WriteTypedParam(target, 37, "800");
     sim.drive->clearRequestLog();
     EXPECT_EQ(RevertChanges(target, {0, 1, 7}), kStatusOk);
-    EXPECT_EQ(writes(), (Writes{{0x0268, 300}, {0x0268, 120}}));
+    EXPECT_EQ(sim.subRequests(), (Writes{{0x15, 0x0268, 300}, {0x15, 0x0268, 120}}));
     EXPECT_EQ(sim.word(0x0264), 800) << "Pn 37 was not chosen";
     EXPECT_EQ(log.entries().back(), (ParamChange{104, 41, 300, 120})) << "a revert is a write";
     sim.drive->clearRequestLog();
     EXPECT_EQ(RevertChanges(target, {0}), kStatusOk);
-    EXPECT_TRUE(writes().empty()) << "Pn 41 already holds the old value";
+    EXPECT_TRUE(sim.subRequests().empty()) << "Pn 41 already holds the old value";
     sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
     EXPECT_NE(RevertChanges(target, {1, 2}), kStatusOk);
     EXPECT_EQ(sim.messages.texts(),
@@ -196,7 +185,10 @@ TEST_F(TableWrites, FileValuesAreWrittenWithTheProtectionCodeLast) {
     file[41] = 9999;  // beyond the range: the maximum is written
     file[43] = 77;    // differs but not chosen
     EXPECT_EQ(WriteFileValues(target, file, {41, 2, 5, 30, 184, 3}), kStatusOk);
-    EXPECT_EQ(writes(), (Writes{{0x0242, 4}, {0x0244, 200}, {0x0268, 5000}, {0x0241, 1234}}));
+    EXPECT_EQ(
+        sim.subRequests(),
+        (Writes{
+            {0x15, 0x0242, 4}, {0x15, 0x0244, 200}, {0x15, 0x0268, 5000}, {0x15, 0x0241, 1234}}));
     EXPECT_EQ(table.value[43], 10);
     EXPECT_EQ(log.entries().size(), 4u);
 

@@ -13,8 +13,7 @@
 #include <QTableView>
 #include <QTableWidget>
 #include <QTextEdit>
-#include <condition_variable>
-#include <mutex>
+#include <future>
 #include <span>
 
 #include "app/ui/Controls.h"
@@ -93,16 +92,14 @@ TEST_F(ParamWindowsTest, LoadingCannotBeEndedEarlyThenTheEditorOpens) {
     connectDrive();
     // Holds the worker at its tenth range pair until the test has tried to close the
     // dialog: without that, the load may be over before the dialog is first looked at.
-    std::mutex mutex;
-    std::condition_variable released;
-    bool release = false;
+    std::promise<void> tried;
+    const std::shared_future<void> closingTried = tried.get_future().share();
     int gathers = 0;  // only the worker's thread counts
     const auto gather = drive->subCommandHandler(0x001A);
     drive->setSubCommandHandler(
         0x001A, [&, gather](sim::SimDrive& d, std::span<const uint8_t> p, uint64_t nowUs) {
             if (++gathers == 10) {
-                std::unique_lock<std::mutex> lock(mutex);
-                released.wait(lock, [&]() { return release; });
+                closingTried.wait();
             }
             return gather(d, p, nowUs);
         });
@@ -117,9 +114,7 @@ TEST_F(ParamWindowsTest, LoadingCannotBeEndedEarlyThenTheEditorOpens) {
             dialog.accept();  // Enter
             dialog.close();   // the close box
             stayedUp = dialog.isVisible();
-            std::lock_guard<std::mutex> lock(mutex);
-            release = true;
-            released.notify_all();
+            tried.set_value();
         }
     };
     choose(ID_PARAM_SETTING);
