@@ -25,8 +25,7 @@ TEST(ParamSheet, FilterByNumberWordsAndBitNames) {
         {"software", {0}},
         {"jog", {4, 41}},              // a title and a help text
         {"quadrature", {52}},          // a help text only
-        {"CCWDis", {8, 11, 58}},       // a bit of Pn 8 and 11, a switch of Pn 58
-        {"SERVOEN", {8, 11}},          // any case
+        {"CCWDIS", {8, 11, 58}},       // a bit of Pn 8 and 11, a switch of Pn 58, any case
         {"PhaseZ_O", {14}},            // a bit name with "_"
         {"brake", {5, 6, 7, 13, 24}},  // the start of a word...
         {"rake", {}},                  // ...not its middle
@@ -155,7 +154,8 @@ TEST_F(TableWrites, TypedValuesAreReadClampedAndWrittenAsSetWritesThem) {
 }
 
 // Newest first, so that several changes of one Pn end at the oldest value; the first
-// failure ends the revert with its one message and is not logged.
+// failure (a write tried for 3 s) ends the revert with its one message, is not logged
+// and leaves the drive counted as not connected.
 TEST_F(TableWrites, RevertSendsTheOldValuesNewestFirst) {
     for (const char* text : {"300", "400"}) {
         WriteTypedParam(target, 41, text);
@@ -170,7 +170,10 @@ TEST_F(TableWrites, RevertSendsTheOldValuesNewestFirst) {
     EXPECT_EQ(RevertChanges(target, {0}), kStatusOk);
     EXPECT_TRUE(sim.subRequests().empty()) << "Pn 41 already holds the old value";
     sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
+    const uint32_t start = sim.clock.tickMs();
     EXPECT_NE(RevertChanges(target, {1, 2}), kStatusOk);
+    EXPECT_GE(sim.clock.elapsedMs(start), 3000u) << "a write is tried for 3 s";
+    EXPECT_EQ(sim.state.link.driveConnected, 0u);
     EXPECT_EQ(sim.messages.texts(),
               std::vector<std::string>{"Communication with the Servo Fails!"});
     EXPECT_EQ(log.entries().size(), 5u);
