@@ -63,8 +63,8 @@ TEST(ParamSheet, ComparesWordForWord) {
     EXPECT_EQ(DifferingParams(cached, ParamValuesOfImage(file)), (std::vector<int>{8, 41}));
     ParamSheet sheet(913);
     sheet.setValues(cached);
-    sheet.setDifferingOnly(true);
     sheet.compareWith(ParamValuesOfImage(file), "b.par");
+    sheet.setDifferingOnly(true);
     EXPECT_EQ(sheet.rows(), (std::vector<int>{8, 41}));
     EXPECT_EQ(sheet.differingCount(), 2u);
     EXPECT_EQ(sheet.cell(8, ParamColumn::Value) + " " + sheet.cell(8, ParamColumn::Compared),
