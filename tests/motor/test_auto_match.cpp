@@ -1,9 +1,10 @@
-// The whole automatic match against simulated motors: the order of its reports, what it
-// finds and writes, how it ends when the user or the drive does not play along, and the
-// hand-over between the worker and the thread that answers its question.
+// The automatic match beyond its wire transcripts (tests/transcripts/match_*.txt): what
+// the drive's words mean, how the direction is judged, what different motors give,
+// how a stop ends each waiting loop, and the worker that runs it beside a window.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <future>
 
 #include "motor/AnswerSlot.h"
@@ -17,281 +18,207 @@ namespace {
 
 const std::atomic<bool> kNoStop{false};
 
-const std::vector<int> kAllPercents = {5, 10, 15, 20, 25, 40, 45, 50, 90, 95};
-const std::vector<std::string> kAllTexts = {
-    "Setting the current loop parameters...",
-    "Clearing alarms in servo ...",
-    "Detecting encoder type...",
-    "Detecting magnet and encoder direction...",
-    "Detecting encoder Z pulse type...",
-    "Turn off the servo...",
-    "Setting encoder type...",
-    "Detecting the polepairs' number and encoder's offset...",
-    "Refresh parameters in servo...",
-    "Clearing all alarms in match motor process",
-};
+TEST(MatchDecoding, WhatTheDrivesWordsMean) {
+    for (const auto& [amperes, raw] : std::vector<std::pair<float, int>>{
+             {2.5f, 64}, {0.0f, 0}, {-1.0f, 0}, {1e9f, 65535}, {NAN, 0}}) {
+        EXPECT_EQ(TestCurrentRaw(amperes), raw) << amperes;
+    }
+    EXPECT_EQ(DecodePulseNumber(10003), 10000);
+    for (const auto& [w1, pairs] :
+         std::vector<std::pair<uint16_t, int>>{{9, 2}, {10, 3}, {15, 4}, {16, 4}}) {
+        EXPECT_EQ(DecodePolePairs(w1), pairs) << w1;
+    }
+    for (const auto& [high, type] : std::vector<std::pair<uint8_t, int>>{
+             {0x02, 0}, {0x04, 0}, {0x08, 0}, {0x01, 1}, {0x00, 1}, {0xF1, 1}}) {
+        EXPECT_EQ(DecodeEncoderType(high), type) << int{high};
+    }
+    const std::pair<std::array<uint16_t, 4>, std::optional<int32_t>> halls[] = {
+        {{3, 3, 3, 3}, 0},
+        {{4, 4, 4, 4}, 1},
+        {{3, 4, 3, 4}, std::nullopt},
+        {{4, 3, 3, 3}, std::nullopt},
+        {{3, 4, 3, 3}, std::nullopt},
+        {{3, 3, 4, 3}, std::nullopt},
+        {{3, 3, 3, 4}, std::nullopt},
+        {{0, 0, 0, 0}, std::nullopt}};
+    for (const auto& [words, uvw] : halls) {
+        const uint16_t w[4] = {words[0], words[1], words[2], words[3]};
+        EXPECT_EQ(DecodeUvwDirection(w), uvw) << words[0] << words[1] << words[2] << words[3];
+    }
+}
 
-AutoMatchInput InputWithRatedCurrent(float amperes) {
+std::vector<uint16_t> Passes(int n, std::vector<uint16_t> pass, std::vector<uint16_t> then = {}) {
+    std::vector<uint16_t> all;
+    for (int k = 0; k < n; ++k) {
+        all.insert(all.end(), pass.begin(), pass.end());
+    }
+    all.insert(all.end(), then.begin(), then.end());
+    return all;
+}
+
+// Nine passes of three rising (or falling) positions decide; a pass that is not
+// monotonic in all three (a standstill, the 16-bit position wrapping, a turn back)
+// counts for nothing. A clockwise magnet inverts the result.
+TEST(PulseDirection, NinePassesOfThreeMonotonicSamplesDecide) {
+    const std::vector<uint16_t> rising = {100, 200, 300};
+    const std::vector<uint16_t> falling = {300, 200, 100};
+    const struct {
+        int magnet;
+        std::vector<uint16_t> positions;
+        int pulseDirection;
+    } rows[] = {
+        {0, Passes(9, rising), 0},
+        {1, Passes(9, rising), 1},
+        {1, Passes(9, falling), 0},
+        {0, Passes(1, {5, 5, 5, 65500, 10, 100}, Passes(9, falling)), 1},
+        {0, Passes(8, rising, {300, 200, 250, 100, 200, 150, 100, 200, 300}), 0},
+        {0, Passes(8, falling, {100, 200, 150, 300, 200, 250, 300, 200, 100}), 1},
+    };
+    for (const auto& row : rows) {
+        ScriptedLink s;
+        s.open();
+        uint8_t selector = 0;
+        for (const uint16_t p : row.positions) {
+            s.port->script(AckReply(0xC1, selector++, {p}));
+        }
+        Session session(s.link);
+        MotorFields f;
+        f.magnetDirection = row.magnet;
+        f.pulseDirection = 7;
+        EXPECT_EQ(DetectPulseDirection(session, f, kNoStop), kStatusOk);
+        EXPECT_EQ(f.pulseDirection, row.pulseDirection);
+        EXPECT_EQ(s.port->requests().size(), 1 + row.positions.size()) << "reads after the probe";
+    }
+}
+
+// The fields as "pp=4 pn=10000 ...", so a whole result fits on one line of a table.
+std::string Describe(const MotorFields& f) {
+    return "pp=" + std::to_string(f.polePairs) + " pn=" + std::to_string(f.pulseNumber) +
+           " off=" + std::to_string(f.encoderOffset) + " enc=" + std::to_string(f.encoderType) +
+           " mag=" + std::to_string(f.magnetDirection) + " pd=" + std::to_string(f.pulseDirection) +
+           " z=" + std::to_string(f.zPulseType) + " uvw=" + std::to_string(f.uvwDirection);
+}
+
+MotorFields InDrive(const sim::SimDrive& d) {
+    MotorFields f;
+    f.polePairs = d.read(0x0211);
+    f.magnetDirection = d.read(0x0216);
+    DecomposeEncoderFlags(d.read(0x0217), f);
+    f.pulseNumber = d.read(0x0218);
+    f.encoderOffset = d.read(0x0219);
+    return f;
+}
+
+AutoMatchInput RatedCurrent(float amperes) {
     AutoMatchInput in;
     in.fields.ratedCurrent = amperes;
     SnapRatedCurrent(in.fields);
-    in.loopModel = {96, 512, 1259, 77};
     SetMotorDefaults(in.fields);
+    in.fields.encoderOffset = 77;
     return in;
 }
 
-std::vector<int> Percents(const ScriptedObserver& o) {
-    std::vector<int> p;
-    for (const auto& r : o.reports) {
-        p.push_back(r.percent);
-    }
-    return p;
-}
-
-template <typename T>
-std::vector<T> Prefix(const std::vector<T>& v, std::size_t n) {
-    return std::vector<T>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(n));
-}
-
-struct Truth {
-    const char* name;
-    sim::SimMotorSpec spec;
-    int expectedUvw;
-};
-
-TEST(AutoMatch, FindsWhatTwoDifferentMotorsReallyAre) {
-    sim::SimMotorSpec a;  // standard encoder, counter-clockwise, Z type 0
-    a.polePairs = 4;
-    a.pulseNumber = 10000;
-    a.encoderOffset = 1234;
-    a.uvwDirection = 1;
-    sim::SimMotorSpec b;  // less-wire, clockwise, counting down, Z type 1
-    b.encoderType = 1;
-    b.polePairs = 5;
-    b.pulseNumber = 2500;
-    b.magnetDirection = 1;
-    b.pulseDirection = 1;
-    b.zPulseType = 1;
-    b.encoderOffset = 40000;
-    b.uvwDirection = 1;  // hall words that a less-wire encoder does not have
-    b.noiseSeed = 7;
-    for (const Truth& t : {Truth{"A", a, 1}, Truth{"B", b, 0}}) {
-        SCOPED_TRACE(t.name);
-        MotorLink s(t.spec);
-        ScriptedObserver o;
-        o.direction = t.spec.magnetDirection;
-        o.onQuestion = [&] {
-            // The motor has been turning with a fifth of 2.5 A for two seconds.
-            EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Turning);
-            EXPECT_EQ(s.motor->state().current, 64);
-        };
-        const AutoMatchResult r =
-            AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
-
-        ASSERT_TRUE(r.succeeded()) << r.status;
-        EXPECT_EQ(r.percent, 100);
-        EXPECT_EQ(r.fields.message, "Auto match succed!");
-        EXPECT_EQ(Percents(o), kAllPercents);
-        EXPECT_EQ(o.texts(), kAllTexts);
-        EXPECT_EQ(o.questions, 1);
-        EXPECT_TRUE(s.messages.boxes().empty());
-        EXPECT_FALSE(r.servoOffAfterFailure);
-
-        const MotorFields& f = r.fields;
-        EXPECT_EQ(f.encoderType, t.spec.encoderType);
-        EXPECT_EQ(f.magnetDirection, t.spec.magnetDirection);
-        EXPECT_EQ(f.pulseDirection, t.spec.pulseDirection);
-        EXPECT_EQ(f.zPulseType, t.spec.zPulseType);
-        EXPECT_EQ(f.polePairs, t.spec.polePairs);
-        EXPECT_EQ(f.pulseNumber, t.spec.pulseNumber);
-        EXPECT_EQ(f.encoderOffset, t.spec.encoderOffset);
-        EXPECT_EQ(f.uvwDirection, t.expectedUvw);
-
-        // The drive holds the result, with the motor constants carried through.
-        EXPECT_EQ(s.drive->read(0x0210), 320);
-        EXPECT_EQ(s.drive->read(0x0211), t.spec.polePairs);
-        EXPECT_EQ(s.drive->read(0x0212), 1259);
-        EXPECT_EQ(s.drive->read(0x0215), 77);
-        EXPECT_EQ(s.drive->read(0x0216), t.spec.magnetDirection);
-        EXPECT_EQ(s.drive->read(0x0217), ComposeEncoderFlags(f));
-        EXPECT_EQ(s.drive->read(0x0218), t.spec.pulseNumber);
-        EXPECT_EQ(s.drive->read(0x0219), t.spec.encoderOffset);
-        EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
-        EXPECT_EQ(s.motor->state().alarmClears, 2);
-    }
-}
-
-TEST(AutoMatch, TheFieldsShownWithEachReportAreTheWorkingState) {
-    MotorLink s;
-    ScriptedObserver o;
-    o.direction = 0;
-    AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
-    ASSERT_EQ(o.reports.size(), 10u);
-    // Reset before the first write: pulse number unknown until the pole-pair test.
-    EXPECT_EQ(o.reports[1].fields.pulseNumber, 65535);
-    EXPECT_EQ(o.reports[1].fields.polePairs, 4);
-    EXPECT_EQ(o.reports[7].fields.pulseNumber, 65535);
-    EXPECT_EQ(o.reports[8].fields.pulseNumber, 10000);
-}
-
-TEST(AutoMatch, HallWordsOutOfRangeWarnAndTheMatchStillSucceeds) {
-    sim::SimMotorSpec spec;
-    spec.hallWords = std::array<uint16_t, 4>{3, 4, 3, 4};
-    MotorLink s(spec);
-    ScriptedObserver o;
-    o.direction = 0;
-    const AutoMatchResult r =
-        AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
-    EXPECT_TRUE(r.succeeded());
-    EXPECT_EQ(r.fields.uvwDirection, 0);
-    EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Hall UVW signals out of range!"}));
-}
-
-// Notes each box with the number of requests that had reached the drive before it.
-struct NotingSink final : MessageSink {
-    explicit NotingSink(const sim::SimDrive& d) : drive(d) {}
-    void show(const std::string& text, const std::string&) override {
-        boxes.emplace_back(text, drive.requestLog().size());
-    }
-    const sim::SimDrive& drive;
-    std::vector<std::pair<std::string, std::size_t>> boxes;
-};
-
-TEST(AutoMatch, EscapeAtTheDirectionQuestionStopsTheMotorBeforeTheBoxAndEndsIt) {
-    MotorLink s;
-    ScriptedObserver o;  // answers nothing, as Escape does
-    NotingSink sink(*s.drive);
-    std::size_t asked = 0;
-    o.onQuestion = [&] { asked = s.drive->requestLog().size(); };
-    const AutoMatchResult r = AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, sink, kNoStop);
-    EXPECT_EQ(r.status, kMatchNoDirection);
-    EXPECT_EQ(r.percent, 0);
-    EXPECT_EQ(r.fields.message, "Auto match fails!");
-    EXPECT_EQ(Percents(o), Prefix(kAllPercents, 4));
-    // The servo-off (a session of its own) is all that follows the question, and it
-    // comes before the box waits for the user; no direction is measured.
-    const auto log = s.drive->requestLog();
-    const std::vector<Bytes> afterQuestion = {
-        {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C},
-        {0xAA, 0xC0, 0x00, 0x03, 0x01, 0x6D},
-        {0xAA, 0xC1, 0x01, 0x05, 0x00, 0x18, 0x00, 0x05, 0x01, 0x8E}};
-    EXPECT_EQ(std::vector<Bytes>(log.begin() + static_cast<std::ptrdiff_t>(asked), log.end()),
-              afterQuestion);
-    EXPECT_EQ(sink.boxes, (std::vector<std::pair<std::string, std::size_t>>{
-                              {"Invalid Direction Input!", log.size()}}));
-    EXPECT_TRUE(r.servoOffAfterFailure);
-    EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
-}
-
-// A pole-pair test that reports a motor the dialog could not hold fails the match: it
-// is neither shown nor written, and the servo is switched off. A free-running capture
-// that a window left in the drive (auto run, or armed for a trigger that never comes) is
-// not the job the match's polls ask about.
-TEST(AutoMatch, NonsenseFailsAndACaptureLeftPendingIsNotAnswered) {
+// Whole matches against motors that differ from the fields the match starts from. What
+// the match ends with is what the drive holds: a value outside the dialog's ranges fails
+// the match and is never written. A capture that a free-running window left in the
+// drive (armed for a trigger that never comes, or in auto run) does not answer the
+// match's polls.
+TEST(AutoMatch, FindsWhatEachMotorIsAndTheDriveHoldsWhatItShows) {
+    const std::string unknown = "pp=4 pn=65535 off=0 enc=0 mag=0 pd=0 z=0 uvw=0";
     const struct {
-        int polePairs, pulseNumber, leftCapture;  // trigger mode, -1 for none
+        const char* motor;
+        float ratedA;
+        int answer, leftCapture;  // the capture's trigger mode, -1 for none
         uint32_t status;
-        int shownPolePairs, shownPulseNumber;
-    } cases[] = {{11, 10000, -1, kMatchOutOfRange, 4, 65535},
-                 {4, 996, -1, kMatchOutOfRange, 4, 65535},
-                 {4, 10000, 2, kStatusOk, 4, 10000},
-                 {4, 10000, 0, kStatusOk, 4, 10000}};
-    for (const auto& c : cases) {
-        sim::SimMotorSpec spec;
-        spec.polePairs = c.polePairs;
-        spec.pulseNumber = c.pulseNumber;
-        MotorLink s(spec);
+        std::string found;
+    } rows[] = {
+        {"uvw-direction=1", 2.5f, 0, -1, kStatusOk,
+         "pp=4 pn=10000 off=1234 enc=0 mag=0 pd=0 z=0 uvw=1"},
+        {"encoder-type=1,pole-pairs=5,pulse-number=2500,magnet-direction=1,pulse-direction=1,"
+         "z-type=1,offset=40000,uvw-direction=1",
+         2.5f, 1, -1, kStatusOk, "pp=5 pn=2500 off=40000 enc=1 mag=1 pd=1 z=1 uvw=0"},
+        {"pole-pairs=3", 2.5f, 0, 2, kStatusOk,
+         "pp=3 pn=10000 off=1234 enc=0 mag=0 pd=0 z=0 uvw=0"},
+        {"pole-pairs=3", 2.5f, 0, 0, kStatusOk,
+         "pp=3 pn=10000 off=1234 enc=0 mag=0 pd=0 z=0 uvw=0"},
+        {"pulse-number=996", 2.5f, 0, -1, kMatchOutOfRange, unknown},
+        {"test-ms=3600000", 2.5f, 0, -1, kMatchGaveUp, unknown},
+        {"", 0.0f, 0, -1, kMatchGaveUp, unknown},  // no current: the motor never turns
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.motor) + " " + std::to_string(row.ratedA));
+        MotorLink s(row.motor);
         sim::InstallFreeRunFeatures(*s.drive);
-        if (c.leftCapture >= 0) {
-            FreeCaptureArgs left{0, 0x7FFFFFFF, static_cast<uint8_t>(c.leftCapture), 512, 1};
+        if (row.leftCapture >= 0) {
+            const FreeCaptureArgs left{0, 0x7FFFFFFF, static_cast<uint8_t>(row.leftCapture), 512,
+                                       1};
             ASSERT_EQ(StartFreeCapture(s.link, 1, left), kStatusOk);
         }
-        ScriptedObserver o;
-        o.direction = 0;
+        ScriptedObserver o(s.clock, row.answer);
+        o.onQuestion = [&] {
+            // Asked once the motor has turned with a fifth of the rated current for 2 s.
+            EXPECT_EQ(s.motor->state().current, TestCurrentRaw(row.ratedA));
+            ASSERT_EQ(o.reports.size(), 4u);
+            const uint64_t settledUs = s.clock.nowUs() - o.reports.back().us;
+            EXPECT_GE(settledUs, 2'000'000u);
+            EXPECT_LT(settledUs, 2'020'000u);
+        };
         const AutoMatchResult r =
-            AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
-        EXPECT_EQ(r.status, c.status);
-        EXPECT_EQ(r.fields.polePairs, c.shownPolePairs);
-        EXPECT_EQ(r.fields.pulseNumber, c.shownPulseNumber);
-        EXPECT_EQ(s.drive->read(0x0218), c.shownPulseNumber) << "the drive holds what is shown";
-        EXPECT_EQ(r.servoOffAfterFailure, c.status != kStatusOk);
+            AutoMatch(s.link, RatedCurrent(row.ratedA), o, s.messages, kNoStop);
+        EXPECT_EQ(r.status, row.status);
+        EXPECT_EQ(o.questions, 1);
+        EXPECT_EQ(Describe(r.fields), row.found);
+        EXPECT_EQ(Describe(InDrive(*s.drive)), row.found);
+        EXPECT_EQ(r.servoOffAfterFailure, row.status != kStatusOk);
         EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
+        EXPECT_TRUE(s.messages.boxes().empty());
     }
 }
 
-TEST(AutoMatch, ADriveThatGoesSilentEndsTheMatchAndAServoOffIsAttempted) {
-    MotorLink s;
-    ScriptedObserver o;
-    o.direction = 0;
-    std::size_t asked = 0;
-    o.onQuestion = [&] {
-        // Gone for good a few exchanges into the direction test.
-        asked = s.drive->requestLog().size();
-        s.drive->goAwayBetween(s.clock.nowUs() + 5'000, UINT64_MAX);
+// A stop asked for while the match waits on the motor ends the waiting loop at its next
+// turn: the requests under way finish, the servo-off follows at once.
+TEST(AutoMatch, AStopEndsEachWaitAtOnceAndTheServoIsSwitchedOff) {
+    const struct {
+        const char* during;
+        uint16_t subCommand, address;
+        std::size_t requestsAfter;  // before the servo-off's session
+        int questions;
+    } rows[] = {
+        {"the 2 s turn", 0x0018, 0x0002, 0, 0},
+        {"the direction passes", 0x0091, 0x0011, 2, 1},
+        {"the Z type trials", 0x0015, 0x0217, 2, 1},
+        {"the pole-pair test", 0x0018, 0x0003, 0, 1},
     };
-    const uint64_t start = s.clock.nowUs();
-    const AutoMatchResult r =
-        AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
-    EXPECT_FALSE(r.succeeded());
-    EXPECT_EQ(r.fields.message, "Auto match fails!");
-    EXPECT_EQ(Percents(o), Prefix(kAllPercents, 4));
-    EXPECT_TRUE(r.servoOffAfterFailure);
-    // The servo-off opens its own session: its reset request went out after the failure.
-    const auto log = s.drive->requestLog();
-    ASSERT_GT(log.size(), asked);
-    EXPECT_EQ(log.back()[1], 0xCF);
-    // Bounded: the failed read's budget, then the servo-off's opening.
-    EXPECT_LT(s.clock.nowUs() - start, 10'000'000u);
-}
-
-TEST(AutoMatch, ARunawayPolePairTestIsAbandonedAndTheServoSwitchedOff) {
-    sim::SimMotorSpec spec;
-    spec.polePairTestMs = 3'600'000;
-    MotorLink s(spec);
-    ScriptedObserver o;
-    o.direction = 0;
-    const AutoMatchResult r =
-        AutoMatch(s.link, InputWithRatedCurrent(2.5f), o, s.messages, kNoStop);
-    EXPECT_EQ(r.status, kMatchGaveUp);
-    EXPECT_EQ(r.fields.message, "Auto match fails!");
-    EXPECT_EQ(Percents(o), Prefix(kAllPercents, 8));
-    EXPECT_TRUE(r.servoOffAfterFailure);
-    EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
-}
-
-TEST(AutoMatch, WithoutARatedCurrentTheMotorNeverTurnsAndTheMatchGivesUp) {
-    MotorLink s;
-    ScriptedObserver o;
-    o.direction = 0;
-    const AutoMatchResult r =
-        AutoMatch(s.link, InputWithRatedCurrent(0.0f), o, s.messages, kNoStop);
-    EXPECT_EQ(r.status, kMatchGaveUp);
-    EXPECT_EQ(r.fields.message, "Auto match fails!");
-    EXPECT_TRUE(r.servoOffAfterFailure);
-}
-
-TEST(AutoMatch, WithoutADriveNothingIsSentAndTheFieldsAreReset) {
-    MotorLink s;
-    s.state.link.driveConnected = 0;
-    ScriptedObserver o;
-    AutoMatchInput in = InputWithRatedCurrent(2.5f);
-    in.fields.polePairs = 9;
-    in.fields.encoderOffset = 77;
-    const AutoMatchResult r = AutoMatch(s.link, in, o, s.messages, kNoStop);
-    EXPECT_EQ(r.status, kMatchNoDrive);
-    EXPECT_EQ(r.percent, 0);
-    EXPECT_EQ(r.fields.message, "Auto match fails!");
-    EXPECT_EQ(r.fields.polePairs, 4);
-    EXPECT_EQ(r.fields.pulseNumber, 65535);
-    EXPECT_EQ(r.fields.encoderOffset, 0);
-    EXPECT_TRUE(o.reports.empty());
-    EXPECT_EQ(o.questions, 0);
-    EXPECT_TRUE(s.drive->requestLog().empty());
-    EXPECT_FALSE(r.servoOffAfterFailure);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.during);
+        MotorLink s;
+        std::atomic<bool> stop{false};
+        std::size_t stopAt = 0;
+        uint64_t stopUs = 0;
+        const auto inner = s.drive->subCommandHandler(row.subCommand);
+        s.drive->setSubCommandHandler(
+            row.subCommand, [&, inner](sim::SimDrive& d, std::span<const uint8_t> p, uint64_t us) {
+                if (stopAt == 0 && p.size() >= 4 && (p[2] << 8 | p[3]) == row.address) {
+                    stop = true;
+                    stopAt = d.requestLog().size();
+                    stopUs = us;
+                }
+                return inner(d, p, us);
+            });
+        ScriptedObserver o(s.clock);
+        const AutoMatchResult r = AutoMatch(s.link, RatedCurrent(2.5f), o, s.messages, stop);
+        EXPECT_EQ(r.status, kMatchStopped);
+        EXPECT_EQ(o.questions, row.questions);
+        const auto log = s.drive->requestLog();
+        ASSERT_EQ(log.size(), stopAt + row.requestsAfter + 3);
+        EXPECT_EQ(log.back(), (Bytes{0xAA, 0xC1, 0x01, 0x05, 0x00, 0x18, 0x00, 0x05, 0x01, 0x8E}));
+        EXPECT_LT(s.clock.nowUs() - stopUs, 1'000'000u);
+        EXPECT_TRUE(s.messages.boxes().empty());
+    }
 }
 
 // An observer as a window implements it: the question goes to another thread, and the
-// worker waits until that thread answers.
+// worker waits until that thread answers (or stops waiting).
 class HandOverObserver final : public AutoMatchObserver {
   public:
     AnswerSlot slot;
@@ -306,43 +233,44 @@ class HandOverObserver final : public AutoMatchObserver {
     }
 };
 
-TEST(AutoMatchWorker, TheQuestionIsAnsweredFromAnotherThread) {
-    MotorLink s;
-    HandOverObserver o;
-    AutoMatchWorker worker(s.link, o, s.messages);
-    std::promise<AutoMatchResult> done;
-    ASSERT_TRUE(worker.start(InputWithRatedCurrent(2.5f),
-                             [&](const AutoMatchResult& r) { done.set_value(r); }));
-    EXPECT_FALSE(worker.start(InputWithRatedCurrent(2.5f), nullptr));  // one at a time
-    o.asked.get_future().wait();
-    o.slot.answer(0);
-    const AutoMatchResult r = done.get_future().get();
-    worker.stop();
-    EXPECT_TRUE(r.succeeded());
-    EXPECT_EQ(o.reports, 10);
-    ASSERT_TRUE(worker.lastResult());
-    EXPECT_EQ(worker.lastResult()->fields.polePairs, 4);
-    EXPECT_FALSE(worker.running());
+TEST(AutoMatchWorker, TheQuestionIsAnsweredFromAnotherThreadOrCutShortByAStop) {
+    for (const bool stopped : {false, true}) {
+        SCOPED_TRACE(stopped ? "stopped" : "answered");
+        MotorLink s;
+        HandOverObserver o;
+        std::promise<AutoMatchResult> done;
+        auto result = done.get_future();
+        {
+            AutoMatchWorker worker(s.link, o, s.messages);
+            ASSERT_TRUE(worker.start(RatedCurrent(2.5f),
+                                     [&](const AutoMatchResult& r) { done.set_value(r); }));
+            EXPECT_FALSE(worker.start(RatedCurrent(2.5f), nullptr)) << "one at a time";
+            EXPECT_TRUE(worker.running());
+            o.asked.get_future().wait();
+            if (stopped) {
+                // What closing the window does: stop waiting for the user, then the worker.
+                worker.requestStop();
+                o.slot.cancel();
+            } else {
+                o.slot.answer(0);
+            }
+            ASSERT_EQ(result.wait_for(std::chrono::seconds(20)), std::future_status::ready);
+            worker.stop();
+            EXPECT_FALSE(worker.running());
+            ASSERT_TRUE(worker.lastResult());
+            EXPECT_EQ(worker.lastResult()->status, stopped ? kMatchStopped : kStatusOk);
+        }
+        EXPECT_EQ(o.reports, stopped ? 4 : 10);
+        EXPECT_TRUE(s.messages.boxes().empty()) << "no \"Invalid Direction Input!\" for a stop";
+        EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
+    }
 }
 
-TEST(AutoMatchWorker, StoppingWhileTheQuestionIsOpenEndsTheMatch) {
-    MotorLink s;
-    HandOverObserver o;
-    std::optional<AutoMatchResult> result;
-    {
-        AutoMatchWorker worker(s.link, o, s.messages);
-        ASSERT_TRUE(worker.start(InputWithRatedCurrent(2.5f),
-                                 [&](const AutoMatchResult& r) { result = r; }));
-        o.asked.get_future().wait();
-        // What closing the window does: stop waiting for the user, then stop the worker.
-        worker.requestStop();
-        o.slot.cancel();
-        worker.stop();
+TEST(SimMotor, ItsSpecificationTextRefusesWhatItCannotTake) {
+    sim::SimMotorSpec spec;
+    for (const char* bad : {"poles=5", "pole-pairs=five", "hall=3/3", "pole-pairs"}) {
+        EXPECT_NE(sim::ParseMotorSpec(bad, spec), std::nullopt) << bad;
     }
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->status, kMatchStopped);
-    EXPECT_TRUE(s.messages.boxes().empty());  // no "Invalid Direction Input!" for a stop
-    EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
 }
 
 }  // namespace

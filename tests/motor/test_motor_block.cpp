@@ -1,206 +1,137 @@
-// The motor data block: its wire bytes, the flags word, the float grids, and the
-// messages and state a failing read or write leaves.
+// The motor data block and the encoder fixing beyond their wire transcripts
+// (tests/transcripts/motor.txt, encoder.txt): the float grids, what a read shows, the
+// messages and state a failing read or write leaves, and the rotor position's marker.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
+#include "motor/EncoderFixing.h"
 #include "motor/MotorBlock.h"
 #include "tests/motor/MotorFixture.h"
 
 namespace qx::test {
 namespace {
 
-void PutBlock(sim::SimDrive& d, std::array<uint16_t, 10> words) {
-    for (uint16_t k = 0; k < 10; ++k) {
-        d.write(0x0210 + k, words[k]);
+using Box = RecordingMessageSink::Box;
+
+TEST(FloatFields, SnapToTheirWordsGrid) {
+    using Snap = void (*)(MotorFields&, CurrentLoopModel&);
+    const Snap rated = [](MotorFields& f, CurrentLoopModel&) { SnapRatedCurrent(f); };
+    const struct {
+        const char* name;
+        Snap snap;
+        float MotorFields::*field;
+        float typed;
+        int32_t raw;
+        double shown;
+    } rows[] = {
+        {"Ls 1.23", &SnapLs, &MotorFields::ls, 1.23f, 1259, 1.2294921875},
+        {"rated 3.3", rated, &MotorFields::ratedCurrent, 3.3f, 422, 3.296875},
+        {"Ke one arrow up from 0", &SnapKe, &MotorFields::ke, 0.0f + kBackEmfStep, 3, 0.09375},
+        {"Rs one arrow down from 0", &SnapRs, &MotorFields::rs, 0.0f - kResistanceStep, -10,
+         -0.009765625},
+        {"rated 600 (76800 would go out as 11264)", rated, &MotorFields::ratedCurrent, 600.0f,
+         65535, 65535.0 / 128},
+        {"rated -1e30", rated, &MotorFields::ratedCurrent, -1e30f, -32768, -256.0},
+        {"rated NaN", rated, &MotorFields::ratedCurrent, NAN, 0, 0.0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        MotorFields f;
+        CurrentLoopModel m;
+        f.*row.field = row.typed;
+        row.snap(f, m);
+        EXPECT_EQ(f.*row.field, static_cast<float>(row.shown));
+        // The other words stay 0; a negative word goes out as its two's complement.
+        EXPECT_EQ(f.ratedCurrentRaw + m.lsRaw + m.rsRaw + m.keRaw, row.raw);
+        const auto words = MotorBlockWords(f, m);
+        EXPECT_EQ(words[0] | words[2] | words[3] | words[4], static_cast<uint16_t>(row.raw));
     }
 }
 
-TEST(EncoderFlags, Word001BShowsLessWireUvwOneAndAZTypeOutOfRange) {
+// The flags word 0x001B: UVW 1, less-wire, pulse direction 0 and a Z type of 3, which OK
+// must refuse until it is corrected.
+TEST(MotorBlock, AReadShowsEveryWordInItsUnits) {
     MotorLink s;
-    PutBlock(*s.drive, {384, 4, 1259, 512, 96, 77, 1, 0x001B, 10000, 4321});
+    const uint16_t block[] = {384, 4, 1259, 512, 96, 77, 1, 0xFF1B, 10000, 4321};
+    for (uint16_t k = 0; k < 10; ++k) {
+        s.drive->write(0x0210 + k, block[k]);
+    }
     MotorFields f;
     CurrentLoopModel m;
     Session session(s.link);
     ASSERT_EQ(ReadMotorBlock(session, f, m, s.messages), kStatusOk);
-    EXPECT_EQ(f.uvwDirection, 1);
-    EXPECT_EQ(f.encoderType, kEncoderLessWire);
-    EXPECT_EQ(f.pulseDirection, 0);
-    EXPECT_EQ(f.zPulseType, 3);
-    // 3 is outside what the dialog accepts: OK must refuse until it is corrected.
+    EXPECT_EQ(std::make_tuple(f.ratedCurrentRaw, f.ratedCurrent, f.polePairs, f.magnetDirection),
+              std::make_tuple(384, 3.0f, 4, 1));
+    EXPECT_EQ(std::make_tuple(m.lsRaw, f.ls, m.rsRaw, f.rs, m.keRaw, f.ke, m.word0215),
+              std::make_tuple(1259, 1259.0f / 1024, 512, 0.5f, 96, 3.0f, 77));
+    EXPECT_EQ(std::make_tuple(f.uvwDirection, f.encoderType, f.pulseDirection, f.zPulseType),
+              std::make_tuple(1, kEncoderLessWire, 0, 3));
+    EXPECT_EQ(std::make_tuple(f.pulseNumber, f.encoderOffset), std::make_tuple(10000, 4321));
     EXPECT_EQ(FirstFieldOutOfRange(f), MotorField::ZPulseType);
     f.zPulseType = 2;
     EXPECT_EQ(FirstFieldOutOfRange(f), MotorField::None);
-
-    EXPECT_EQ(f.ratedCurrentRaw, 384);
-    EXPECT_FLOAT_EQ(f.ratedCurrent, 3.0f);
-    EXPECT_EQ(f.polePairs, 4);
-    EXPECT_EQ(m.lsRaw, 1259);
-    EXPECT_FLOAT_EQ(f.ls, 1259.0f / 1024.0f);
-    EXPECT_EQ(m.rsRaw, 512);
-    EXPECT_FLOAT_EQ(f.rs, 0.5f);
-    EXPECT_EQ(m.keRaw, 96);
-    EXPECT_FLOAT_EQ(f.ke, 3.0f);
-    EXPECT_EQ(m.word0215, 77);
-    EXPECT_EQ(f.magnetDirection, 1);
-    EXPECT_EQ(f.pulseNumber, 10000);
-    EXPECT_EQ(f.encoderOffset, 4321);
     EXPECT_TRUE(s.messages.boxes().empty());
 }
 
-TEST(EncoderFlags, ComposeAndDecompose) {
-    MotorFields f;
-    DecomposeEncoderFlags(0xFF1B, f);  // the high byte is ignored
-    EXPECT_EQ(ComposeEncoderFlags(f), 0x001B);
-    f = {};
-    f.uvwDirection = 1;
-    f.encoderType = 0;
-    f.pulseDirection = 1;
-    f.zPulseType = 2;
-    EXPECT_EQ(ComposeEncoderFlags(f), 0x0016);
-}
-
-TEST(FloatFields, SnapToTheWordGrid) {
-    MotorFields f;
-    CurrentLoopModel m;
-    f.ls = 1.23f;
-    SnapLs(f, m);
-    EXPECT_EQ(m.lsRaw, 1259);
-    EXPECT_DOUBLE_EQ(f.ls, 1.2294921875);
-
-    f.ratedCurrent = 3.3f;
-    SnapRatedCurrent(f);
-    EXPECT_EQ(f.ratedCurrentRaw, 422);  // trunc(3.3 x 128)
-
-    f.ke = 0.0f;
-    f.ke += kBackEmfStep;  // one click on the up arrow
-    SnapKe(f, m);
-    EXPECT_EQ(m.keRaw, 3);
-    EXPECT_DOUBLE_EQ(f.ke, 0.09375);
-
-    // Below zero the word goes out as its two's complement.
-    f.rs = 0.0f - kResistanceStep;
-    SnapRs(f, m);
-    EXPECT_EQ(m.rsRaw, -10);
-    EXPECT_EQ(MotorBlockWords(f, m)[3], 0xFFF6);
-}
-
-TEST(FloatFields, ValuesBeyondAWordAreHeldAtItsEnds) {
-    MotorFields f;
-    f.ratedCurrent = 600.0f;  // 76800 would go out as 11264
-    SnapRatedCurrent(f);
-    EXPECT_EQ(f.ratedCurrentRaw, 65535);
-    EXPECT_FLOAT_EQ(f.ratedCurrent, 65535.0f / 128.0f);
-    f.ratedCurrent = -1e30f;
-    SnapRatedCurrent(f);
-    EXPECT_EQ(f.ratedCurrentRaw, -32768);
-    f.ratedCurrent = std::numeric_limits<float>::quiet_NaN();
-    SnapRatedCurrent(f);
-    EXPECT_EQ(f.ratedCurrentRaw, 0);
-}
-
-TEST(MotorBlockWire, ReadOpensWithoutSyncAndAsksForTenWords) {
-    ScriptedLink s;
-    s.open();
-    s.port->script(AckReply(0xCF, 0));
-    s.port->script(AckReply(0xC0, 0));
-    s.port->script(AckReply(0xC1, 1, {1, 2, 3, 4, 5, 6, 0, 0x0004, 2500, 9}));
-    const auto writesBefore = s.port->writes().size();
-    MotorFields f;
-    CurrentLoopModel m;
-    Session session(s.link);
-    ASSERT_EQ(ReadMotorBlock(session, f, m, s.messages), kStatusOk);
-    const auto writes = s.port->writes();
-    ASSERT_EQ(writes.size() - writesBefore, 3u);  // no sync burst
-    const auto req = s.port->requests();
-    const Bytes& read = req.back();
-    EXPECT_EQ(read[1], 0xC1);
-    EXPECT_EQ(read[2], 1);
-    EXPECT_EQ(PayloadOf(read), (Bytes{0x00, 0x91, 0x02, 0x10, 0x00, 0x0A}));
-    EXPECT_EQ(req[req.size() - 3][1], 0xCF);
-    EXPECT_EQ(req[req.size() - 2][1], 0xC0);
-    EXPECT_EQ(f.pulseDirection, 1);
-    EXPECT_EQ(f.pulseNumber, 2500);
-}
-
-TEST(MotorBlockWire, WriteSendsThreePartsInOrder) {
-    MotorLink s;
-    MotorFields f;
-    CurrentLoopModel m{96, 512, 1259, 77};
-    f.ratedCurrentRaw = 384;
-    f.polePairs = 4;
-    f.magnetDirection = 1;
-    f.uvwDirection = 1;
-    f.encoderType = 1;
-    f.zPulseType = 2;
-    f.pulseNumber = 10000;
-    f.encoderOffset = 0xBEEF;
-    Session session(s.link);
-    ASSERT_EQ(WriteMotorBlock(session, f, m, s.messages), kStatusOk);
-    const auto log = s.drive->requestLog();
-    ASSERT_EQ(log.size(), 5u);
-    EXPECT_EQ(log[0][1], 0xCF);
-    EXPECT_EQ(log[1][1], 0xC0);
-    EXPECT_EQ(PayloadOf(log[2]), (Bytes{0x00, 0x15, 0x02, 0x10, 0x00, 0x04, 0x01, 0x80, 0x00, 0x04,
-                                        0x04, 0xEB, 0x02, 0x00}));
-    EXPECT_EQ(PayloadOf(log[3]), (Bytes{0x00, 0x15, 0x02, 0x14, 0x00, 0x04, 0x00, 0x60, 0x00, 0x4D,
-                                        0x00, 0x01, 0x00, 0x1A}));
-    EXPECT_EQ(PayloadOf(log[4]),
-              (Bytes{0x00, 0x15, 0x02, 0x18, 0x00, 0x02, 0x27, 0x10, 0xBE, 0xEF}));
-    EXPECT_EQ(log[2][2], 1);
-    EXPECT_EQ(log[3][2], 2);
-    EXPECT_EQ(log[4][2], 3);
-    EXPECT_EQ(s.drive->read(0x0219), 0xBEEF);
-}
-
-TEST(MotorBlockFailures, EachFailingStepHasItsMessageAndClearsTheConnection) {
-    struct Case {
-        const char* name;
-        sim::FaultRule rule;
+// Only the first failure is reported; a failed read clears the connection and changes
+// no field, a failed write sends nothing after the failing request.
+TEST(MotorBlock, EachFailingStepHasItsMessage) {
+    const struct {
+        bool read;
+        sim::FaultRule fault;
         const char* message;
+        Bytes lastRequestStart;
+    } rows[] = {
+        {true, {sim::Fault::Silence, 0xCF, -1, -1, 0, -1}, "OrderCenter Reset Fails!", {0xCF}},
+        {true, {sim::Fault::Silence, 0xC0, -1, -1, 0, -1}, "Connection Setup Fails!", {0xC0}},
+        {true, {sim::Fault::Silence, 0xC1, 0x0091, -1, 0, -1}, "FPGA Read Fails!", {0xC1, 1}},
+        {false, {sim::Fault::Silence, 0xC0, -1, -1, 0, -1}, "Connection Setup Fails!", {0xC0}},
+        {false, {sim::Fault::Silence, 0xC1, 0x0015, 0x0214, 0, -1}, "FPGA write Fails!", {0xC1, 2}},
     };
-    const Case cases[] = {
-        {"reset", {sim::Fault::Silence, 0xCF, -1, -1, 0, -1}, kTextResetFails},
-        {"connection", {sim::Fault::Silence, 0xC0, -1, -1, 0, -1}, kTextConnectionFails},
-        {"read", {sim::Fault::Silence, 0xC1, 0x0091, -1, 0, -1}, kTextFpgaReadFails},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.message);
         MotorLink s;
-        s.drive->addFault(c.rule);
+        s.drive->addFault(row.fault);
         MotorFields f;
         f.polePairs = 7;
         CurrentLoopModel m;
         Session session(s.link);
-        EXPECT_NE(ReadMotorBlock(session, f, m, s.messages), kStatusOk);
-        EXPECT_EQ(s.messages.boxes(),
-                  (std::vector<RecordingMessageSink::Box>{{c.message, "Warning"}}));
-        EXPECT_EQ(s.state.link.driveConnected, 0u);
-        EXPECT_EQ(f.polePairs, 7);  // untouched
+        EXPECT_NE(row.read ? ReadMotorBlock(session, f, m, s.messages)
+                           : WriteMotorBlock(session, f, m, s.messages),
+                  kStatusOk);
+        EXPECT_EQ(s.messages.boxes(), (std::vector<Box>{{row.message, "Warning"}}));
+        EXPECT_EQ(s.state.link.driveConnected, row.read ? 0u : 1u);
+        EXPECT_EQ(f.polePairs, 7);
+        const Bytes last = s.drive->requestLog().back();
+        EXPECT_EQ(Bytes(last.begin() + 1, last.begin() + 1 + row.lastRequestStart.size()),
+                  row.lastRequestStart);
     }
 }
 
-TEST(MotorBlockFailures, AFailedWriteKeepsWhatWentBeforeAndSendsNothingAfter) {
-    MotorLink s;
-    s.drive->addFault({sim::Fault::Silence, 0xC1, 0x0015, 0x0214, 0, -1});
-    MotorFields f;
-    f.ratedCurrentRaw = 256;
-    f.pulseNumber = 10000;
-    CurrentLoopModel m;
-    Session session(s.link);
-    EXPECT_NE(WriteMotorBlock(session, f, m, s.messages), kStatusOk);
-    EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"FPGA write Fails!"}));
-    EXPECT_EQ(s.drive->read(0x0210), 256);  // the first write stays
-    for (const Bytes& p : SubCommandPayloads(s.drive->requestLog())) {
-        EXPECT_FALSE(StartsWith(p, {0x00, 0x15, 0x02, 0x18}));
+// The position shows only once the index flag (bit 0 of word 0x0012) is set, and every
+// failed exchange shows the marker too.
+TEST(RotorPosition, ShownOnlyWhenReadAndTheIndexWasSeen) {
+    const struct {
+        uint16_t flag;
+        int silentCommand;
+        uint16_t shown;
+    } rows[] = {{0x0001, -1, 4660},
+                {0xFFFE, -1, 65535},
+                {0x0001, 0xC1, 65535},
+                {0x0001, 0xCF, 65535},
+                {0x0001, 0xC0, 65535}};
+    for (const auto& row : rows) {
+        MotorLink s;
+        s.drive->write(0x0011, 0x1234);
+        s.drive->write(0x0012, row.flag);
+        if (row.silentCommand >= 0) {
+            s.drive->addFault({sim::Fault::Silence, row.silentCommand, -1, -1, 0, -1});
+        }
+        Session session(s.link);
+        EXPECT_EQ(ReadRotorPosition(session), row.shown) << row.flag << " " << row.silentCommand;
     }
-
-    s.messages.clear();
-    s.drive->clearFaults();
-    s.drive->addFault({sim::Fault::Silence, 0xC0, -1, -1, 0, -1});
-    s.drive->clearRequestLog();
-    EXPECT_NE(WriteMotorBlock(session, f, m, s.messages), kStatusOk);
-    EXPECT_EQ(s.messages.texts(), (std::vector<std::string>{"Connection Setup Fails!"}));
-    EXPECT_TRUE(SubCommandPayloads(s.drive->requestLog()).empty());
 }
 
 }  // namespace

@@ -97,6 +97,7 @@ class ShellTest : public ::testing::Test {
         boxes.clear();
     }
 
+  public:
     // A click of the real pointer on a control of an active window: press, the event
     // loop, release.
     static void Click(QWidget* control) {
@@ -112,6 +113,7 @@ class ShellTest : public ::testing::Test {
         ASSERT_TRUE(QTest::qWaitFor([&window] { return QApplication::activeWindow() == &window; }));
     }
 
+  protected:
     std::vector<std::string> boxTexts() const {
         std::vector<std::string> texts;
         for (const SeenBox& box : boxes) {
