@@ -1,12 +1,11 @@
-// One status poll on the wire: its session, its selector, the reply bytes each field
-// comes from, and what a failed or short poll leaves behind.
+// One status poll beyond its wire transcript (tests/transcripts/poll.txt): the reply
+// bytes each field comes from, what a failed or short poll leaves behind, and the
+// longest a request of the poll can take.
 
 #include <gtest/gtest.h>
 
 #include "link/DriveCommands.h"
 #include "monitor/StatusPoll.h"
-#include "sim/DriveStatusModel.h"
-#include "sim/MonitorFeatures.h"
 #include "tests/support/LinkFixture.h"
 
 namespace qx::test {
@@ -31,96 +30,65 @@ Bytes StatusReply() {
                      0x0136});        // DC bus 310
 }
 
-StatusWords ExpectedWords() {
-    StatusWords w;
-    w.torqueRaw = 0xFF80;
-    w.speedRaw = 0xFFFD;
-    w.positionFeedback = 100000;
-    w.alarmWord = 0x0107;
-    w.torqueCommandRaw = 0x00C0;
-    w.speedCommandRaw = 0x000A;
-    w.positionCommand = 0xFFFFFFF6;
-    w.phaseBits = 0x002A;
-    w.inputBits = 0x0201;
-    w.outputBits = 0x0016;
-    w.dcBusVolts = 310;
-    return w;
+const StatusWords kDecoded{0xFF80,     0xFFFD, 100000, 0x0107, 0x00C0, 0x000A,
+                           0xFFFFFFF6, 0x002A, 0x0201, 0x0016, 310};
+
+// The replies of one poll's session: reset, connection set-up, then `poll`.
+void ScriptPoll(ScriptedLink& s, std::vector<Bytes> replies) {
+    for (const Bytes& r : replies) {
+        s.port->script(r);
+    }
 }
 
-// A link past its probe, with the requests of the poll still to come.
-struct PollLink : ScriptedLink {
-    PollLink() {
-        open();
-        writesBefore = port->writes().size();
-        requestsBefore = port->requests().size();
-    }
-    std::vector<Bytes> pollRequests() const {
-        const auto all = port->requests();
-        return {all.begin() + static_cast<long>(requestsBefore), all.end()};
-    }
-    std::size_t writesBefore = 0;
-    std::size_t requestsBefore = 0;
-};
-
-TEST(StatusPoll, OpensItsOwnSessionAndPollsWithSelectorOne) {
-    PollLink s;
-    s.port->script(AckReply(0xCF, 0));
-    s.port->script(AckReply(0xC0, 0));
-    s.port->script(StatusReply());
+TEST(StatusPoll, EachFieldComesFromItsReplyBytes) {
+    ScriptedLink s;
+    s.open();
+    ScriptPoll(s, {AckReply(0xCF, 0), AckReply(0xC0, 0), StatusReply()});
     ASSERT_EQ(RunStatusPoll(s.link, s.state.driveStatus), kStatusOk);
-
-    const auto writes = s.port->writes();
-    ASSERT_GT(writes.size(), s.writesBefore);
-    EXPECT_EQ(writes[s.writesBefore], Bytes(255, 0x01)) << "the sync burst comes first";
-    EXPECT_EQ(s.pollRequests(), (std::vector<Bytes>{{0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C},
-                                                    {0xAA, 0xC0, 0x00, 0x03, 0x01, 0x6D},
-                                                    {0xAA, 0xC2, 0x01, 0x03, 0x01, 0x70}}));
-    EXPECT_EQ(LoadStatusWords(s.state.driveStatus), ExpectedWords());
+    EXPECT_EQ(LoadStatusWords(s.state.driveStatus), kDecoded);
     EXPECT_EQ(s.state.link.driveConnected, 1u);
 }
 
-TEST(StatusPoll, DecodesEachFieldFromItsBytes) {
-    EXPECT_EQ(DecodeStatusReply(StatusReply()), ExpectedWords());
-}
-
-TEST(StatusPoll, AFailedStepEndsThePollAndKeepsTheFields) {
-    struct Case {
+// A failed step ends the poll: the connection counts as lost and the fields stay. A
+// reply acknowledged but too short for the status must not pass the bytes of an
+// earlier, longer reply off as the status.
+TEST(StatusPoll, AFailedOrShortPollKeepsTheFields) {
+    const struct {
         const char* name;
         std::vector<Bytes> replies;  // then silence
         std::size_t requests;        // that reach the drive (a silent one is sent twice)
+        uint32_t status;
+    } rows[] = {
+        {"reset", {}, 2, kStatusNoReply},
+        {"connection set-up", {AckReply(0xCF, 0)}, 3, kStatusNoReply},
+        {"poll", {AckReply(0xCF, 0), AckReply(0xC0, 0)}, 4, kStatusNoReply},
+        {"busy", {AckReply(0xCF, 0), AckReply(0xC0, 0), Frame(0xC2, 1, {0, 0})}, 5, kStatusNoReply},
+        {"short",
+         {AckReply(0xCF, 0), AckReply(0xC0, 0), AckReply(0xC2, 1, {0, 0x1111})},
+         3,
+         kStatusWrongDataLength},
     };
-    const std::vector<Case> cases = {
-        {"reset", {}, 2},
-        {"connection set-up", {AckReply(0xCF, 0)}, 3},
-        {"poll", {AckReply(0xCF, 0), AckReply(0xC0, 0)}, 4},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        PollLink s;
-        StatusWords before = ExpectedWords();
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        ScriptedLink s;
+        s.open();
+        ScriptPoll(s, {AckReply(0xCF, 0), AckReply(0xC0, 0), StatusReply()});
+        ASSERT_EQ(RunStatusPoll(s.link, s.state.driveStatus), kStatusOk);
+        const StatusWords before{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
         StoreStatusWords(s.state.driveStatus, before);
-        for (const Bytes& r : c.replies) {
-            s.port->script(r);
-        }
-        EXPECT_EQ(RunStatusPoll(s.link, s.state.driveStatus), kStatusNoReply);
-        EXPECT_EQ(s.pollRequests().size(), c.requests);
+        const std::size_t sent = s.port->requests().size();
+        ScriptPoll(s, row.replies);
+        EXPECT_EQ(RunStatusPoll(s.link, s.state.driveStatus), row.status);
+        EXPECT_EQ(s.port->requests().size() - sent, row.requests);
         EXPECT_EQ(s.state.link.driveConnected, 0u);
         EXPECT_EQ(LoadStatusWords(s.state.driveStatus), before);
     }
 }
 
-TEST(StatusPoll, AnUnacknowledgedPollIsAFailure) {
-    PollLink s;
-    s.port->script(AckReply(0xCF, 0));
-    s.port->script(AckReply(0xC0, 0));
-    s.port->script(Frame(0xC2, 1, {0x00, 0x00}));  // "still busy", then silence
-    EXPECT_NE(RunStatusPoll(s.link, s.state.driveStatus), kStatusOk);
-    EXPECT_EQ(s.state.link.driveConnected, 0u);
-}
-
-TEST(StatusPoll, ARequestKeepsToItsWorstCaseAgainstADriveBusyThenGarbled) {
-    // The drive refuses the poll at once ("busy") until the budget is nearly spent, then
-    // garbles its replies: every attempt from then on waits out its full receive time.
+// The drive refuses the poll at once ("busy") until its budget is nearly spent, then
+// garbles its replies: every attempt from then on waits out its full receive time. Even
+// so the request ends within the longest a monitor's stop waits for.
+TEST(StatusPoll, ARequestEndsWithinItsWorstCaseAgainstADriveBusyThenGarbled) {
     for (const sim::Fault garble : {sim::Fault::BadChecksum, sim::Fault::WrongEcho}) {
         SCOPED_TRACE(sim::FaultName(garble));
         SimLink s;
@@ -139,50 +107,6 @@ TEST(StatusPoll, ARequestKeepsToItsWorstCaseAgainstADriveBusyThenGarbled) {
         EXPECT_GT(tookMs, kBudgetShortMs + kReceiveBudgetMs) << "more than two receive times";
         EXPECT_LE(tookMs, kPollRequestWorstMs);
     }
-}
-
-TEST(StatusPoll, AShortAcknowledgedReplyIsNotTakenForAStatus) {
-    PollLink s;
-    // A full reply first, so its bytes are still in the frame buffer...
-    s.port->script(AckReply(0xCF, 0));
-    s.port->script(AckReply(0xC0, 0));
-    s.port->script(StatusReply());
-    ASSERT_EQ(RunStatusPoll(s.link, s.state.driveStatus), kStatusOk);
-    StatusWords zero;
-    StoreStatusWords(s.state.driveStatus, zero);
-
-    // ...then one that acknowledges without the status fields.
-    s.port->script(AckReply(0xCF, 0));
-    s.port->script(AckReply(0xC0, 0));
-    s.port->script(AckReply(0xC2, 1, {0x0000, 0x1111}));
-    EXPECT_EQ(RunStatusPoll(s.link, s.state.driveStatus), kStatusWrongDataLength);
-    EXPECT_EQ(LoadStatusWords(s.state.driveStatus), zero) << "stale bytes must not show";
-    EXPECT_EQ(s.state.link.driveConnected, 0u);
-}
-
-TEST(StatusPoll, TheSimulatedDriveReportsItsSettings) {
-    SimLink s;
-    sim::DriveStatusSettings settings;
-    settings.alarmNumber = 7;
-    settings.dcBusVolts = 540;
-    settings.inputBits = 0x0201;
-    settings.outputBits = 0x0012;
-    settings.phaseBits = 0x0021;
-    auto model = sim::InstallMonitorFeatures(*s.drive, settings, s.clock.nowUs());
-    ASSERT_TRUE(s.open());
-    ASSERT_EQ(RunStatusPoll(s.link, s.state.driveStatus), kStatusOk);
-    const StatusWords w = LoadStatusWords(s.state.driveStatus);
-    EXPECT_EQ(w.alarmWord, 0x0107u);
-    EXPECT_EQ(w.dcBusVolts, 540u);
-    EXPECT_EQ(w.inputBits, 0x0201u);
-    EXPECT_EQ(w.outputBits, 0x0012u);
-    EXPECT_EQ(w.phaseBits, 0x0021u);
-
-    model->setAlarm(0);
-    model->setDcBusVolts(300);
-    ASSERT_EQ(RunStatusPoll(s.link, s.state.driveStatus), kStatusOk);
-    EXPECT_EQ(s.state.driveStatus.alarmWord, 0u);
-    EXPECT_EQ(s.state.driveStatus.dcBusVolts, 300u);
 }
 
 }  // namespace

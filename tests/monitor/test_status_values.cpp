@@ -1,5 +1,5 @@
-// What the two monitors make of the status words: the status dialog's conversions and
-// version gate, and which lamp each signal bit lights.
+// What the two monitors make of the status words: the status dialog's units and version
+// gate, and the port monitor's lamps with the signal bit of each.
 
 #include <gtest/gtest.h>
 
@@ -9,138 +9,98 @@
 namespace qx::test {
 namespace {
 
-TEST(ServoStateValues, CurrentsAreSignExtendedAndScaled) {
-    EXPECT_EQ(CurrentAmps(0xFF80), -1.0f);
-    EXPECT_EQ(CurrentAmps(0x00C0), 1.5f);
-    EXPECT_EQ(CurrentAmps(0x8000), -256.0f);
-    EXPECT_EQ(CurrentAmps(0x7FFF), 32767.0f / 128.0f);
-    // Only the low 16 bits are the field.
-    EXPECT_EQ(CurrentAmps(0x1234FF80), -1.0f);
-    EXPECT_EQ(FormatGeneral(CurrentAmps(0xFF80)), "-1");
-    EXPECT_EQ(FormatGeneral(CurrentAmps(0x00C0)), "1.5");
-    EXPECT_EQ(FormatGeneral(0.0f), "0");
-    EXPECT_EQ(FormatGeneral(CurrentAmps(0x7FFF)), "255.992");
-}
-
-TEST(ServoStateValues, SpeedsTruncateTowardZero) {
-    EXPECT_EQ(SpeedRpm(0xFFFD), 0) << "-3 / 4 is 0, not -1";
-    EXPECT_EQ(SpeedRpm(0x000A), 2);
-    EXPECT_EQ(SpeedRpm(0xFFF6), -2);
-    EXPECT_EQ(SpeedRpm(0xFFFC), -1);
-    EXPECT_EQ(SpeedRpm(0x8000), -8192);
-}
-
-TEST(ServoStateValues, AlarmNumberNeedsTheHighByte) {
-    EXPECT_EQ(AlarmNumber(0x0107), 7);
-    EXPECT_EQ(AlarmNumber(0x0007), 0);
-    EXPECT_EQ(AlarmNumber(0xFF00), 0);
-    EXPECT_EQ(AlarmNumber(0x80FF), 255);
-}
-
-TEST(ServoStateValues, ErrorsAreInstructionMinusFeedback) {
-    StatusWords w;
-    w.positionCommand = 1000;
-    w.positionFeedback = 990;
-    w.speedCommandRaw = 0x000A;  // 2 rpm
-    w.speedRaw = 0xFFFD;         // 0 rpm after truncation
-    ServoStateValues v = ComputeServoStateValues(w);
-    EXPECT_EQ(v.positionError, 10);
-    EXPECT_EQ(v.position, 990);
-    EXPECT_EQ(v.positionInstruction, 1000);
-    EXPECT_EQ(v.speedError, 2) << "the speeds are divided before they are subtracted";
-
-    // Positions are signed 32-bit pulse counts; the error wraps as the counters do.
-    w.positionCommand = static_cast<uint32_t>(-5);
-    w.positionFeedback = 5;
-    v = ComputeServoStateValues(w);
-    EXPECT_EQ(v.position, 5);
-    EXPECT_EQ(v.positionInstruction, -5);
-    EXPECT_EQ(v.positionError, -10);
-    EXPECT_EQ(PositionError(0x80000000u, 1), 0x7FFFFFFF);
-}
-
-TEST(ServoStateValues, EveryFieldLandsInItsValue) {
-    StatusWords w;
-    w.torqueRaw = 0xFF80;
-    w.speedRaw = 0x0190;  // 100 rpm
-    w.positionFeedback = 123456;
-    w.alarmWord = 0x0107;
-    w.torqueCommandRaw = 0x00C0;
-    w.speedCommandRaw = 0xFE70;  // -100 rpm
-    w.positionCommand = 123000;
-    w.dcBusVolts = 311;
-    w.inputBits = w.outputBits = w.phaseBits = 0xFFFF;  // not shown here
-    ServoStateValues expected;
-    expected.torque = -1.0f;
-    expected.speed = 100;
-    expected.position = 123456;
-    expected.positionError = -456;
-    expected.torqueInstruction = 1.5f;
-    expected.speedInstruction = -100;
-    expected.positionInstruction = 123000;
-    expected.speedError = -200;
-    expected.alarmNumber = 7;
-    expected.dcBus = 311;
-    EXPECT_EQ(ComputeServoStateValues(w), expected);
-    EXPECT_EQ(ComputeServoStateValues(StatusWords{}), ServoStateValues{});
-}
-
-TEST(ServoStateValues, DcBusIsShownFromSoftwareVersion1001) {
-    EXPECT_FALSE(ShowsDcBus(913));
-    EXPECT_FALSE(ShowsDcBus(1000));
-    EXPECT_TRUE(ShowsDcBus(1001));
-    EXPECT_TRUE(ShowsDcBus(1003));
-    EXPECT_FALSE(ShowsDcBus(0)) << "no drive identified yet";
-}
-
-// Indices of the lit lamps.
-std::vector<int> Lit(const LampStates& s) {
-    std::vector<int> lit;
-    for (int i = 0; i < kLampCount; ++i) {
-        if (s[i] == 1) {
-            lit.push_back(i);
-        }
+TEST(ServoStateValues, EachWordInTheDialogsUnits) {
+    for (const auto& [raw, shown] : std::vector<std::pair<uint32_t, const char*>>{
+             {0xFF80, "-1"},
+             {0x00C0, "1.5"},
+             {0x8000, "-256"},
+             {0x7FFF, "255.992"},
+             {0x0000, "0"},
+             {0x1234FF80, "-1"}}) {  // only the low 16 bits are the field
+        EXPECT_EQ(FormatGeneral(CurrentAmps(raw)), shown) << raw;
     }
-    return lit;
-}
-
-TEST(PortLamps, InputsLightTheirLamps) {
-    EXPECT_EQ(Lit(ComputeLampStates(0x0200, 0, 0)), std::vector<int>{0});  // ServoEn
-    EXPECT_EQ(Lit(ComputeLampStates(0x0001, 0, 0)), std::vector<int>{9});  // PulseInv
-    EXPECT_EQ(Lit(ComputeLampStates(0x0008, 0, 0)), std::vector<int>{6});
-    EXPECT_EQ(Lit(ComputeLampStates(0xFC00, 0, 0)), std::vector<int>{}) << "bits above 9";
-}
-
-TEST(PortLamps, OutputsStartAtBitOne) {
-    EXPECT_EQ(Lit(ComputeLampStates(0, 0x0001, 0)), std::vector<int>{});
-    EXPECT_EQ(Lit(ComputeLampStates(0, 0x0002, 0)), std::vector<int>{13});  // BRK
-    EXPECT_EQ(Lit(ComputeLampStates(0, 0x0010, 0)), std::vector<int>{10});  // SRDY
-    EXPECT_EQ(Lit(ComputeLampStates(0, 0xFFF1, 0)), std::vector<int>{10});
-}
-
-TEST(PortLamps, PhasesLightTheEncoderGroup) {
-    EXPECT_EQ(Lit(ComputeLampStates(0, 0, 0x0020)), std::vector<int>{14});  // PhaseU
-    EXPECT_EQ(Lit(ComputeLampStates(0, 0, 0x003F)), (std::vector<int>{14, 15, 16, 17, 18, 19}));
-    EXPECT_EQ(Lit(ComputeLampStates(0, 0, 0xFFC0)), std::vector<int>{});
-}
-
-TEST(PortLamps, TheTableAgreesWithTheMapping) {
-    // Each lamp, lit alone through the field and bit its row names, is the only one lit.
-    for (int i = 0; i < kLampCount; ++i) {
-        const LampInfo& lamp = kLamps[i];
-        SCOPED_TRACE(lamp.label);
-        const uint32_t bit = 1u << lamp.bit;
-        StatusWords w;
-        (lamp.field == LampField::InputBits    ? w.inputBits
-         : lamp.field == LampField::OutputBits ? w.outputBits
-                                               : w.phaseBits) = bit;
-        EXPECT_EQ(Lit(ComputeLampStates(w)), std::vector<int>{i});
+    for (const auto& [raw, rpm] : std::vector<std::pair<uint32_t, int32_t>>{
+             {0xFFFD, 0}, {0x000A, 2}, {0xFFF6, -2}, {0xFFFC, -1}, {0x8000, -8192}}) {
+        EXPECT_EQ(SpeedRpm(raw), rpm) << raw;  // truncated toward zero
     }
-    EXPECT_STREQ(kLamps[10].label, "SRDY ");
-    EXPECT_EQ(kLamps[0].controlId, 1206);
-    EXPECT_EQ(kLamps[13].controlId, 1219);
-    EXPECT_EQ(kLamps[14].controlId, 1223);
-    EXPECT_EQ(kLamps[19].controlId, 1228);
+    for (const auto& [word, alarm] : std::vector<std::pair<uint32_t, int32_t>>{
+             {0x0107, 7}, {0x0007, 0}, {0xFF00, 0}, {0x80FF, 255}}) {
+        EXPECT_EQ(AlarmNumber(word), alarm) << word;
+    }
+    for (const auto& [version, shown] : std::vector<std::pair<uint32_t, bool>>{
+             {913, false}, {1000, false}, {1001, true}, {1003, true}, {0, false}}) {
+        EXPECT_EQ(ShowsDcBus(version), shown) << version;
+    }
+}
+
+TEST(ServoStateValues, ErrorsAreInstructionMinusFeedbackInShownUnits) {
+    const struct {
+        StatusWords words;
+        ServoStateValues shown;
+    } rows[] = {
+        // Torques, speeds and positions of both kinds, an alarm and the DC bus; the
+        // speeds are divided before they are subtracted; the phase, input and output
+        // words are not shown.
+        {{0xFF80, 0xFFFD, 990, 0x0107, 0x00C0, 0x000A, 1000, 0xFFFF, 0xFFFF, 0xFFFF, 311},
+         {-1.0f, 0, 990, 10, 1.5f, 2, 1000, 2, 7, 311}},
+        {{0x0000, 0x0190, 123456, 0, 0, 0xFE70, 123000, 0, 0, 0, 0},
+         {0.0f, 100, 123456, -456, 0.0f, -100, 123000, -200, 0, 0}},
+        // Signed 32-bit pulse counts; the error wraps as the drive's counters do.
+        {{0, 0, 5, 0, 0, 0, 0xFFFFFFFB, 0, 0, 0, 0}, {0.0f, 0, 5, -10, 0.0f, 0, -5, 0, 0, 0}},
+        {{0, 0, 1, 0, 0, 0, 0x80000000, 0, 0, 0, 0},
+         {0.0f, 0, 1, 0x7FFFFFFF, 0.0f, 0, INT32_MIN, 0, 0, 0}},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(ComputeServoStateValues(row.words), row.shown);
+    }
+}
+
+// The port monitor's lamps in their index order: label, control, group and the bit that
+// lights each. Each bit lights its lamp alone; outputs' bit 0 and the bits beyond the
+// lamps light none.
+TEST(PortLamps, EachSignalBitLightsItsLampAlone) {
+    using G = LampGroup;
+    using F = LampField;
+    const LampInfo rows[kLampCount] = {
+        {G::Cn2Input, "ServoEn", 1206, F::InputBits, 9},
+        {G::Cn2Input, "AlarmClr", 1207, F::InputBits, 8},
+        {G::Cn2Input, "CCWDis", 1208, F::InputBits, 7},
+        {G::Cn2Input, "CWDis", 1209, F::InputBits, 6},
+        {G::Cn2Input, "CCWTLtd", 1210, F::InputBits, 5},
+        {G::Cn2Input, "CWTLtd", 1211, F::InputBits, 4},
+        {G::Cn2Input, "CLE/SC1/ZEROSPD", 1212, F::InputBits, 3},
+        {G::Cn2Input, "INH/SC2", 1213, F::InputBits, 2},
+        {G::Cn2Input, "SignInv", 1214, F::InputBits, 1},
+        {G::Cn2Input, "PulseInv", 1215, F::InputBits, 0},
+        {G::Cn2Output, "SRDY ", 1216, F::OutputBits, 4},
+        {G::Cn2Output, "ALM", 1217, F::OutputBits, 3},
+        {G::Cn2Output, "COIN", 1218, F::OutputBits, 2},
+        {G::Cn2Output, "BRK", 1219, F::OutputBits, 1},
+        {G::Cn1Input, "PhaseU", 1223, F::PhaseBits, 5},
+        {G::Cn1Input, "PhaseV", 1224, F::PhaseBits, 4},
+        {G::Cn1Input, "PhaseW", 1225, F::PhaseBits, 3},
+        {G::Cn1Input, "PhaseA", 1226, F::PhaseBits, 2},
+        {G::Cn1Input, "PhaseB", 1227, F::PhaseBits, 1},
+        {G::Cn1Input, "PhaseZ", 1228, F::PhaseBits, 0},
+    };
+    for (int i = 0; i < kLampCount; ++i) {
+        const LampInfo& row = rows[i];
+        SCOPED_TRACE(row.label);
+        const LampInfo& lamp = kLamps[static_cast<std::size_t>(i)];
+        EXPECT_EQ(std::string(lamp.label), row.label);
+        EXPECT_EQ(std::make_tuple(lamp.group, lamp.controlId, lamp.field, lamp.bit),
+                  std::make_tuple(row.group, row.controlId, row.field, row.bit));
+        const uint32_t bit = 1u << row.bit;
+        const LampStates lit = ComputeLampStates(row.field == F::InputBits ? bit : 0,
+                                                 row.field == F::OutputBits ? bit : 0,
+                                                 row.field == F::PhaseBits ? bit : 0);
+        LampStates expected{};
+        expected[static_cast<std::size_t>(i)] = 1;
+        EXPECT_EQ(lit, expected);
+    }
+    EXPECT_EQ(ComputeLampStates(0xFC00, 0xFFE1, 0xFFC0), LampStates{});
+    EXPECT_EQ(std::vector<std::string>(kLampGroupCaptions.begin(), kLampGroupCaptions.end()),
+              (std::vector<std::string>{"CN2 Port Input ", "CN2 Port Output ", "CN1 Input"}));
 }
 
 }  // namespace
