@@ -3,20 +3,18 @@
 #include <atomic>
 #include <chrono>
 #include <thread>
-#include <vector>
 
 #include "app/SharedState.h"
 #include "sim/SimDrive.h"
 
 namespace qx::test {
 
-// Once armed, the drive holds the monitor thread inside its next poll request until a
-// stop has cleared monitorRun, then refuses that request while its budget lasts. So a
-// stop always comes while a poll is under way, whatever the scheduler does.
+// Once armed, the drive holds the monitor thread inside its next poll request until a stop
+// has cleared monitorRun, then refuses it: the stop comes while a poll is under way.
 struct PollHold {
     std::atomic<bool> armed{true};
     std::atomic<bool> held{false};
-    std::atomic<std::size_t> atClear{0};  // the drive's request count when the stop came
+    std::atomic<std::size_t> atClear{0};  // the drive's request count at the stop
 
     void install(sim::SimDrive& drive, const DriveStatus& status) {
         drive.setPollHandler(
@@ -32,17 +30,6 @@ struct PollHold {
                 }
                 return sim::Answer::NotAcknowledged();
             });
-    }
-
-    // Whether every request since the stop was the poll request under way, tried again.
-    static bool OnlyThePollWentOn(const std::vector<std::vector<uint8_t>>& log, std::size_t from) {
-        const std::vector<uint8_t> poll = {0xAA, 0xC2, 0x01, 0x03, 0x01, 0x70};
-        for (std::size_t k = from; k < log.size(); ++k) {
-            if (log[k] != poll) {
-                return false;
-            }
-        }
-        return log.size() > from;
     }
 };
 

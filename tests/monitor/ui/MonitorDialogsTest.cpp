@@ -1,8 +1,6 @@
-// "Servo State..." and "Ports State...", for what the windows alone decide: which box
-// shows which value and when, the DC bus box's version gate, the lamps' layout and
-// colours, and the monitor thread started by opening and stopped by closing.
+// "Servo State..." and "Ports State...", for what the windows alone decide: which box shows
+// what and when, the lamps' colours, and the monitor thread started and stopped.
 
-#include <QGroupBox>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,7 +8,6 @@
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/Controls.h"
-#include "app/ui/DialogUnits.h"
 #include "monitor/StatusWords.h"
 #include "monitor/ui/CPortsStateDlg.h"
 #include "monitor/ui/CServoStateDlg.h"
@@ -22,6 +19,7 @@ namespace {
 
 using namespace qx::ui;
 using MonitorDialogsTest = ShellTest;
+using Bytes = std::vector<uint8_t>;
 
 // "1196=-1 1197=0 ..." for the boxes named.
 std::string Boxes(QWidget* dialog, std::initializer_list<int> ids) {
@@ -33,66 +31,41 @@ std::string Boxes(QWidget* dialog, std::initializer_list<int> ids) {
     return s;
 }
 
-QColor CentreColour(const QLabel* lamp) {
-    const QImage image = lamp->pixmap().toImage();
-    return image.pixelColor(image.width() / 2, image.height() / 2);
-}
-
+// The boxes show the record only while connected; the DC bus box only from software
+// version 1001 on.
 TEST_F(MonitorDialogsTest, ServoStateShowsTheRecordInItsBoxesWhileConnected) {
     start();
-    CServoStateDlg dialog(*context, frame());
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_FALSE(dialog.monitor().started()) << "no drive, no thread";
     StoreStatusWords(state.driveStatus,
                      {0xFF80, 0xFFFD, 990, 0x0107, 0x00C0, 0x000A, 1000, 0, 0, 0, 311});
     const std::initializer_list<int> ids = {1196, 1197, 1201, 1208, 1198,
                                             1199, 1204, 1209, 1210, 1211};
-    dialog.refresh();
-    EXPECT_EQ(Boxes(&dialog, ids),
-              "1196=0 1197=0 1201=0 1208=0 1198=0 1199=0 1204=0 1209=0 "
-              "1210=0 1211=0")
-        << "not connected: the boxes stay";
-    state.link.driveConnected = 1;
-    dialog.refresh();
-    EXPECT_EQ(Boxes(&dialog, ids),
-              "1196=-1 1197=0 1201=990 1208=10 1198=1.5 1199=2 1204=1000 "
-              "1209=2 1210=7 1211=311");
-}
-
-TEST_F(MonitorDialogsTest, TheTemplatesAndTheDcBusBoxFromSoftwareVersion1001) {
-    start();
     for (const uint32_t version : {913u, 1003u}) {
         state.identity.softwareVersion = version;
+        state.link.driveConnected = 0;
         CServoStateDlg dialog(*context, frame());
-        dialog.prepare();
+        ASSERT_TRUE(dialog.prepare());
+        EXPECT_FALSE(dialog.monitor().started()) << "no drive, no thread";
         EXPECT_EQ(!FindControl<QLabel>(&dialog, 1237)->isHidden(), version == 1003);
         EXPECT_EQ(!FindControl<QLineEdit>(&dialog, 1211)->isHidden(), version == 1003);
-        EXPECT_TRUE(FindControl<QLineEdit>(&dialog, 1196)->isReadOnly());
-        EXPECT_EQ(dialog.size(), DluSize(329, 190));
-        EXPECT_TRUE(FindControl<QPushButton>(&dialog, 2)->isDefault());
+        dialog.refresh();
+        EXPECT_EQ(Boxes(&dialog, {1196, 1211}), "1196=0 1211=0") << "not connected";
+        state.link.driveConnected = 1;
+        dialog.refresh();
+        EXPECT_EQ(
+            Boxes(&dialog, ids),
+            "1196=-1 1197=0 1201=990 1208=10 1198=1.5 1199=2 1204=1000 1209=2 1210=7 1211=311");
     }
-    CPortsStateDlg dialog(*context, frame());
-    dialog.ensurePolished();  // laid out in its font's units
-    EXPECT_EQ(dialog.size(), DluSize(339, 276));
-    for (auto* group : dialog.findChildren<QGroupBox*>()) {
-        EXPECT_EQ(group->size(), DluSize(95, 215));
-    }
-    EXPECT_EQ(dialog.lamp(0)->geometry(), DluRect(88, 35, 10, 10));
-    EXPECT_EQ(dialog.lamp(9)->geometry(), DluRect(88, 35 + 9 * 19, 10, 10));
-    EXPECT_EQ(dialog.lamp(10)->geometry(), DluRect(196, 34, 10, 10));
-    EXPECT_EQ(dialog.lamp(19)->geometry(), DluRect(307, 34 + 5 * 19, 10, 10));
-    EXPECT_EQ(FindControl<QPushButton>(&dialog, 2)->geometry(), DluRect(142, 245, 50, 14));
 }
 
 TEST_F(MonitorDialogsTest, LampsAreLitGreenOrDarkGreyFromTheRecordWhileConnected) {
     start();
     CPortsStateDlg dialog(*context, frame());
     ASSERT_TRUE(dialog.prepare());
-    EXPECT_FALSE(dialog.monitor().started());
     const auto colours = [&] {
         std::string s;
         for (int i = 0; i < kLampCount; ++i) {
-            const QColor c = CentreColour(dialog.lamp(i));
+            const QImage image = dialog.lamp(i)->pixmap().toImage();
+            const QColor c = image.pixelColor(image.width() / 2, image.height() / 2);
             s += c == QColor(0, 200, 0) ? 'G' : (c == QColor(180, 180, 180) ? '.' : '?');
         }
         return s;
@@ -101,17 +74,13 @@ TEST_F(MonitorDialogsTest, LampsAreLitGreenOrDarkGreyFromTheRecordWhileConnected
     state.driveStatus.inputBits = 0x0200;
     state.driveStatus.outputBits = 0x0013;  // SRDY, BRK; bit 0 has no lamp
     state.driveStatus.phaseBits = 0x003F;
-    dialog.redraw();
-    EXPECT_EQ(colours(), "....................") << "not connected";
     state.link.driveConnected = 1;
     dialog.redraw();
     EXPECT_EQ(colours(), "G.........G..GGGGGGG");
-    // One lit and one dark image a tick, copied to every lamp, on the button face.
-    EXPECT_EQ(dialog.lamp(0)->pixmap().cacheKey(), dialog.lamp(10)->pixmap().cacheKey());
-    EXPECT_EQ(dialog.lamp(1)->pixmap().cacheKey(), dialog.lamp(2)->pixmap().cacheKey());
+    // The button face around the circle.
     EXPECT_EQ(dialog.lamp(0)->pixmap().toImage().pixelColor(0, 0),
               dialog.palette().color(QPalette::Button));
-    // A lost link leaves the lamps as last decoded.
+    // A lost link (or none) leaves the lamps as last decoded.
     state.link.driveConnected = 0;
     state.driveStatus.inputBits = 0;
     dialog.redraw();
@@ -122,12 +91,10 @@ TEST_F(MonitorDialogsTest, LampsAreLitGreenOrDarkGreyFromTheRecordWhileConnected
 // enabled); closed while a poll is under way, it waits for that poll to end and the
 // drive hears nothing more.
 TEST_F(MonitorDialogsTest, EachMonitorPollsWhileOpenAndItsCloseWaitsForThePollUnderWay) {
-    for (const auto& [command, title] : {std::pair{ID_SERVO_STATE, "Servo State Monitor"},
-                                         std::pair{ID_PORTS_STATE, "Ports State Monitor"}}) {
-        SCOPED_TRACE(title);
+    for (const int command : {ID_SERVO_STATE, ID_PORTS_STATE}) {
+        SCOPED_TRACE(command);
         app.reset();
         context.reset();
-        dialogsOpened = 0;
         start();
         connectDrive();
         PollHold hold;
@@ -135,7 +102,6 @@ TEST_F(MonitorDialogsTest, EachMonitorPollsWhileOpenAndItsCloseWaitsForThePollUn
         hold.install(*drive, state.driveStatus);
         std::string shown;
         whileOpen = [&](QDialog& d) {
-            EXPECT_EQ(d.windowTitle().toStdString(), title);
             const uint64_t requests = drive->requestCount();
             ASSERT_TRUE(RunEventsUntil([&] { return drive->requestCount() > requests + 6; }));
             EXPECT_EQ(state.driveStatus.monitorFinished, 0u);
@@ -150,15 +116,14 @@ TEST_F(MonitorDialogsTest, EachMonitorPollsWhileOpenAndItsCloseWaitsForThePollUn
             hold.armed = true;
             ASSERT_TRUE(RunEventsUntil([&] { return hold.held.load(); }));
             FindControl<QPushButton>(&d, 2)->click();
-            EXPECT_FALSE(d.isVisible());
         };
         choose(command);
-        EXPECT_EQ(dialogsOpened, 1);
         EXPECT_EQ(shown, command == ID_SERVO_STATE ? "1211=311" : "lamp0=1");
-        EXPECT_EQ(state.driveStatus.monitorRun, 0u);
         EXPECT_EQ(state.driveStatus.monitorFinished, 1u);
-        EXPECT_EQ(state.link.driveConnected, 0u) << "the poll under way failed";
-        EXPECT_TRUE(PollHold::OnlyThePollWentOn(drive->requestLog(), hold.atClear));
+        const auto log = drive->requestLog();  // then only the poll request under way, again
+        EXPECT_EQ(
+            std::count(log.begin() + hold.atClear, log.end(), Bytes{0xAA, 0xC2, 1, 3, 1, 0x70}),
+            log.end() - (log.begin() + hold.atClear));
         const uint64_t requests = drive->requestCount();
         clock.advanceUs(5'000'000);
         EXPECT_EQ(drive->requestCount(), requests);
