@@ -1,11 +1,11 @@
-// The main window's menu, accelerators and routing.
+// The main window's menu and accelerators as the tool has them, and the commands that
+// have no handler.
 
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QStatusBar>
 #include <QToolBar>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -86,21 +86,6 @@ TEST_F(MenuTest, MenuBarIsTheMenuOfTheToolCaptionForCaption) {
     EXPECT_EQ(lines, expected);
 }
 
-TEST_F(MenuTest, EveryCommandIsFoundByItsIdAndName) {
-    start();
-    const std::vector<int> ids = frame()->commandIds();
-    EXPECT_EQ(ids.size(), 26u + 9u);  // menu commands and accelerator-only commands
-    for (int id : ids) {
-        QAction* action = app->action(id);
-        ASSERT_NE(action, nullptr) << id;
-        EXPECT_EQ(action->property("commandId").toInt(), id);
-        EXPECT_EQ(action->objectName().toStdString(), CommandIdName(id));
-        EXPECT_EQ(frame()->findChild<QAction*>(action->objectName()), action);
-    }
-    EXPECT_EQ(app->action(ID_COM1)->objectName(), QStringLiteral("ID_COM1"));
-    EXPECT_EQ(app->action(12345), nullptr);
-}
-
 TEST_F(MenuTest, WindowHasNoToolbarNoStatusBarAndNothingGreyedOrTicked) {
     start();
     EXPECT_TRUE(frame()->findChildren<QToolBar*>().isEmpty());
@@ -114,54 +99,37 @@ TEST_F(MenuTest, WindowHasNoToolbarNoStatusBarAndNothingGreyedOrTicked) {
     EXPECT_FALSE(frame()->windowIcon().isNull());
 }
 
-TEST_F(MenuTest, AcceleratorsCarryTheirKeys) {
+// Only new, open and save are handled: the other accelerators change nothing and send
+// nothing.
+TEST_F(MenuTest, AcceleratorsCarryTheirKeysAndOnlyTheDocumentOnesAreHandled) {
     start();
-    auto keys = [&](int id) {
+    const auto before = snapshot();
+    const std::pair<int, const char*> rows[] = {{ID_FILE_NEW, "Ctrl+N"},
+                                                {ID_FILE_OPEN, "Ctrl+O"},
+                                                {ID_FILE_SAVE, "Ctrl+S"},
+                                                {ID_EDIT_UNDO, "Ctrl+Z Alt+Backspace"},
+                                                {ID_EDIT_CUT, "Ctrl+X Shift+Del"},
+                                                {ID_EDIT_COPY, "Ctrl+C Ctrl+Ins"},
+                                                {ID_EDIT_PASTE, "Ctrl+V Shift+Ins"},
+                                                {ID_NEXT_PANE, "F6"},
+                                                {ID_PREV_PANE, "Shift+F6"},
+                                                {ID_COM1, ""}};
+    for (const auto& [id, keys] : rows) {
         QStringList out;
         for (const QKeySequence& k : app->action(id)->shortcuts()) {
             out << k.toString(QKeySequence::PortableText);
         }
-        return out.join(QLatin1Char(' ')).toStdString();
-    };
-    EXPECT_EQ(keys(ID_FILE_NEW), "Ctrl+N");
-    EXPECT_EQ(keys(ID_FILE_OPEN), "Ctrl+O");
-    EXPECT_EQ(keys(ID_FILE_SAVE), "Ctrl+S");
-    EXPECT_EQ(keys(ID_EDIT_UNDO), "Ctrl+Z Alt+Backspace");
-    EXPECT_EQ(keys(ID_EDIT_CUT), "Ctrl+X Shift+Del");
-    EXPECT_EQ(keys(ID_EDIT_COPY), "Ctrl+C Ctrl+Ins");
-    EXPECT_EQ(keys(ID_EDIT_PASTE), "Ctrl+V Shift+Ins");
-    EXPECT_EQ(keys(ID_NEXT_PANE), "F6");
-    EXPECT_EQ(keys(ID_PREV_PANE), "Shift+F6");
-    // No menu item shows a key: the menu captions have none.
-    EXPECT_TRUE(app->action(ID_COM1)->shortcuts().isEmpty());
-}
-
-TEST_F(MenuTest, ACommandReachesItsHandlerWithTheMainWindow) {
-    start();
-    std::vector<QWidget*> calls;
-    app->setCommandHandler(ID_SERVO_STATE, [&](QWidget* w) { calls.push_back(w); });
-    choose(ID_SERVO_STATE);
-    ASSERT_EQ(calls.size(), 1u);
-    EXPECT_EQ(calls[0], frame());
-}
-
-TEST_F(MenuTest, CommandsWithoutHandlerDoNothingWithoutADrive) {
-    start();
-    const auto before = snapshot();
-    const uint64_t requests = drive->requestCount();
-    int unhandled = 0;
-    for (int id : frame()->commandIds()) {
+        EXPECT_EQ(out.join(QLatin1Char(' ')).toStdString(), keys) << id;
+        const bool document = id == ID_FILE_NEW || id == ID_FILE_OPEN || id == ID_FILE_SAVE;
+        EXPECT_EQ(app->hasCommandHandler(id), document || id == ID_COM1) << id;
         if (!app->hasCommandHandler(id)) {
-            ++unhandled;
             choose(id);
         }
     }
-    EXPECT_GT(unhandled, 0);
     EXPECT_TRUE(boxes.empty());
     EXPECT_EQ(dialogsOpened, 0);
     EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(drive->requestCount(), requests);
-    EXPECT_TRUE(frame()->isVisible());
+    EXPECT_EQ(drive->requestCount(), 0u);
 }
 
 TEST_F(MenuTest, ExitClosesTheMainWindowWithoutTalkingToTheDrive) {
