@@ -1,5 +1,4 @@
-// The start-up values every later subsystem relies on, as the shared records' tables
-// give them.
+// The start-up values every later subsystem relies on.
 
 #include <gtest/gtest.h>
 
