@@ -54,6 +54,7 @@ TEST(MonitorThread, AThreadThatCannotBeCreatedIsReportedAndLeavesTheFlagsIdle) {
     EXPECT_FALSE(monitor.start(s.messages));
     EXPECT_EQ(s.flags(), kIdle);
     EXPECT_EQ(s.messages.boxes(), (std::vector<Box>{{"Create monitor Thread Fails!", "Warning"}}));
+    EXPECT_TRUE(monitor.stop()) << "nothing to wait for";
     EXPECT_TRUE(s.drive->requestLog().empty());
 }
 

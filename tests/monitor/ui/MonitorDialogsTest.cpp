@@ -31,8 +31,7 @@ std::string Boxes(QWidget* dialog, std::initializer_list<int> ids) {
     return s;
 }
 
-// The boxes show the record only while connected; the DC bus box only from software
-// version 1001 on.
+// The boxes show the record only while connected, the DC bus from version 1001 on.
 TEST_F(MonitorDialogsTest, ServoStateShowsTheRecordInItsBoxesWhileConnected) {
     start();
     StoreStatusWords(state.driveStatus,

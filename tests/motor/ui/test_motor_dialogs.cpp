@@ -1,11 +1,8 @@
-// The motor setup's dialogs in the running window program, for what the windows alone
-// decide: which field shows what, the range checks of OK and of a field left, ways out
-// that never trap, the controls a match locks, the question answered on the window's
-// thread, the encoder fixing's buttons and arrows, and the direction question.
+// The motor setup's dialogs, for what the windows alone decide: which field shows what,
+// range checks that never trap, the match's locks and question, the encoder's buttons.
 
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,24 +17,24 @@
 #include "motor/ui/CEncoderFixingDlg.h"
 #include "motor/ui/CMagnetDirectionDlg.h"
 #include "motor/ui/CMotorSettingDlg.h"
+#include "sim/SimMotor.h"
 #include "tests/app/ui/ShellFixture.h"
 
 namespace qx::test {
 namespace {
 
 using namespace qx::ui;
-using Bytes = std::vector<uint8_t>;
 
-QString Text(QWidget* dialog, int id) {
-    auto* edit = FindControl<QLineEdit>(dialog, id);
-    return edit != nullptr ? edit->text() : FindControl<QLabel>(dialog, id)->text();
-}
-
-// "1002=4 1003=10000 ..." for the controls named.
+// "1002=4 1003=10000 ..." for the edits and labels named; "1193=on" for a radio button.
 std::string Texts(QWidget* dialog, std::initializer_list<int> ids) {
     std::string s;
     for (const int id : ids) {
-        s += (s.empty() ? "" : " ") + std::to_string(id) + "=" + Text(dialog, id).toStdString();
+        auto* edit = FindControl<QLineEdit>(dialog, id);
+        auto* radio = FindControl<QRadioButton>(dialog, id);
+        const QString text = edit    ? edit->text()
+                             : radio ? QString(radio->isChecked() ? "on" : "off")
+                                     : FindControl<QLabel>(dialog, id)->text();
+        s += (s.empty() ? "" : " ") + std::to_string(id) + "=" + text.toStdString();
     }
     return s;
 }
@@ -56,10 +53,6 @@ bool Enabled(QWidget* dialog, int id) {
     return FindControl(dialog, id)->isEnabled();
 }
 
-bool Checked(QWidget* dialog, int id) {
-    return FindControl<QRadioButton>(dialog, id)->isChecked();
-}
-
 class MotorDialogs : public ShellTest {
   protected:
     void connectWithBlock(std::array<uint16_t, 10> words) {
@@ -74,51 +67,18 @@ class MotorDialogs : public ShellTest {
         return std::any_of(log.begin(), log.end(),
                            [](auto& f) { return f[1] == 0xC1 && f[5] == 0x15; });
     }
-    Bytes lastPayload() const {
-        const auto f = drive->requestLog().back();
-        return Bytes(f.begin() + 4, f.end() - 2);
-    }
 };
-
-// Runs a match from the dialog, noting whether the window locked what it must and
-// ignored Escape meanwhile.
-struct MatchRun {
-    std::optional<AutoMatchResult> result;
-    bool lockedDuring = false;
-    bool ignoredEscape = false;
-};
-
-void RunMatch(QDialog& d, MatchRun& run) {
-    auto& dlg = static_cast<CMotorSettingDlg&>(d);
-    QEventLoop loop;
-    QObject::connect(&dlg, &CMotorSettingDlg::matchFinished, &loop, [&](const AutoMatchResult& r) {
-        run.result = r;
-        loop.quit();
-    });
-    QTimer::singleShot(60'000, &loop, &QEventLoop::quit);  // only keeps a broken test from hanging
-    ShellTest::Click(FindControl<QPushButton>(&d, 1175));
-    run.lockedDuring = !Enabled(&d, 1) && !Enabled(&d, 2) && !Enabled(&d, 1002) &&
-                       !Enabled(&d, 1001) && !Enabled(&d, 1193) && Enabled(&d, 1017) &&
-                       !Enabled(&d, 1175) && FindControl<QProgressBar>(&d, 1174)->isVisible();
-    dlg.reject();  // Escape
-    run.ignoredEscape = dlg.isVisible();
-    if (dlg.matchRunning()) {
-        loop.exec();
-    }
-}
 
 TEST_F(MotorDialogs, WithoutADriveTheDefaultsShowOkSendsNothingAndAutoMatchOnlyResets) {
     start();
     whileOpen = [&](QDialog& d) {
-        EXPECT_EQ(Texts(&d, {1002, 1003, 1010, 1007, 1011, 1013, 1004, 1021, 1015, 1017, 1019}),
+        EXPECT_EQ(Texts(&d, {1002, 1003, 1010, 1007, 1011, 1013, 1004, 1021, 1015, 1017, 1019, 1193,
+                             1194}),
                   "1002=4 1003=10000 1010=0 1007=0 1011=0 1013=0 1004=0 1021=0 1015=0 1017=0 "
-                  "1019=0");
-        EXPECT_TRUE(Checked(&d, 1193) && !Checked(&d, 1194));
+                  "1019=0 1193=on 1194=off");
         EXPECT_TRUE(FindControl<QProgressBar>(&d, 1174)->isHidden());
         Type(&d, 1002, "7");
-        MatchRun run;
-        RunMatch(d, run);
-        ASSERT_TRUE(run.result);
+        FindControl<QPushButton>(&d, 1175)->click();
         EXPECT_EQ(Texts(&d, {1195, 1002, 1003}), "1195=Auto match fails! 1002=4 1003=65535");
         EXPECT_TRUE(FindControl<QProgressBar>(&d, 1174)->isHidden());
         Type(&d, 1003, "10000");
@@ -129,65 +89,48 @@ TEST_F(MotorDialogs, WithoutADriveTheDefaultsShowOkSendsNothingAndAutoMatchOnlyR
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(MotorDialogs, AZTypeOfThreeFromTheDriveMustBeCorrectedBeforeOk) {
+// A field left by a click checks that field alone and the click lands; edits, arrows and
+// radio buttons set their fields; the Z type 3 of the flags word 0x001B is refused by OK
+// (nothing written) until corrected, and OK then writes every field.
+TEST_F(MotorDialogs, EveryFieldShowsAndSetsItsWordAndOkRefusesWhatIsOutOfRange) {
     start();
     connectWithBlock({384, 4, 1259, 512, 96, 77, 0, 0x001B, 10000, 4321});
-    bool stayedOpen = false;
     whileOpen = [&](QDialog& d) {
-        EXPECT_EQ(Texts(&d, {1013, 1011, 1007, 1021, 1017, 1015, 1019, 1003, 1004}),
-                  "1013=1 1011=0 1007=3 1021=3 1017=1.22949 1015=0.5 1019=3 1003=10000 1004=4321");
-        EXPECT_TRUE(Checked(&d, 1194));
-        FindControl<QPushButton>(&d, 1)->click();
-        stayedOpen = d.isVisible();
-        EXPECT_FALSE(blockWritten());
-        EXPECT_EQ(boxTexts(),
-                  (std::vector<std::string>{"Please enter an integer between 0 and 2."}));
-        FindControl<QLineEdit>(&d, 1007)->setText("2");
-    };
-    choose(ID_MOTOR_BASIC_INFO);
-    EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(drive->read(0x0217), 0x001A);  // UVW 1, less-wire, Z type 2
-    EXPECT_EQ(drive->read(0x0215), 77);      // carried through
-}
-
-TEST_F(MotorDialogs, EditsArrowsAndRadiosSetTheirFieldsAndCancelWritesNothing) {
-    start();
-    connectWithBlock({0, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
-    whileOpen = [&](QDialog& d) {
-        auto& dlg = static_cast<CMotorSettingDlg&>(d);
-        // Leaving a field checks that field alone: the click that leaves it lands.
+        EXPECT_EQ(Texts(&d, {1013, 1194, 1011, 1007, 1021, 1017, 1015, 1019, 1003, 1004}),
+                  "1013=1 1194=on 1011=0 1007=3 1021=3 1017=1.22949 1015=0.5 1019=3 1003=10000 "
+                  "1004=4321");
         Activate(d);
-        Click(FindControl<QLineEdit>(&d, 1021));
-        FindControl<QLineEdit>(&d, 1021)->selectAll();
-        QTest::keyClicks(FindControl<QLineEdit>(&d, 1021), QStringLiteral("3.3"));
+        auto* rated = FindControl<QLineEdit>(&d, 1021);
+        Click(rated);
+        rated->selectAll();
+        QTest::keyClicks(rated, QStringLiteral("3.3"));
         Click(FindControl<QWidget>(&d, 1002));
         EXPECT_TRUE(FindControl<QWidget>(&d, 1002)->hasFocus());
         Type(&d, 1017, "1.23");
         Arrow(&d, 1020, 1);
-        Arrow(&d, 1016, -1);
-        EXPECT_EQ(Texts(&d, {1017, 1021, 1019, 1015}),
-                  "1017=1.22949 1021=3.3 1019=0.09375 1015=-0.00976562");
-        EXPECT_EQ(dlg.fields().ratedCurrentRaw, 422);  // its own text is left as typed
-        const CurrentLoopModel& m = state.currentLoopModel;
-        EXPECT_EQ(std::make_tuple(m.lsRaw, m.keRaw, m.rsRaw), std::make_tuple(1259, 3, -10));
-
+        Arrow(&d, 1016, -2);
         Type(&d, 1002, "10");
         Arrow(&d, 1001, 1);
+        Arrow(&d, 1001, -1);
         Type(&d, 1004, "0");
         Arrow(&d, 1006, -1);
         Arrow(&d, 1009, 1);
-        EXPECT_EQ(Texts(&d, {1002, 1004, 1010}), "1002=10 1004=0 1010=1");
-        Arrow(&d, 1001, -1);
-        EXPECT_EQ(Text(&d, 1002), "9");
-        FindControl<QRadioButton>(&d, 1194)->click();
-        EXPECT_EQ(dlg.fields().encoderType, 1);
         FindControl<QRadioButton>(&d, 1193)->click();
-        EXPECT_EQ(dlg.fields().encoderType, 0);
-        dlg.reject();
+        EXPECT_EQ(Texts(&d, {1021, 1017, 1019, 1015, 1002, 1004, 1010}),
+                  "1021=3.3 1017=1.22949 1019=3.09375 1015=0.479492 1002=9 1004=0 1010=1");
+        EXPECT_EQ(state.currentLoopModel.rsRaw, 491) << "the loop words change at once";
+        FindControl<QPushButton>(&d, 1)->click();
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_FALSE(blockWritten());
+        EXPECT_EQ(boxTexts(),
+                  (std::vector<std::string>{"Please enter an integer between 0 and 2."}));
+        Type(&d, 1007, "2");
     };
     choose(ID_MOTOR_BASIC_INFO);
-    EXPECT_FALSE(blockWritten());
-    EXPECT_EQ(state.currentLoopModel.lsRaw, 1259) << "the loop words changed at once";
+    const uint16_t written[] = {422, 9, 1259, 491, 99, 77, 1, 0x0012, 10000, 0};
+    for (uint16_t k = 0; k < 10; ++k) {
+        EXPECT_EQ(drive->read(0x0210 + k), written[k]) << k;
+    }
 }
 
 // Pole pairs 0 and pulse number 65535 from the drive: every way out closes at once, from
@@ -214,53 +157,58 @@ TEST_F(MotorDialogs, CancelTheCloseBoxAndEscapeCloseWithoutAPrompt) {
     EXPECT_FALSE(blockWritten());
 }
 
-// With pole pairs 0 and pulse number 65535 in the block and a field just typed into, a
-// click on "Auto Match" starts the match; it runs on a worker while the window answers
-// its question (or the user closes the question with Escape), and the dialog can be
-// closed afterwards either way.
+// With nonsense in the block and a field just typed into, a click on "Auto Match" starts
+// the match on a worker; the window locks what it must, ignores Escape and answers the
+// question (or the user closes it with Escape), and can be closed after.
 TEST_F(MotorDialogs, AutoMatchLocksTheDialogAndAsksOnTheWindowsThread) {
     for (const bool answer : {true, false}) {
         SCOPED_TRACE(answer ? "answered CCW" : "Escape");
-        boxes.clear();
         app.reset();
         context.reset();
         start();
         connectWithBlock({320, 0, 1259, 512, 96, 77, 0, 0, 65535, 0});
-        MatchRun run;
+        std::optional<AutoMatchResult> result;
         QWidget* motorDialog = nullptr;
         whileOpen = [&](QDialog& d) {
             if (auto* magnet = qobject_cast<CMagnetDirectionDlg*>(&d)) {
+                // Confirmed only once chosen: clockwise, then counter-clockwise, answers 0.
+                EXPECT_EQ(Texts(magnet, {1196, 1197}) + (Enabled(magnet, 1) ? " OK" : ""),
+                          "1196=off 1197=off");
                 if (answer) {
-                    FindControl<QRadioButton>(magnet, 1196)->click();  // runDialog presses OK
-                } else {
-                    magnet->reject();
+                    FindControl<QRadioButton>(magnet, 1197)->click();
+                    FindControl<QRadioButton>(magnet, 1196)->click();
                 }
+                answer ? FindControl<QPushButton>(magnet, 1)->click() : magnet->reject();
+                EXPECT_FALSE(magnet->isVisible()) << "OK works once a direction is chosen";
                 return;
             }
+            auto& dlg = static_cast<CMotorSettingDlg&>(d);
             motorDialog = &d;
+            QObject::connect(&dlg, &CMotorSettingDlg::matchFinished,
+                             [&](const AutoMatchResult& r) { result = r; });
             Activate(d);
             Click(FindControl<QLineEdit>(&d, 1021));
             QTest::keyClicks(FindControl<QLineEdit>(&d, 1021), QStringLiteral("3"));
-            RunMatch(d, run);
-            EXPECT_EQ(Texts(&d, {1195, 1002, 1003, 1004}),
-                      answer ? "1195=Auto match succed! 1002=4 1003=10000 1004=1234"
-                             : "1195=Auto match fails! 1002=4 1003=65535 1004=0");
+            Click(FindControl<QPushButton>(&d, 1175));
+            EXPECT_TRUE(!Enabled(&d, 1) && !Enabled(&d, 2) && !Enabled(&d, 1002) &&
+                        !Enabled(&d, 1001) && !Enabled(&d, 1193) && Enabled(&d, 1017) &&
+                        !Enabled(&d, 1175) && FindControl<QProgressBar>(&d, 1174)->isVisible());
+            dlg.reject();  // Escape
+            EXPECT_TRUE(d.isVisible());
+            ASSERT_TRUE(RunEventsUntil([&] { return result.has_value(); }));
+            EXPECT_EQ(Texts(&d, {1195, 1002, 1003, 1004, 1010}),
+                      answer ? "1195=Auto match succed! 1002=4 1003=10000 1004=1234 1010=0"
+                             : "1195=Auto match fails! 1002=4 1003=65535 1004=0 1010=0");
             EXPECT_EQ(FindControl<QProgressBar>(&d, 1174)->value(), answer ? 100 : 0);
             EXPECT_TRUE(Enabled(&d, 1) && Enabled(&d, 2) && Enabled(&d, 1002) && Enabled(&d, 1175));
             d.reject();
         };
         choose(ID_MOTOR_BASIC_INFO);
-        ASSERT_TRUE(run.result);
-        EXPECT_EQ(run.result->status, answer ? kStatusOk : kMatchNoDirection);
-        EXPECT_TRUE(run.lockedDuring);
-        EXPECT_TRUE(run.ignoredEscape);
-        if (answer) {
-            EXPECT_TRUE(boxes.empty());
-            EXPECT_EQ(drive->read(0x0219), 1234) << "written by the match, not by Cancel";
-        } else {
-            ASSERT_EQ(boxTexts(), std::vector<std::string>{"Invalid Direction Input!"});
-            EXPECT_EQ(boxes[0].owner, motorDialog);  // raised inside the dialog, on its thread
-        }
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, answer ? kStatusOk : kMatchNoDirection);
+        EXPECT_EQ(drive->read(0x0219), answer ? 1234 : 0) << "written by the match, not Cancel";
+        EXPECT_EQ(boxTexts(), std::vector<std::string>(answer ? 0 : 1, "Invalid Direction Input!"));
+        EXPECT_TRUE(answer || boxes[0].owner == motorDialog) << "raised on the dialog's thread";
     }
 }
 
@@ -269,36 +217,32 @@ TEST_F(MotorDialogs, EncoderFixingFreezesWithTheCurrentShownAndShowsThePosition)
     connectDrive();
     whileOpen = [&](QDialog& d) {
         auto& dlg = static_cast<CEncoderFixingDlg&>(d);
-        EXPECT_EQ(Text(&d, 1198), "3");
+        EXPECT_EQ(Texts(&d, {1198}), "1198=3");
         Arrow(&d, 1197, 1);
         FindControl<QPushButton>(&d, 32802)->click();
-        EXPECT_EQ(lastPayload(), (Bytes{0x00, 0x18, 0x00, 0x02, 0x02, 0x00, 0x00, 0x01}));
+        EXPECT_EQ(sim::MotorOf(*drive)->state().current, 4 * 128) << "held with the 4 A shown";
         FindControl<QPushButton>(&d, 32803)->click();
-        EXPECT_EQ(lastPayload(), (Bytes{0x00, 0x18, 0x00, 0x05}));
-
+        EXPECT_EQ(sim::MotorOf(*drive)->state().mode, sim::SimMotorMode::Off);
         drive->write(0x0011, 0x1234);
         drive->write(0x0012, 0x0001);
         dlg.poll();
-        EXPECT_EQ(Text(&d, 1200), "4660");
+        EXPECT_EQ(Texts(&d, {1200}), "1200=4660");
         // Without an open port the window does not block on exchanges that cannot work.
         state.link.portOpen = 0;
         const uint64_t requests = drive->requestCount();
         dlg.poll();
-        EXPECT_EQ(Text(&d, 1200), "65535");
+        EXPECT_EQ(Texts(&d, {1200}), "1200=65535");
         EXPECT_EQ(drive->requestCount(), requests);
 
-        for (int k = 0; k < 4; ++k) {
-            Arrow(&d, 1197, -1);
-        }
+        Arrow(&d, 1197, -4);
         EXPECT_EQ(dlg.freezeCurrent(), 1);
         auto* edit = FindControl<QLineEdit>(&d, 1198);
-        edit->setText("10");
-        emit edit->textEdited(edit->text());
-        Arrow(&d, 1197, 1);
-        EXPECT_EQ(dlg.freezeCurrent(), 10);
-        edit->setText("11");
-        emit edit->textEdited(edit->text());
-        EXPECT_EQ(dlg.freezeCurrent(), 10);  // the last valid value is kept for a freeze
+        for (const char* typed : {"10", "11"}) {
+            edit->setText(typed);
+            emit edit->textEdited(edit->text());
+            Arrow(&d, 1197, 1);
+        }
+        EXPECT_EQ(dlg.freezeCurrent(), 10) << "the last valid value, and no further up";
         d.reject();
     };
     choose(ID_ENCODER_FIXING);
@@ -318,19 +262,6 @@ TEST_F(MotorDialogs, ClosingWithTheFocusInAnEditIsSafe) {
     // a half-destroyed dialog.
     delete dialog;
     EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(MotorDialogs, TheDirectionCanOnlyBeConfirmedOnceChosen) {
-    start();
-    CMagnetDirectionDlg dialog(*context, frame());
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_FALSE(Enabled(&dialog, 1));
-    EXPECT_FALSE(Checked(&dialog, 1196) || Checked(&dialog, 1197));
-    FindControl<QRadioButton>(&dialog, 1197)->click();
-    EXPECT_TRUE(Enabled(&dialog, 1));
-    EXPECT_EQ(state.magnetDirectionAnswer, 1);
-    FindControl<QRadioButton>(&dialog, 1196)->click();
-    EXPECT_EQ(state.magnetDirectionAnswer, 0);
 }
 
 }  // namespace
