@@ -33,10 +33,10 @@ struct MotorLink {
                        return std::make_unique<sim::SimPort>(drive, clock, true);
                    }};
 
-    explicit MotorLink(const std::string& spec = "") {
+    explicit MotorLink(const std::string& motorText = "") {
         ApplyStartupValues(state);
         sim::SimMotorSpec s;
-        EXPECT_EQ(sim::ParseMotorSpec(spec, s), std::nullopt) << spec;
+        EXPECT_EQ(sim::ParseMotorSpec(motorText, s), std::nullopt) << motorText;
         motor->setSpec(s);
         link.OpenDrivePort(messages, 1);
         drive->clearRequestLog();
