@@ -48,8 +48,9 @@ void PrintRow(bool csv, const std::string& pn, const std::string& title,
     } else {
         std::cout << std::left << std::setw(5) << pn << std::setw(kTitleWidth) << title
                   << std::right;
+        // A space before each column keeps long file names in the header apart.
         for (const std::string& v : values) {
-            std::cout << std::setw(kValueWidth) << v;
+            std::cout << ' ' << std::setw(kValueWidth - 1) << v;
         }
     }
     std::cout << "\n";
