@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "sim/PayloadWords.h"
+
 namespace qx::sim {
 
 namespace {
@@ -17,14 +19,6 @@ constexpr uint32_t kMaxPositionPoints = 512;
 // The motor data words' scales: Ls and Rs x 1024, Ke x 32.
 constexpr double kLsRsRawPerUnit = 1024.0;
 constexpr double kKeRawPerUnit = 32.0;
-
-uint16_t Word(std::span<const uint8_t> p, std::size_t at) {
-    return static_cast<uint16_t>(p[at] << 8 | p[at + 1]);
-}
-
-uint32_t DWord(std::span<const uint8_t> p, std::size_t at) {
-    return uint32_t{Word(p, at)} << 16 | Word(p, at + 2);
-}
 
 struct CaptureUnit {
     bool setUp = false;

@@ -5,6 +5,7 @@
 
 #include "sim/CaptureFeatures.h"
 #include "sim/NormalOperation.h"
+#include "sim/PayloadWords.h"
 
 namespace qx::sim {
 
@@ -14,10 +15,6 @@ constexpr std::size_t kStartBytes = 14;
 constexpr uint64_t kUsPerTick = 1'000'000 / kTicksPerSecond;
 constexpr int kAutoRun = 2;
 constexpr int kFalling = 1;
-
-uint16_t Word(std::span<const uint8_t> p, std::size_t at) {
-    return static_cast<uint16_t>(p[at] << 8 | p[at + 1]);
-}
 
 struct FreeUnit {
     NormalOperation operation;

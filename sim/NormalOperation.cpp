@@ -12,7 +12,7 @@ constexpr uint32_t kHoldTicks = 2000;
 constexpr uint32_t kSpeedLagTicks = 40;   // 10 ms behind the command
 constexpr uint32_t kCurrentLagTicks = 2;  // the current loop is much faster
 constexpr double kAmpsPerRpmPerSecond = 1.0 / 1000.0;
-constexpr double kFrictionAmps = 0.3;
+constexpr double kLoadFrictionAmps = 0.3;
 constexpr double kRippleAmps = 0.05;
 constexpr double kRawPerAmp = 128.0;
 constexpr double kRawPerRpm = 4.0;
@@ -63,7 +63,8 @@ NormalOperation::NormalOperation()
         const double cmd = ProfileRpm(t);
         const double fb = ProfileRpm(Behind(t, kSpeedLagTicks));
         const double accel = (fb - ProfileRpm(Behind(t, kSpeedLagTicks + 1))) * kTicksPerSecond;
-        const double friction = fb > 0.0 ? kFrictionAmps : (fb < 0.0 ? -kFrictionAmps : 0.0);
+        const double friction =
+            fb > 0.0 ? kLoadFrictionAmps : (fb < 0.0 ? -kLoadFrictionAmps : 0.0);
         amps[t] = accel * kAmpsPerRpmPerSecond + friction;
         speedCmd_[t] = static_cast<int32_t>(cmd * kRawPerRpm);
         speedFb_[t] = static_cast<int32_t>(fb * kRawPerRpm);

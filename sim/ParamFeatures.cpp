@@ -7,6 +7,7 @@
 
 #include "link/DriveCommands.h"
 #include "params/ParamCatalog.h"
+#include "sim/PayloadWords.h"
 
 namespace qx::sim {
 
@@ -94,10 +95,6 @@ constexpr int kPositionFields = 5;
 bool IsProtected(uint32_t word) {
     return word >= ParamWordAddress(1) && word <= ParamWordAddress(kHighestParamNumber) &&
            word != kProtectionWord;
-}
-
-uint16_t Word(std::span<const uint8_t> p, std::size_t at) {
-    return static_cast<uint16_t>(p[at] << 8 | p[at + 1]);
 }
 
 // The EEPROM and what the store operations have staged for it.

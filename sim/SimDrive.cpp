@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sim/PayloadWords.h"
+
 namespace qx::sim {
 
 namespace {
@@ -15,14 +17,6 @@ constexpr uint16_t kExchangeArea = 0x0400;
 constexpr std::size_t kMaxReplyWords = 124;  // a 256-byte frame: header, ack, words, checksum
 // Keeps the spells' random numbers apart from the faults' for the same seed.
 constexpr uint32_t kSpellStream = 0x5EED5;
-
-uint16_t Word(std::span<const uint8_t> p, std::size_t at) {
-    return static_cast<uint16_t>(p[at] << 8 | p[at + 1]);
-}
-
-uint32_t DWord(std::span<const uint8_t> p, std::size_t at) {
-    return uint32_t{Word(p, at)} << 16 | Word(p, at + 2);
-}
 
 void PutChecksum(Frame& f) {
     uint32_t sum = 0;

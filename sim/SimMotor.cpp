@@ -5,6 +5,8 @@
 #include <mutex>
 #include <sstream>
 
+#include "sim/PayloadWords.h"
+
 namespace qx::sim {
 
 namespace {
@@ -25,10 +27,6 @@ constexpr uint16_t kSignalLessWire = 0x0100;
 constexpr uint16_t kHallForward = 3;
 constexpr uint16_t kHallReverse = 4;
 constexpr double kMicrosPerMinute = 60e6;
-
-uint16_t Word(std::span<const uint8_t> p, std::size_t at) {
-    return static_cast<uint16_t>(p[at] << 8 | p[at + 1]);
-}
 
 int64_t FloorDiv(int64_t a, int64_t b) {
     const int64_t q = a / b;
