@@ -8,7 +8,7 @@ namespace qx::ui {
 
 namespace {
 
-constexpr int kKp = 0;
+constexpr int kPositionKp = 0;
 constexpr int kKd = 1;
 constexpr int kCutoff = 2;
 
@@ -34,8 +34,8 @@ void CPositionLoopDlg::doDataExchange(DataExchange& exchange) {
     exchange.minMax(gain(kCutoff), 1, 1000);
     exchange.text(ui_->IDC_1181, gain(kKd));
     exchange.minMax(gain(kKd), 0, 65535);
-    exchange.text(ui_->IDC_1180, gain(kKp));
-    exchange.minMax(gain(kKp), 1, 65535);
+    exchange.text(ui_->IDC_1180, gain(kPositionKp));
+    exchange.minMax(gain(kPositionKp), 1, 65535);
 }
 
 }  // namespace qx::ui

@@ -8,7 +8,7 @@ namespace qx::ui {
 
 namespace {
 
-constexpr int kKp = 0;
+constexpr int kSpeedKp = 0;
 constexpr int kTrc = 1;
 constexpr int kSpeedFilter = 2;
 constexpr int kOutputFilter = 3;
@@ -36,8 +36,8 @@ void CSpeedLoopDlg::doDataExchange(DataExchange& exchange) {
     exchange.minMax(gain(kSpeedFilter), 1, 1000);
     exchange.text(ui_->IDC_1094, gain(kOutputFilter));
     exchange.minMax(gain(kOutputFilter), 1, 1000);
-    exchange.text(ui_->IDC_1148, gain(kKp));
-    exchange.minMax(gain(kKp), 1, 65535);
+    exchange.text(ui_->IDC_1148, gain(kSpeedKp));
+    exchange.minMax(gain(kSpeedKp), 1, 65535);
     exchange.text(ui_->IDC_1090, gain(kTrc));
 }
 

@@ -10,23 +10,17 @@
 
 #include "params/ui/ParamCompareFile.h"
 #include "params/ui/ParamSheetView.h"
+#include "params/ui/WorkbenchButton.h"
 
 namespace qx::ui {
 
 namespace {
 
-constexpr int kWindowWidth = 760;
-constexpr int kWindowHeight = 600;
+constexpr int kFileWindowWidth = 760;
+constexpr int kFileWindowHeight = 600;
 
 std::string LocalPath(const QString& path) {
     return QFile::encodeName(path).toStdString();
-}
-
-QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
 }
 
 }  // namespace
@@ -36,13 +30,13 @@ CParamFileDlg::CParamFileDlg(GuiContext& context, QWidget* parent)
       messages_(context.messagesFor(this)),
       path_(new QLabel(this)),
       view_(new ParamSheetView(sheet_, this)),
-      open_(Button("Open...", "open", this)),
-      save_(Button("Save", "save", this)),
-      saveAs_(Button("Save As...", "saveAs", this)),
-      compare_(Button("Compare with File...", "compare", this)),
-      close_(Button("Close", "close", this)) {
+      open_(WorkbenchButton("Open...", "open", this)),
+      save_(WorkbenchButton("Save", "save", this)),
+      saveAs_(WorkbenchButton("Save As...", "saveAs", this)),
+      compare_(WorkbenchButton("Compare with File...", "compare", this)),
+      close_(WorkbenchButton("Close", "close", this)) {
     setSizeGripEnabled(true);
-    resize(kWindowWidth, kWindowHeight);
+    resize(kFileWindowWidth, kFileWindowHeight);
     path_->setObjectName(QStringLiteral("path"));
     path_->setTextInteractionFlags(Qt::TextSelectableByMouse);
 

@@ -18,26 +18,19 @@
 #include "params/ParamText.h"
 #include "params/ui/ParamCompareFile.h"
 #include "params/ui/ParamSheetView.h"
+#include "params/ui/WorkbenchButton.h"
 
 namespace qx::ui {
 
 namespace {
 
-constexpr int kWindowWidth = 820;
-constexpr int kWindowHeight = 760;
+constexpr int kTableWindowWidth = 820;
+constexpr int kTableWindowHeight = 760;
 constexpr int kChangesHeight = 220;
 constexpr const char* kTimeFormat = "hh:mm:ss";
 
 QString Text(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
-}
-
-QPushButton* Button(const char* caption, const char* name, QWidget* parent) {
-    auto* button = new QPushButton(QString::fromLatin1(caption), parent);
-    button->setObjectName(QString::fromLatin1(name));
-    // Enter belongs to the cell being edited and to the filter, never to a button.
-    button->setAutoDefault(false);
-    return button;
 }
 
 }  // namespace
@@ -47,15 +40,15 @@ CParamTableDlg::CParamTableDlg(GuiContext& context, QWidget* parent)
       sheet_(context.state().identity.softwareVersion),
       messages_(context.messagesFor(this)),
       view_(new ParamSheetView(sheet_, this)),
-      compare_(Button("Compare with File...", "compare", this)),
-      writeFile_(Button("Write File Values", "writeFileValues", this)),
+      compare_(WorkbenchButton("Compare with File...", "compare", this)),
+      writeFile_(WorkbenchButton("Write File Values", "writeFileValues", this)),
       changes_(new QTableWidget(0, 6, this)),
       summary_(new QLabel(this)),
-      revert_(Button("Revert", "revert", this)),
-      close_(Button("Close", "close", this)) {
+      revert_(WorkbenchButton("Revert", "revert", this)),
+      close_(WorkbenchButton("Close", "close", this)) {
     setWindowTitle(QStringLiteral("Parameter Table"));
     setSizeGripEnabled(true);
-    resize(kWindowWidth, kWindowHeight);
+    resize(kTableWindowWidth, kTableWindowHeight);
 
     changes_->setObjectName(QStringLiteral("changes"));
     summary_->setObjectName(QStringLiteral("summary"));
@@ -93,7 +86,7 @@ CParamTableDlg::CParamTableDlg(GuiContext& context, QWidget* parent)
     split->addWidget(top);
     split->addWidget(changesBox);
     split->setChildrenCollapsible(false);
-    split->setSizes({kWindowHeight - kChangesHeight, kChangesHeight});
+    split->setSizes({kTableWindowHeight - kChangesHeight, kChangesHeight});
 
     auto* closeRow = new QHBoxLayout;
     closeRow->addStretch(1);
