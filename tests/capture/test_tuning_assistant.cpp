@@ -1,0 +1,150 @@
+// The tuning assistant inside a tuning window: which records it judges, which gains it
+// gives the window's edits (each proposal, the starting gains once the search is over,
+// the best on Apply), a proposal whose record never comes, and the panel's texts. It has
+// no link: nothing it does can reach the drive, let alone its EEPROM.
+
+#include <gtest/gtest.h>
+
+#include "capture/GainSearchRun.h"
+#include "capture/TuningAssistant.h"
+
+namespace qx::test {
+namespace {
+
+constexpr uint32_t kLimitMs = 500;
+
+LoopGains Ki(int32_t ki) {
+    return {{4, 1228, 48, ki}, 4};
+}
+RecordShape CapturedWith(const LoopGains& g) {
+    RecordShape s;
+    s.gainCount = static_cast<uint8_t>(g.count);
+    for (int k = 0; k < g.count; ++k) {
+        s.gains[static_cast<std::size_t>(k)] = static_cast<uint16_t>(g.words[k]);
+    }
+    return s;
+}
+CaptureOutcome Settled(double rise, double settling, double overshoot, bool settled = true) {
+    CaptureOutcome o;
+    o.captured = true;
+    o.metrics.status = StepStatus::Ok;
+    o.metrics.settled = settled;
+    o.metrics.oscillating = !settled;
+    o.metrics.riseTimeMs = rise;
+    o.metrics.settlingTimeMs = settling;
+    o.metrics.overshootPercent = overshoot;
+    return o;
+}
+
+TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest) {
+    TuningAssistant a(CaptureKind::Current);
+    EXPECT_EQ(a.statusLine(), "Start captures with the gains shown, then changes Ki by experiment");
+    a.start(Ki(1000), {}, kLimitMs, 0);
+    EXPECT_EQ(a.phase(), AssistantPhase::Searching);
+    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "given once";
+    a.start(Ki(7), {}, kLimitMs, 0);
+    EXPECT_EQ(a.search()->startGains(), Ki(1000)) << "a second Start while searching";
+
+    // Table: the record's gains, what it measured -> its use, the gains the edits take.
+    struct Row {
+        int32_t capturedKi;
+        CaptureOutcome outcome;
+        RecordUse use;
+        std::optional<LoopGains> edits;
+        bool driveBehind;
+    };
+    const Row rows[] = {
+        {2000, Settled(1, 2, 0), RecordUse::Ignored, std::nullopt, false},  // begun earlier
+        {1000, Settled(2, 4, 0), RecordUse::NewBest, Ki(2000), true},
+        {2000, Settled(1, 2, 1), RecordUse::NewBest, Ki(4000), true},
+        {4000, Settled(0.9, 90, 30, false), RecordUse::Judged, Ki(1000), true},  // danger
+        {4000, Settled(0.9, 90, 30, false), RecordUse::Ignored, std::nullopt, true},
+        {1000, Settled(2, 4, 0), RecordUse::Ignored, std::nullopt, false},  // restored
+    };
+    uint32_t now = 0;
+    for (const Row& r : rows) {
+        now += 100;
+        const LoopGains window = a.search()->running() ? a.search()->proposal() : Ki(1000);
+        EXPECT_EQ(a.recordArrived(CapturedWith(Ki(r.capturedKi)), r.outcome, window, now), r.use)
+            << r.capturedKi;
+        EXPECT_EQ(a.takeWindowGains(), r.edits) << r.capturedKi;
+        EXPECT_EQ(a.driveBehind(), r.driveBehind) << r.capturedKi;
+    }
+    EXPECT_EQ(a.search()->trials().size(), 3u);
+    EXPECT_EQ(a.phase(), AssistantPhase::Choosing);
+    EXPECT_FALSE(a.tick(now + 10 * kLimitMs)) << "no capture waited for";
+    EXPECT_EQ(a.statusLine(),
+              "danger, capture 3 oscillates: best capture 2 (Ki 2000); the starting gains are "
+              "back");
+    using Cells = std::array<std::string, 6>;
+    EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[1]),
+              (Cells{"2", "Ki 2000", "1.000", "1.0", "2.00", "within target"}));
+    EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[2]),
+              (Cells{"3", "Ki 4000", "0.900", "30.0", "not settled", "oscillates"}));
+
+    ASSERT_TRUE(a.canApply());
+    a.apply();
+    EXPECT_EQ(a.phase(), AssistantPhase::Idle);
+    EXPECT_EQ(a.takeWindowGains(), Ki(2000));
+    EXPECT_TRUE(a.driveBehind());
+    EXPECT_STREQ(a.unwrittenText(), kApplyFailsText);
+    EXPECT_EQ(a.statusLine(), "applied: Ki 2000 (not yet in the drive)");
+    a.apply();
+    a.discard();
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "the choice is made once";
+    EXPECT_EQ(a.recordArrived(CapturedWith(Ki(2000)), Settled(1, 2, 1), Ki(2000), now),
+              RecordUse::Ignored);
+    EXPECT_FALSE(a.driveBehind());
+}
+
+TEST(TuningAssistant, StopAndALostRecordRestoreTheStartingGains) {
+    TuningAssistant a(CaptureKind::Current);
+    a.stop();
+    a.discard();
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "nothing to stop";
+    a.start(Ki(1000), {}, kLimitMs, 1000);
+    a.recordArrived(CapturedWith(Ki(1000)), Settled(2, 4, 0), Ki(1000), 1100);
+    EXPECT_EQ(a.takeWindowGains(), Ki(2000));
+    EXPECT_EQ(a.statusLine(), "searching: capture 2 of at most 20, Ki 2000");
+    a.stop();
+    EXPECT_EQ(a.phase(), AssistantPhase::Choosing);
+    EXPECT_EQ(a.search()->end(), SearchEnd::Stopped);
+    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_STREQ(a.unwrittenText(), kRestoreFailsText);
+    a.discard();
+    EXPECT_EQ(a.phase(), AssistantPhase::Idle);
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "the starting gains are in the edits";
+    EXPECT_FALSE(a.canApply());
+    EXPECT_EQ(a.statusLine(),
+              "discarded: the starting gains stay (Ki 1000) (not yet in the drive)");
+
+    // A new search; its first proposal's record does not come within the limit.
+    a.start(Ki(1000), {3.0, 8}, kLimitMs, 2000);
+    EXPECT_EQ(a.search()->target().maxCaptures, 8);
+    EXPECT_TRUE(a.search()->trials().empty());
+    EXPECT_FALSE(a.tick(2000 + kLimitMs));
+    EXPECT_TRUE(a.tick(2001 + kLimitMs));
+    EXPECT_EQ(a.search()->end(), SearchEnd::Danger);
+    EXPECT_FALSE(a.canApply()) << "no capture within the target";
+    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[0]),
+              (std::array<std::string, 6>{"1", "Ki 1000", "-", "-", "-", "capture failed"}));
+    EXPECT_EQ(a.statusLine(),
+              "danger, capture 1 capture failed: no capture within the target; the starting "
+              "gains are back (not yet in the drive)")
+        << "Ki 2000 may still be in the drive";
+}
+
+TEST(TuningAssistant, NamesEveryKnobOfTheLoop) {
+    TuningAssistant speed(CaptureKind::Speed);
+    EXPECT_EQ(speed.statusLine(),
+              "Start captures with the gains shown, then changes T_rc and Kp by experiment");
+    const GainSearch search(CaptureKind::Speed, {{100, 50, 500, 500}, 4});
+    EXPECT_EQ(KnobText(search, search.startGains()), "T_rc 50, Kp 100");
+    const GainSearch none(CaptureKind::Position, {{0, 0, 100, 0}, 3});
+    EXPECT_EQ(KnobText(none, none.startGains()), "no gain to change");
+}
+
+}  // namespace
+}  // namespace qx::test
