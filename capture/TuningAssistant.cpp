@@ -28,8 +28,7 @@ std::string BestText(const GainSearch& search) {
     if (best == nullptr) {
         return "no capture within the target";
     }
-    return "best capture " + std::to_string(best->number) + " (" + KnobText(search, best->gains) +
-           ")";
+    return "best #" + std::to_string(best->number) + " (" + KnobText(search, best->gains) + ")";
 }
 
 }  // namespace
@@ -166,7 +165,7 @@ std::string TuningAssistant::statusLine() const {
                 end += ", capture " + std::to_string(s.trials().back().number) + " " +
                        VerdictText(s.trials().back().verdict);
             }
-            return end + ": " + BestText(s) + "; the starting gains are back" + behind;
+            return end + ": " + BestText(s) + "; starting gains restored" + behind;
         }
         case AssistantPhase::Idle:
             break;

@@ -75,8 +75,7 @@ TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest
     EXPECT_EQ(a.phase(), AssistantPhase::Choosing);
     EXPECT_FALSE(a.tick(now + 10 * kLimitMs)) << "no capture waited for";
     EXPECT_EQ(a.statusLine(),
-              "danger, capture 3 oscillates: best capture 2 (Ki 2000); the starting gains are "
-              "back");
+              "danger, capture 3 oscillates: best #2 (Ki 2000); starting gains restored");
     using Cells = std::array<std::string, 6>;
     EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[1]),
               (Cells{"2", "Ki 2000", "1.000", "1.0", "2.00", "within target"}));
@@ -131,8 +130,8 @@ TEST(TuningAssistant, StopAndALostRecordRestoreTheStartingGains) {
     EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[0]),
               (std::array<std::string, 6>{"1", "Ki 1000", "-", "-", "-", "capture failed"}));
     EXPECT_EQ(a.statusLine(),
-              "danger, capture 1 capture failed: no capture within the target; the starting "
-              "gains are back (not yet in the drive)")
+              "danger, capture 1 capture failed: no capture within the target; starting gains "
+              "restored (not yet in the drive)")
         << "Ki 2000 may still be in the drive";
 }
 
