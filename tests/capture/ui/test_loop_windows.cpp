@@ -319,3 +319,50 @@ TEST_F(LoopWindowTest, WithoutAnAcceptedDriveTheRateIsZeroAndThePreviewHasNoStre
 
 }  // namespace
 }  // namespace qx::test
+
+// The tuning assistant's panel, at the end of the file as a test of its own.
+#include "capture/ui/TunePanel.h"
+
+namespace qx::test {
+namespace {
+
+// Stop brings the starting gains back and Discard keeps them; Apply puts the best into the
+// edit and so into the drive; the EEPROM is never asked to store anything.
+TEST_F(LoopWindowTest, TuneStopsDiscardsAndAppliesWithoutTheEeprom) {
+    start();
+    connectDrive();
+    int32_t applied = 0;
+    whileOpen = [&](QDialog& d) {
+        auto& window = dynamic_cast<LoopTuningDialog&>(d);
+        TunePanel& panel = *window.tunePanel();
+        ASSERT_TRUE(WaitForRecords(window, 1));
+        EXPECT_FALSE(panel.isVisible());
+        window.tuneButton()->click();
+        ASSERT_TRUE(panel.isVisible());
+        for (QPushButton* choice : {panel.discardButton(), panel.applyButton()}) {
+            panel.startButton()->click();
+            EXPECT_FALSE(Edit(d, 1229)->isEnabled()) << "the search's edits";
+            ASSERT_TRUE(RunEventsUntil([&] {
+                const Trial* best = window.assistant().search()->best();
+                return best != nullptr && best->number > 1;  // better than the starting Ki
+            }));
+            panel.stopButton()->click();
+            EXPECT_EQ(Text(d, 1229), QStringLiteral("2000")) << "the starting Ki";
+            ASSERT_TRUE(choice->isEnabled());
+            choice->click();
+        }
+        applied = window.assistant().search()->best()->gains.words[3];
+        EXPECT_NE(applied, 2000);
+        EXPECT_EQ(Text(d, 1229), QString::number(applied));
+        EXPECT_TRUE(Edit(d, 1229)->isEnabled());
+    };
+    choose(ID_CURRENT_LOOP_ADJUST);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(drive->read(GainAddress(CaptureKind::Current) + 3), applied);
+    for (const auto& f : drive->requestLog()) {
+        EXPECT_FALSE(f.size() > 6 && f[1] == 0xC1 && f[4] == 0x00 && f[5] == 0x16) << "stored";
+    }
+}
+
+}  // namespace
+}  // namespace qx::test
