@@ -1,7 +1,5 @@
-// The tuning assistant inside a tuning window: which records it judges, which gains it
-// gives the window's edits (each proposal, the starting gains once the search is over,
-// the best on Apply), a proposal whose record never comes, and the panel's texts. It has
-// no link: nothing it does can reach the drive, let alone its EEPROM.
+// The tuning assistant of a tuning window: the records it judges, the gains it gives the
+// edits, a lost record, its texts. It has no link, so nothing of it can reach the EEPROM.
 
 #include <gtest/gtest.h>
 
@@ -16,24 +14,17 @@ constexpr uint32_t kLimitMs = 500;
 LoopGains Ki(int32_t ki) {
     return {{4, 1228, 48, ki}, 4};
 }
-RecordShape CapturedWith(const LoopGains& g) {
-    RecordShape s;
-    s.gainCount = static_cast<uint8_t>(g.count);
-    for (int k = 0; k < g.count; ++k) {
-        s.gains[static_cast<std::size_t>(k)] = static_cast<uint16_t>(g.words[k]);
-    }
-    return s;
+RecordShape RecordOf(int32_t ki) {
+    return {.gains = {4, 1228, 48, static_cast<uint16_t>(ki)}, .gainCount = 4};
 }
 CaptureOutcome Settled(double rise, double settling, double overshoot, bool settled = true) {
-    CaptureOutcome o;
-    o.captured = true;
-    o.metrics.status = StepStatus::Ok;
-    o.metrics.settled = settled;
-    o.metrics.oscillating = !settled;
-    o.metrics.riseTimeMs = rise;
-    o.metrics.settlingTimeMs = settling;
-    o.metrics.overshootPercent = overshoot;
-    return o;
+    return {.captured = true,
+            .metrics = {.status = StepStatus::Ok,
+                        .riseTimeMs = rise,
+                        .overshootPercent = overshoot,
+                        .settlingTimeMs = settling,
+                        .settled = settled,
+                        .oscillating = !settled}};
 }
 
 TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest) {
@@ -66,7 +57,7 @@ TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest
     for (const Row& r : rows) {
         now += 100;
         const LoopGains window = a.search()->running() ? a.search()->proposal() : Ki(1000);
-        EXPECT_EQ(a.recordArrived(CapturedWith(Ki(r.capturedKi)), r.outcome, window, now), r.use)
+        EXPECT_EQ(a.recordArrived(RecordOf(r.capturedKi), r.outcome, window, now), r.use)
             << r.capturedKi;
         EXPECT_EQ(a.takeWindowGains(), r.edits) << r.capturedKi;
         EXPECT_EQ(a.driveBehind(), r.driveBehind) << r.capturedKi;
@@ -92,8 +83,7 @@ TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest
     a.apply();
     a.discard();
     EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "the choice is made once";
-    EXPECT_EQ(a.recordArrived(CapturedWith(Ki(2000)), Settled(1, 2, 1), Ki(2000), now),
-              RecordUse::Ignored);
+    EXPECT_EQ(a.recordArrived(RecordOf(2000), Settled(1, 2, 1), Ki(2000), now), RecordUse::Ignored);
     EXPECT_FALSE(a.driveBehind());
 }
 
@@ -103,7 +93,7 @@ TEST(TuningAssistant, StopAndALostRecordRestoreTheStartingGains) {
     a.discard();
     EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "nothing to stop";
     a.start(Ki(1000), {}, kLimitMs, 1000);
-    a.recordArrived(CapturedWith(Ki(1000)), Settled(2, 4, 0), Ki(1000), 1100);
+    a.recordArrived(RecordOf(1000), Settled(2, 4, 0), Ki(1000), 1100);
     EXPECT_EQ(a.takeWindowGains(), Ki(2000));
     EXPECT_EQ(a.statusLine(), "searching: capture 2 of at most 20, Ki 2000");
     a.stop();
@@ -121,7 +111,6 @@ TEST(TuningAssistant, StopAndALostRecordRestoreTheStartingGains) {
     // A new search; its first proposal's record does not come within the limit.
     a.start(Ki(1000), {3.0, 8}, kLimitMs, 2000);
     EXPECT_EQ(a.search()->target().maxCaptures, 8);
-    EXPECT_TRUE(a.search()->trials().empty());
     EXPECT_FALSE(a.tick(2000 + kLimitMs));
     EXPECT_TRUE(a.tick(2001 + kLimitMs));
     EXPECT_EQ(a.search()->end(), SearchEnd::Danger);
@@ -133,16 +122,8 @@ TEST(TuningAssistant, StopAndALostRecordRestoreTheStartingGains) {
               "danger, capture 1 capture failed: no capture within the target; starting gains "
               "restored (not yet in the drive)")
         << "Ki 2000 may still be in the drive";
-}
-
-TEST(TuningAssistant, NamesEveryKnobOfTheLoop) {
-    TuningAssistant speed(CaptureKind::Speed);
-    EXPECT_EQ(speed.statusLine(),
+    EXPECT_EQ(TuningAssistant(CaptureKind::Speed).statusLine(),
               "Start captures with the gains shown, then changes T_rc and Kp by experiment");
-    const GainSearch search(CaptureKind::Speed, {{100, 50, 500, 500}, 4});
-    EXPECT_EQ(KnobText(search, search.startGains()), "T_rc 50, Kp 100");
-    const GainSearch none(CaptureKind::Position, {{0, 0, 100, 0}, 3});
-    EXPECT_EQ(KnobText(none, none.startGains()), "no gain to change");
 }
 
 }  // namespace

@@ -320,14 +320,12 @@ TEST_F(LoopWindowTest, WithoutAnAcceptedDriveTheRateIsZeroAndThePreviewHasNoStre
 }  // namespace
 }  // namespace qx::test
 
-// The tuning assistant's panel, at the end of the file as a test of its own.
+// The tuning assistant's panel.
 #include "capture/ui/TunePanel.h"
 
 namespace qx::test {
 namespace {
 
-// Stop brings the starting gains back and Discard keeps them; Apply puts the best into the
-// edit and so into the drive; the EEPROM is never asked to store anything.
 TEST_F(LoopWindowTest, TuneStopsDiscardsAndAppliesWithoutTheEeprom) {
     start();
     connectDrive();
@@ -337,8 +335,11 @@ TEST_F(LoopWindowTest, TuneStopsDiscardsAndAppliesWithoutTheEeprom) {
         TunePanel& panel = *window.tunePanel();
         ASSERT_TRUE(WaitForRecords(window, 1));
         EXPECT_FALSE(panel.isVisible());
+        const QSize plot = FindControl<ImageFrame>(&d, 1089)->size();
         window.tuneButton()->click();
         ASSERT_TRUE(panel.isVisible());
+        EXPECT_EQ(FindControl<ImageFrame>(&d, 1089)->size(), plot)
+            << "the panel adds, moves nothing";
         for (QPushButton* choice : {panel.discardButton(), panel.applyButton()}) {
             panel.startButton()->click();
             EXPECT_FALSE(Edit(d, 1229)->isEnabled()) << "the search's edits";
