@@ -28,6 +28,19 @@ RecordShape CurrentRecordShape(const SharedState& state) {
             state.freeRunRequest.sampleDivider, rate};
 }
 
+bool CapturedWith(const RecordShape& shape, const LoopGains& gains) {
+    if (shape.gainCount != gains.count) {
+        return false;
+    }
+    for (int k = 0; k < gains.count; ++k) {
+        const auto word = static_cast<uint16_t>(static_cast<uint32_t>(gains.words[k]) & 0xFFFF);
+        if (shape.gains[static_cast<std::size_t>(k)] != word) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void DecodeSamples(std::span<const uint8_t> record, CaptureKind kind, int count, PlotData& plot) {
     const std::size_t pointBytes = 2u * static_cast<std::size_t>(WordsPerPoint(kind));
     const std::size_t fits = std::min(record.size() / pointBytes, kTracePoints);

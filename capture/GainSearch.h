@@ -117,6 +117,7 @@ class GainSearch {
     void stop();
 
     const LoopGains& startGains() const { return start_; }
+    const SearchTarget& target() const { return target_; }
     const std::vector<Trial>& trials() const { return trials_; }
     // The fastest capture within the target so far, if any.
     const Trial* best() const;

@@ -2,6 +2,7 @@
 
 #include "capture/CaptureControl.h"
 #include "capture/DecodeSamples.h"
+#include "capture/GainSearchRun.h"
 #include "capture/TuningRequest.h"
 #include "link/DriveCommands.h"
 
@@ -154,6 +155,13 @@ void LoopTuner::sampleDone(PlotData& plot, bool next) {
     saved_ = SharedGains(state_, kind_);
 }
 
+void LoopTuner::captureNext() {
+    if (thread_) {
+        thread_->postStart();
+    }
+    saved_ = SharedGains(state_, kind_);
+}
+
 CaptureState LoopTuner::captureState() const {
     CaptureState s;
     s.connected = openedConnected_;
@@ -168,18 +176,35 @@ WaveformInput LoopTuner::plotInput() const {
     return dataValid_ == 1 ? WaveformInputOf(shape_) : WaveformInputOf(state_);
 }
 
-void LoopTuner::close() {
+void LoopTuner::close(const char* unwrittenText) {
     if (closed_) {
         return;
     }
     closed_ = true;
+    const bool captured = thread_ != nullptr;
     if (thread_) {
         thread_->end();
         thread_.reset();
     }
-    if (state_.link.driveConnected.load() == 1) {
-        StopCapture(link_, state_, mainWindow_);
+    if (state_.link.driveConnected.load() != 1) {
+        return;
     }
+    if (captured && unwrittenText != nullptr) {
+        // The worker has ended: the link is this thread's until the servo is off.
+        const CaptureJob job = SnapshotCaptureJob(state_);
+        const uint32_t limitMs = kSearchCaptureLimits * CaptureTimeout(job).ms;
+        CaptureSequence sequence(link_);
+        sequence.begin(job);
+        const uint32_t start = link_.clock().tickMs();
+        bool written = false;
+        while (!written && link_.clock().elapsedMs(start) <= limitMs) {
+            written = sequence.runStep();
+        }
+        if (!written) {
+            mainWindow_.show(unwrittenText, kTitleWarning);
+        }
+    }
+    StopCapture(link_, state_, mainWindow_);
 }
 
 }  // namespace qx

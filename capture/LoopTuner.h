@@ -49,8 +49,15 @@ class LoopTuner {
     // A record arrived (on the window's thread): decodes it into `plot`, marks the data
     // valid and, when `next` is set, requests the next capture at once.
     void sampleDone(PlotData& plot, bool next = true);
-    // Closing: ends the worker, then switches the servo off. Safe to call twice.
-    void close();
+    // The capture after a record decoded with `next` false, with the gains the shared
+    // records hold now: a gain changed in between goes to the drive at once, as if it had
+    // been typed just before the record arrived.
+    void captureNext();
+    // Closing: ends the worker, then switches the servo off. Safe to call twice. With
+    // `unwrittenText`, the drive may hold other gains than the window: the window's gains
+    // go to it first with one more capture on the calling thread, and when none arrives
+    // within kSearchCaptureLimits capture time-outs the main window is told that text.
+    void close(const char* unwrittenText = nullptr);
 
     CaptureKind kind() const { return kind_; }
     bool capturing() const { return thread_ != nullptr; }

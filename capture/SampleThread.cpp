@@ -99,8 +99,13 @@ void SampleThread::publishRecord() {
         const CaptureJob& job = sequence_.job();
         const int count = sequence_.totalWords() / WordsPerPoint(job.kind);
         const bool triggered = !job.tuning && job.triggerMode != kTriggerAutoRun;
-        published_ = {job.kind, count, job.sampleDivider, job.baseSampleRateHz,
-                      triggered ? count - PostTriggerPoints(job) : -1};
+        published_ = {job.kind,
+                      count,
+                      job.sampleDivider,
+                      job.baseSampleRateHz,
+                      triggered ? count - PostTriggerPoints(job) : -1,
+                      job.gains,
+                      job.gainCount};
     }
     recordsDone_.fetch_add(1);
     owner_.sampleDone();

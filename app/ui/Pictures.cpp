@@ -220,6 +220,7 @@ std::vector<Picture> AllPictures() {
         {QStringLiteral("normal-monitor-auto"), TuningWindowPicture<CNormalMonitorDlg>},
         {QStringLiteral("normal-monitor-triggered"), TriggeredMonitorPicture},
         {QStringLiteral("current-loop-scope"), TuningScopePicture},
+        {QStringLiteral("current-loop-tune"), TuningAssistantPicture},
         {QStringLiteral("current-capture-setting"),
          CaptureSettingPicture<CCurrentCaptureSettingDlg>},
         {QStringLiteral("speed-capture-setting"), CaptureSettingPicture<CSpeedCaptureSettingDlg>},

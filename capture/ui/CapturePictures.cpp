@@ -1,10 +1,13 @@
 #include "capture/ui/CapturePictures.h"
 
+#include <QPushButton>
+
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/Controls.h"
 #include "capture/ui/CCurrentLoopDlg.h"
 #include "capture/ui/CNormalMonitorDlg.h"
 #include "capture/ui/CaptureScope.h"
+#include "capture/ui/TunePanel.h"
 
 namespace qx::ui {
 
@@ -15,6 +18,9 @@ constexpr int kScopePictureKi = 500;
 // The step of the current loop's start-up settings, 25 ms into the record at 4 kHz.
 constexpr int kScopePictureStepPoint = 100;
 constexpr int kScopePictureCursorGap = 10;
+// A sluggish start for the assistant's picture, and the longest wait for its search.
+constexpr int kAssistantPictureKi = 250;
+constexpr qint64 kAssistantPictureWaitMs = 60'000;
 
 template <typename Dialog>
 void WaitForRecords(Dialog* dialog, int records) {
@@ -41,6 +47,24 @@ QWidget* TuningScopePicture(PictureStage& stage) {
     scope.view().setCursor(PlotCursor::A, kScopePictureStepPoint);
     scope.view().setCursor(PlotCursor::B, kScopePictureStepPoint + kScopePictureCursorGap);
     WaitForRecords(dialog, dialog->recordsShown() + 2);
+    return dialog;
+}
+
+QWidget* TuningAssistantPicture(PictureStage& stage) {
+    auto* dialog = static_cast<CCurrentLoopDlg*>(TuningWindowPicture<CCurrentLoopDlg>(stage));
+    auto* ki = FindControl<CommitLineEdit>(dialog, 1229);
+    ki->setText(QString::number(kAssistantPictureKi));
+    emit ki->committed();
+    WaitForRecords(dialog, dialog->recordsShown() + 2);
+    dialog->tuneButton()->click();
+    dialog->tunePanel()->startButton()->click();
+    QElapsedTimer waited;
+    waited.start();
+    while (dialog->assistant().phase() == AssistantPhase::Searching &&
+           waited.elapsed() < kAssistantPictureWaitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
     return dialog;
 }
 

@@ -44,4 +44,8 @@ QWidget* TriggeredMonitorPicture(PictureStage& stage);
 // reference, both cursors placed and the metrics of both under the plot.
 QWidget* TuningScopePicture(PictureStage& stage);
 
+// The current loop window with the tuning assistant's panel open, after a search from a
+// sluggish Ki has ended: its captures in the table, the best one as the reference.
+QWidget* TuningAssistantPicture(PictureStage& stage);
+
 }  // namespace qx::ui

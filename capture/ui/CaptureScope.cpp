@@ -129,8 +129,33 @@ QAction* CaptureScope::action(const char* objectName) const {
     return nullptr;
 }
 
+QSize CaptureScope::baseSize() const {
+    return baseSize_ + QSize(0, panelHeight_);
+}
+
+void CaptureScope::setPanel(QWidget* panel) {
+    panel_ = panel;
+    panel->hide();
+}
+
+void CaptureScope::showPanel(bool shown) {
+    if (panel_.isNull() || shown == (panelHeight_ > 0)) {
+        return;
+    }
+    const int height = shown ? panel_->sizeHint().height() + kWindowMargin : 0;
+    const int change = height - panelHeight_;
+    panelHeight_ = height;
+    panel_->setVisible(shown);
+    const int panelWidth = panel_->minimumSizeHint().width() + 2 * kWindowMargin;
+    // Taken before the new minimum, which may already enlarge the window on its own.
+    const QSize before = window_.size();
+    window_.setMinimumSize(baseSize().expandedTo(QSize(shown ? panelWidth : 0, 0)));
+    window_.resize((before + QSize(0, change)).expandedTo(window_.minimumSize()));
+    place();
+}
+
 void CaptureScope::place() {
-    const QSize grown = (window_.size() - baseSize_).expandedTo(QSize(0, 0));
+    const QSize grown = (window_.size() - baseSize()).expandedTo(QSize(0, 0));
     for (const Anchored& a : anchored_) {
         if (a.widget.isNull()) {
             continue;
@@ -152,6 +177,10 @@ void CaptureScope::place() {
         line->setGeometry(kWindowMargin, top, window_.width() - 2 * kWindowMargin, lineHeight);
         setLine(line, line->property("wholeText").toString());
         top += lineHeight;
+    }
+    if (panelHeight_ > 0) {
+        panel_->setGeometry(kWindowMargin, top + kLinesBelowControls,
+                            window_.width() - 2 * kWindowMargin, panelHeight_ - kWindowMargin);
     }
 }
 

@@ -49,6 +49,12 @@ class CaptureScope : public QObject {
     void recordShown(const PlotData& plot, const RecordShape& shape);
     // The state line; the time of the last record is the scope's own.
     void showState(CaptureState state);
+    // "Keep as reference": the record shown is drawn under every following one.
+    void keepReference();
+    // A panel of the window's own, placed under the lines across the window; while it
+    // shows, the window is taller by its height and nothing else moves.
+    void setPanel(QWidget* panel);
+    void showPanel(bool shown);
 
     PlotView& view() { return view_; }
     QAction* action(const char* objectName) const;
@@ -69,7 +75,7 @@ class CaptureScope : public QObject {
     void place();
     void redraw();
     void showCursors();
-    void keepReference();
+    QSize baseSize() const;
     void exportCsv();
     void saveImage();
     void copyImage();
@@ -98,8 +104,10 @@ class CaptureScope : public QObject {
     };
     std::vector<Anchored> anchored_;
     QRect plotAt_;
-    QSize baseSize_;
+    QSize baseSize_;  // without the panel
     int linesTop_ = 0;
+    QPointer<QWidget> panel_;
+    int panelHeight_ = 0;  // while it shows
 
     // What was drawn last, to draw again.
     WaveformInput input_;

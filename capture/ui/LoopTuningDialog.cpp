@@ -1,23 +1,38 @@
 #include "capture/ui/LoopTuningDialog.h"
 
 #include <QMetaObject>
+#include <QPushButton>
+#include <optional>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/CommitLineEdit.h"
+#include "app/ui/Controls.h"
 #include "app/ui/DeltaSpin.h"
+#include "app/ui/WaitCursor.h"
+#include "capture/GainSearchRun.h"
 #include "capture/StepMetrics.h"
+#include "capture/StepOutcome.h"
 #include "capture/TuningEdits.h"
 #include "capture/TuningStep.h"
 #include "capture/ui/CaptureScope.h"
 #include "capture/ui/ImageFrame.h"
+#include "capture/ui/TunePanel.h"
 
 namespace qx::ui {
+
+namespace {
+
+// "Tune..." stands left of OK, as large, this far from it (form pixels: 6 dialog units).
+constexpr int kTuneButtonGap = 9;
+
+}  // namespace
 
 LoopTuningDialog::LoopTuningDialog(GuiContext& context, QWidget* parent, CaptureKind kind)
     : ModalDialog(context, parent),
       kind_(kind),
       windowMessages_(context.messagesFor(this)),
-      mainMessages_(context.messagesFor(parent)) {
+      mainMessages_(context.messagesFor(parent)),
+      assistant_(kind) {
     tuner_ = std::make_unique<LoopTuner>(context.state(), context.link(), kind, *windowMessages_,
                                          *mainMessages_, *this);
     timer_.setInterval(static_cast<int>(kTuningTimerMs));
@@ -42,7 +57,70 @@ void LoopTuningDialog::setPlotControl(ImageFrame* plot) {
                                               static_cast<std::size_t>(std::max(shape.count, 0)));
         return MetricsLine(ComputeStepMetrics(StepResponseOf(step, feedback)), shape.kind);
     };
+    addTuneButton();  // before the scope, which anchors the controls in place
     scope_ = new CaptureScope(*this, *plot, context(), metricsOf);
+    panel_ = new TunePanel(this);
+    scope_->setPanel(panel_);
+    connect(tuneButton_, &QPushButton::clicked, this, [this] {
+        scope_->showPanel(!panel_->isVisible());
+        followAssistant();
+    });
+    connect(panel_, &TunePanel::startClicked, this, &LoopTuningDialog::startSearch);
+    connect(panel_, &TunePanel::stopClicked, this, [this] {
+        assistant_.stop();
+        followAssistant();
+    });
+    connect(panel_, &TunePanel::applyClicked, this, [this] {
+        assistant_.apply();
+        followAssistant();
+    });
+    connect(panel_, &TunePanel::discardClicked, this, [this] {
+        assistant_.discard();
+        followAssistant();
+    });
+}
+
+void LoopTuningDialog::addTuneButton() {
+    const QPushButton* ok = FindControl<QPushButton>(this, kIdOk);
+    tuneButton_ = new QPushButton(QStringLiteral("Tune..."), this);
+    tuneButton_->setObjectName(QStringLiteral("tuneButton"));
+    tuneButton_->setAutoDefault(false);
+    tuneButton_->setEnabled(false);
+    const QRect at = ok->geometry();
+    tuneButton_->setGeometry(at.translated(-(at.width() + kTuneButtonGap), 0));
+}
+
+uint32_t LoopTuningDialog::nowMs() {
+    return context().clock().tickMs();
+}
+
+void LoopTuningDialog::startSearch() {
+    SharedState& state = context().state();
+    const uint32_t limitMs = kSearchCaptureLimits * CaptureTimeout(SnapshotCaptureJob(state)).ms;
+    assistant_.start(SharedGains(state, kind_), panel_->target(), limitMs, nowMs());
+    followAssistant();
+}
+
+void LoopTuningDialog::followAssistant() {
+    if (const std::optional<LoopGains> gains = assistant_.takeWindowGains()) {
+        takeGains(*gains);
+        StoreGains(context().state(), kind_, *gains);
+        updateData(false);
+    }
+    if (panel_ == nullptr) {
+        return;
+    }
+    // The edits belong to the search from Start to the engineer's choice.
+    const bool canTune = capturing() && !withoutGains_;
+    const bool idle = assistant_.phase() == AssistantPhase::Idle;
+    for (CommitLineEdit* edit : findChildren<CommitLineEdit*>()) {
+        edit->setEnabled(idle && !withoutGains_);
+    }
+    for (DeltaSpin* spin : findChildren<DeltaSpin*>()) {
+        spin->setEnabled(idle && !withoutGains_);
+    }
+    tuneButton_->setEnabled(canTune && idle);
+    panel_->showAssistant(assistant_, canTune);
 }
 
 void LoopTuningDialog::sampleDone() {
@@ -67,6 +145,9 @@ void LoopTuningDialog::onInitDialog() {
         scope_->showState(tuner_->captureState());
     }
     withoutGains_ = connected && !tuner_->gainsRead();
+    if (tuneButton_ != nullptr) {
+        tuneButton_->setEnabled(capturing() && !withoutGains_);
+    }
     if (withoutGains_) {
         // Nothing read, nothing to edit: empty edits rather than zeros that look like the
         // drive's values and that OK would refuse.
@@ -135,6 +216,9 @@ void LoopTuningDialog::onTimer() {
     if (context().state().link.driveConnected.load() != 1) {
         return;
     }
+    if (assistant_.tick(nowMs())) {
+        followAssistant();  // no record of the proposal within the limit: a failed capture
+    }
     tuner_->timerTick();
     redraw();
     if (scope_ != nullptr) {
@@ -146,12 +230,24 @@ void LoopTuningDialog::onSampleDone() {
     if (!tuner_ || !tuner_->capturing()) {
         return;  // a record that arrived while the window closed
     }
-    tuner_->sampleDone(plot_);
+    tuner_->sampleDone(plot_, false);
+    const RecordShape& shape = tuner_->recordShape();
     if (scope_ != nullptr) {
-        scope_->recordShown(plot_, tuner_->recordShape());
+        scope_->recordShown(plot_, shape);
     }
     ++recordsShown_;
     redraw();
+    SharedState& state = context().state();
+    const std::span<const float> feedback(plot_.trace2.data(),
+                                          static_cast<std::size_t>(std::max(shape.count, 0)));
+    const RecordUse use = assistant_.recordArrived(shape, MeasureTuningRecord(state, feedback),
+                                                   SharedGains(state, kind_), nowMs());
+    if (use == RecordUse::NewBest && scope_ != nullptr) {
+        scope_->keepReference();
+    }
+    followAssistant();
+    // The next capture carries the assistant's next gains, if it gave any.
+    tuner_->captureNext();
 }
 
 void LoopTuningDialog::redraw() {
@@ -162,8 +258,18 @@ void LoopTuningDialog::redraw() {
 
 void LoopTuningDialog::closeTuning() {
     timer_.stop();
+    // Closing mid-search stops it: the starting gains go back with the window.
+    assistant_.stop();
+    if (const std::optional<LoopGains> gains = assistant_.takeWindowGains()) {
+        StoreGains(context().state(), kind_, *gains);
+    }
     if (tuner_) {
-        tuner_->close();
+        const char* unwritten = assistant_.driveBehind() ? assistant_.unwrittenText() : nullptr;
+        std::optional<WaitCursor> wait;
+        if (unwritten != nullptr && tuner_->capturing()) {
+            wait.emplace();
+        }
+        tuner_->close(unwritten);
     }
 }
 

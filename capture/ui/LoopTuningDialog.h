@@ -10,6 +10,9 @@
 #include "capture/LoopTuner.h"
 #include "capture/PlotData.h"
 #include "capture/SampleThread.h"
+#include "capture/TuningAssistant.h"
+
+class QPushButton;
 
 namespace qx::ui {
 
@@ -17,11 +20,19 @@ class CaptureScope;
 class DeltaSpin;
 class CommitLineEdit;
 class ImageFrame;
+class TunePanel;
 
 // What the three loop tuning windows share: the drive side (LoopTuner), the 100 ms timer,
 // the plot, records arriving from the worker, and the closing sequence (worker ended,
 // then the servo switched off). Each window adds its edits; the speed and position
 // windows edit the gain words as they are, which this class keeps for them.
+//
+// "Tune..." beside OK opens the tuning assistant's panel under the plot: its search runs
+// on the window's own captures, putting each proposal into the edits as if typed (they
+// are locked meanwhile), and ends with the starting gains back in the edits until the
+// engineer applies the best or discards them. Closing the window mid-search stops it;
+// while the drive may still hold a gain the window no longer shows, closing writes the
+// window's gains with one more capture before the servo goes off.
 class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     Q_OBJECT
 
@@ -41,6 +52,9 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     int recordsShown() const { return recordsShown_; }
     bool capturing() const { return tuner_ && tuner_->capturing(); }
     CaptureScope* scope() const { return scope_; }
+    QPushButton* tuneButton() const { return tuneButton_; }
+    TunePanel* tunePanel() const { return panel_; }
+    const TuningAssistant& assistant() const { return assistant_; }
 
   protected:
     void onInitDialog() override;
@@ -66,6 +80,11 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     void redraw();
     void closeTuning();
     void storeGain(int index);
+    void addTuneButton();
+    void startSearch();
+    // Puts the gains the assistant gives into the edits and shows where it stands.
+    void followAssistant();
+    uint32_t nowMs();
 
     CaptureKind kind_;
     std::unique_ptr<MessageSink> windowMessages_;
@@ -78,6 +97,9 @@ class LoopTuningDialog : public ModalDialog, public SampleDoneListener {
     int recordsShown_ = 0;
     bool withoutGains_ = false;   // connected, but the drive's gains could not be read
     std::array<int, 4> gains_{};  // drive order
+    TuningAssistant assistant_;
+    QPushButton* tuneButton_ = nullptr;
+    TunePanel* panel_ = nullptr;
 };
 
 }  // namespace qx::ui

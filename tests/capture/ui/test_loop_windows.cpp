@@ -319,3 +319,51 @@ TEST_F(LoopWindowTest, WithoutAnAcceptedDriveTheRateIsZeroAndThePreviewHasNoStre
 
 }  // namespace
 }  // namespace qx::test
+
+// The tuning assistant's panel.
+#include "capture/ui/TunePanel.h"
+
+namespace qx::test {
+namespace {
+
+TEST_F(LoopWindowTest, TuneStopsDiscardsAndAppliesWithoutTheEeprom) {
+    start();
+    connectDrive();
+    int32_t applied = 0;
+    whileOpen = [&](QDialog& d) {
+        auto& window = dynamic_cast<LoopTuningDialog&>(d);
+        TunePanel& panel = *window.tunePanel();
+        ASSERT_TRUE(WaitForRecords(window, 1));
+        EXPECT_FALSE(panel.isVisible());
+        const QSize plot = FindControl<ImageFrame>(&d, 1089)->size();
+        window.tuneButton()->click();
+        ASSERT_TRUE(panel.isVisible());
+        EXPECT_EQ(FindControl<ImageFrame>(&d, 1089)->size(), plot)
+            << "the panel adds, moves nothing";
+        for (QPushButton* choice : {panel.discardButton(), panel.applyButton()}) {
+            panel.startButton()->click();
+            EXPECT_FALSE(Edit(d, 1229)->isEnabled()) << "the search's edits";
+            ASSERT_TRUE(RunEventsUntil([&] {
+                const Trial* best = window.assistant().search()->best();
+                return best != nullptr && best->number > 1;  // better than the starting Ki
+            }));
+            panel.stopButton()->click();
+            EXPECT_EQ(Text(d, 1229), QStringLiteral("2000")) << "the starting Ki";
+            ASSERT_TRUE(choice->isEnabled());
+            choice->click();
+        }
+        applied = window.assistant().search()->best()->gains.words[3];
+        EXPECT_NE(applied, 2000);
+        EXPECT_EQ(Text(d, 1229), QString::number(applied));
+        EXPECT_TRUE(Edit(d, 1229)->isEnabled());
+    };
+    choose(ID_CURRENT_LOOP_ADJUST);
+    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(drive->read(GainAddress(CaptureKind::Current) + 3), applied);
+    for (const auto& f : drive->requestLog()) {
+        EXPECT_FALSE(f.size() > 6 && f[1] == 0xC1 && f[4] == 0x00 && f[5] == 0x16) << "stored";
+    }
+}
+
+}  // namespace
+}  // namespace qx::test
