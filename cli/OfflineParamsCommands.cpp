@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "cli/CliContext.h"
+#include "cli/ResultOutput.h"
 #include "params/ParamFile.h"
 #include "params/ParamFileDocument.h"
 #include "params/ParamSheet.h"
@@ -21,17 +22,6 @@ enum DiffExit : int { kDiffEqual = 0, kDiffDifferent = 1, kDiffTrouble = 2 };
 constexpr const char* kDriveSide = "drive";
 constexpr int kTitleWidth = 50;
 constexpr int kValueWidth = 10;
-
-std::string CsvField(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
-}
 
 void Refuse(const std::string& argument, const std::string& why) {
     std::cerr << "quendrix-cli: " << argument << ": " << why << std::endl;

@@ -4,6 +4,7 @@
 
 #include "cli/CliContext.h"
 #include "cli/OptionValue.h"
+#include "cli/ResultOutput.h"
 #include "params/ParamCatalog.h"
 #include "params/ParamEditor.h"
 #include "params/ParamFile.h"
@@ -59,17 +60,6 @@ std::string TitleOf(CliContext& context, int pn) {
     std::string help;
     BuildParamText(pn, context.state().identity.softwareVersion, title, help);
     return title;
-}
-
-std::string CsvField(const std::string& text) {
-    std::string quoted = "\"";
-    for (const char c : text) {
-        quoted += c;
-        if (c == '"') {
-            quoted += '"';
-        }
-    }
-    return quoted + "\"";
 }
 
 void Dump(CliContext& context, bool csv) {

@@ -20,6 +20,17 @@ std::string ExactNumber(double value) {
     return std::string(text, end);
 }
 
+std::string CsvField(const std::string& text) {
+    std::string quoted = "\"";
+    for (const char c : text) {
+        quoted += c;
+        if (c == '"') {
+            quoted += '"';
+        }
+    }
+    return quoted + "\"";
+}
+
 std::optional<std::string> WriteResultFile(const std::string& path, const std::string& text) {
     const auto failure = [&path](int error) {
         return "cannot write " + path + ": " + std::strerror(error);

@@ -11,6 +11,9 @@ namespace qx::cli {
 // `value` in the fewest plain digits that read back as exactly the same number.
 std::string ExactNumber(double value);
 
+// A CSV field in double quotes, the quotes within doubled.
+std::string CsvField(const std::string& text);
+
 // Writes `text` into the file at `path`, created or emptied first, and makes sure it
 // arrived (flushed, synced, closed). Returns why not, naming the file.
 std::optional<std::string> WriteResultFile(const std::string& path, const std::string& text);
