@@ -249,18 +249,8 @@ void CaptureScope::exportCsv() {
     }
     // Taken now: the next record may arrive while the file dialog is open.
     const std::string csv = RecordCsv(*data_, shape_);
-    FileDialogRequest request;
-    request.mode = FileDialogRequest::Mode::Save;
-    request.owner = &window_;
-    request.filter = QStringLiteral("CSV Files (*.csv)|*.csv||");
-    request.defaultName = QStringLiteral("record.csv");
-    request.defaultExtension = QStringLiteral("csv");
-    request.title = QStringLiteral("Export CSV");
-    if (const std::optional<QString> path = context_.askFileName(request)) {
-        if (auto failure = WriteFileWhole(path->toStdString(), csv)) {
-            warn(*failure);
-        }
-    }
+    saveAs(QStringLiteral("Export CSV"), QStringLiteral("CSV Files (*.csv)|*.csv||"),
+           QStringLiteral("record.csv"), csv);
 }
 
 void CaptureScope::saveImage() {
@@ -272,16 +262,21 @@ void CaptureScope::saveImage() {
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     image.save(&buffer, "PNG");
+    saveAs(QStringLiteral("Save Image"), QStringLiteral("PNG Images (*.png)|*.png||"),
+           QStringLiteral("plot.png"), std::string_view(png.constData(), png.size()));
+}
+
+void CaptureScope::saveAs(const QString& title, const QString& filter, const QString& name,
+                          std::string_view bytes) {
     FileDialogRequest request;
     request.mode = FileDialogRequest::Mode::Save;
     request.owner = &window_;
-    request.filter = QStringLiteral("PNG Images (*.png)|*.png||");
-    request.defaultName = QStringLiteral("plot.png");
-    request.defaultExtension = QStringLiteral("png");
-    request.title = QStringLiteral("Save Image");
+    request.filter = filter;
+    request.defaultName = name;
+    request.defaultExtension = name.section(QLatin1Char('.'), -1);
+    request.title = title;
     if (const std::optional<QString> path = context_.askFileName(request)) {
-        if (auto failure = WriteFileWhole(path->toStdString(),
-                                          std::string_view(png.constData(), png.size()))) {
+        if (auto failure = WriteFileWhole(path->toStdString(), bytes)) {
             warn(*failure);
         }
     }

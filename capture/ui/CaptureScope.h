@@ -79,6 +79,9 @@ class CaptureScope : public QObject {
     void exportCsv();
     void saveImage();
     void copyImage();
+    // Asks for a file name with the window's file dialog and writes `bytes` there whole.
+    void saveAs(const QString& title, const QString& filter, const QString& name,
+                std::string_view bytes);
     void warn(const std::string& text);
     QPoint toPicture(QPoint at) const;
 
