@@ -242,7 +242,7 @@ TEST(GainSearch, AnOscillatingCaptureEndsTheSearchAndTheStartingGainsAreWrittenB
     std::vector<int> kis, steps;
     for (const Request& r : Exchanges(*rig.drive)) {
         if (r.sub() == 0x0015) {
-            kis.push_back(r.word(10));
+            kis.push_back(r.word(12));
         }
         steps.push_back(r.sub() == 0x0012 ? r.word(8) : 0);
     }

@@ -71,6 +71,7 @@ TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) 
         EXPECT_EQ(tuner.dataValid(), 0);
         ASSERT_TRUE(window.waitFor(3));
         tuner.close();
+        EXPECT_FALSE(tuner.capturing());
         EXPECT_EQ(rig.state.workerSync.sampleThreadEnded.load(), 1u);
         EXPECT_EQ(rig.drive->read(GainAddress(kind) + 1), changed.words[1]);
         EXPECT_EQ(Requests(*rig.drive).back().payload, (Bytes{0x00, 0x11, 0x00, 0x50}))

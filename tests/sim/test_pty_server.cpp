@@ -23,17 +23,6 @@ namespace {
 
 using std::chrono::milliseconds;
 
-TEST(UnplugSpec, RequestsAndMilliseconds) {
-    UnplugPlan plan;
-    EXPECT_FALSE(ParseUnplugSpec("12:500", plan));
-    EXPECT_EQ(plan.afterRequests, 12u);
-    EXPECT_EQ(plan.forMs, 500u);
-    EXPECT_FALSE(ParseUnplugSpec("0:0", plan));
-    for (const char* bad : {"", "12", "12:", ":500", "-1:500", "1:-5", "1:2:3", "a:1", "1:0x10"}) {
-        EXPECT_TRUE(ParseUnplugSpec(bad, plan)) << bad;
-    }
-}
-
 // Reads what arrives within `bound`, at most `want` bytes; stops early once `want`
 // arrived. Also reports whether the line hung up.
 std::vector<uint8_t> ReadFor(int fd, std::size_t want, milliseconds bound, bool* hungUp = nullptr) {
