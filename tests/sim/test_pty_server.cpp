@@ -153,30 +153,5 @@ TEST_F(PulledCable, HangsUpAndComesBackAsANewDeviceWithACleanLine) {
     EXPECT_EQ(reply[1], 0xCF);
 }
 
-// The plan pulls the cable as request AFTER + 1 arrives; that request goes unanswered.
-TEST_F(PulledCable, ThePlanPullsOnTheRequestAfterItsCountAndReturnsOnTime) {
-    server_->setUnplugPlan(UnplugPlan{2, 300});
-    serve();
-    ASSERT_GE(openLink(), 0);
-    for (int k = 0; k < 2; ++k) {
-        send(kProbe);
-        ASSERT_EQ(ReadFor(fd_, kProbeReplyBytes, milliseconds(2000)).size(), kProbeReplyBytes);
-    }
-    const auto pulled = std::chrono::steady_clock::now();
-    send(kProbe);
-    bool hungUp = false;
-    EXPECT_TRUE(ReadFor(fd_, kProbeReplyBytes, milliseconds(2000), &hungUp).empty());
-    EXPECT_TRUE(hungUp);
-    ASSERT_TRUE(waitReplug(1));
-    EXPECT_GE(std::chrono::steady_clock::now() - pulled, milliseconds(300));
-
-    ASSERT_GE(openLink(), 0);
-    for (int k = 0; k < 3; ++k) {
-        send(kProbe);
-        EXPECT_EQ(ReadFor(fd_, kProbeReplyBytes, milliseconds(2000)).size(), kProbeReplyBytes)
-            << "the plan pulls the cable once";
-    }
-}
-
 }  // namespace
 }  // namespace qx::sim
