@@ -1,51 +1,68 @@
-// The free-running capture window's logic: the edits' snapping, truncation and limits,
-// the per-type memory of settings, the timer's change test, arming with a wave offset,
-// decoding a record with the request it was captured with, and closing while armed.
+// The free-running capture window's logic (its exchanges are the transcripts'): the
+// edits' snapping, truncation and limits, the per-type memory of settings, the timer's
+// change test, decoding a record with the request it was captured with, closing while
+// armed, and the simulated drive's triggered records.
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
+#include "capture/DecodeSamples.h"
 #include "capture/FreeRunEdits.h"
 #include "capture/FreeRunMonitor.h"
 #include "link/DriveCommands.h"
+#include "sim/FreeRunFeatures.h"
 #include "tests/capture/CaptureRig.h"
 
 namespace qx::test {
 namespace {
 
 using namespace std::chrono_literals;
+using K = CaptureKind;
 
-TEST(FreeRunEdits, WaveOffsetIsTruncatedToHundredthsAndHeldWithinZeroToOne) {
-    EXPECT_FLOAT_EQ(TruncateWaveOffset(0.257), 0.25f);
-    EXPECT_FLOAT_EQ(TruncateWaveOffset(1.5), 1.0f);
-    EXPECT_FLOAT_EQ(TruncateWaveOffset(-0.2), 0.0f);
+TEST(FreeRunEdits, OffsetsRatesLevelsAndCounts) {
     // 0.29 x 100 falls just below 29 in double precision.
-    EXPECT_FLOAT_EQ(TruncateWaveOffset(0.29), 0.28f);
-}
-
-TEST(FreeRunEdits, SampleRateSnapsToTheBaseRateOverAWholeDivider) {
-    EXPECT_EQ(SnapSampleRate(4000, 3000).rateHz, 4000);
-    EXPECT_EQ(SnapSampleRate(4000, 3000).divider, 1);
-    EXPECT_EQ(SnapSampleRate(4000, 300).rateHz, 307);
-    EXPECT_EQ(SnapSampleRate(4000, 300).divider, 13);
-    EXPECT_EQ(SnapSampleRate(4000, 9000).divider, 1) << "never below 1";
-    EXPECT_EQ(SnapSampleRate(0, 1000).rateHz, 1000) << "no base rate: the standard one";
+    for (auto [typed, offset] : {std::pair{0.257, 0.25f},
+                                 {1.5, 1.0f},
+                                 {-0.2, 0.0f},
+                                 {0.29, 0.28f},
+                                 {NAN, 0.0f},
+                                 {INFINITY, 0.0f}}) {
+        EXPECT_FLOAT_EQ(TruncateWaveOffset(typed), offset) << typed;
+    }
+    const struct {
+        int32_t base;
+        int64_t typed, rate, divider;
+    } rates[] = {{4000, 3000, 4000, 1}, {4000, 300, 307, 13}, {4000, 9000, 4000, 1},
+                 {4000, 1, 1, 4000},    {0, 1000, 1000, 4},   {2000, 1000, 1000, 2}};
+    for (const auto& r : rates) {
+        EXPECT_EQ(SnapSampleRate(r.base, r.typed).rateHz, r.rate) << r.typed;
+        EXPECT_EQ(SnapSampleRate(r.base, r.typed).divider, r.divider) << r.typed;
+    }
     EXPECT_EQ(RateOfDivider(4000, 0).divider, 1);
-}
-
-TEST(FreeRunEdits, TriggerValuesAreLimitedPerTypeAndSentInRawUnits) {
-    EXPECT_EQ(LimitTriggerValue(CaptureKind::Speed, 7000.0), 6000.0);
-    EXPECT_EQ(TriggerLevelRaw(CaptureKind::Speed, 7000.0), 24000);
-    EXPECT_EQ(LimitTriggerValue(CaptureKind::Speed, -12.9), -12.0);
-    EXPECT_EQ(TriggerLevelRaw(CaptureKind::Current, -1.5), -192);
-    EXPECT_EQ(static_cast<uint32_t>(TriggerLevelRaw(CaptureKind::Current, -1.5)), 0xFFFFFF40u);
-    EXPECT_EQ(LimitTriggerValue(CaptureKind::Current, 250.0), 100.0);
-    EXPECT_EQ(TriggerLevelRaw(CaptureKind::Position, 123456.7), 123456);
-    EXPECT_EQ(TriggerLevelRaw(CaptureKind::Position, 1e12), 2147483647);
-    EXPECT_EQ(LimitSampleCount(CaptureKind::Position, 1000), 512);
-    EXPECT_EQ(LimitSampleCount(CaptureKind::Current, 0), 1);
-    EXPECT_EQ(LimitSampleCount(CaptureKind::Speed, 5000), 1024);
+    const struct {
+        K kind;
+        double typed, limited;
+        int32_t raw;
+    } levels[] = {{K::Speed, 7000.0, 6000.0, 24000},
+                  {K::Speed, -7000.0, -6000.0, -24000},
+                  {K::Speed, -12.9, -12.0, -48},
+                  {K::Current, -1.5, -1.5, -192},
+                  {K::Current, 250.0, 100.0, 12800},
+                  {K::Current, -250.0, -100.0, -12800},
+                  {K::Position, 123456.7, 123456.0, 123456},
+                  {K::Position, NAN, 0.0, 0},
+                  {K::Position, 1e12, 2147483647.0, 2147483647},
+                  {K::Position, -1e12, -2147483648.0, -2147483647 - 1}};
+    for (const auto& l : levels) {
+        EXPECT_EQ(LimitTriggerValue(l.kind, l.typed), l.limited) << l.typed;
+        EXPECT_EQ(TriggerLevelRaw(l.kind, l.typed), l.raw) << l.typed;
+    }
+    EXPECT_EQ(LimitSampleCount(K::Position, 1000), 512);
+    EXPECT_EQ(LimitSampleCount(K::Position, 512), 512);
+    EXPECT_EQ(LimitSampleCount(K::Current, 0), 1);
+    EXPECT_EQ(LimitSampleCount(K::Speed, 5000), 1024);
+    EXPECT_EQ(LimitSampleCount(K::Speed, 1024), 1024);
 }
 
 struct MonitorRig : CaptureRig {
@@ -53,9 +70,8 @@ struct MonitorRig : CaptureRig {
         ApplyStartupValues(state);
         state.link.driveConnected = 1;
         drive->setSubCommandHandler(0x0013,
-                                    [this](sim::SimDrive&, std::span<const uint8_t> p, uint64_t) {
-                                        std::lock_guard<std::mutex> lock(startMutex);
-                                        starts.emplace_back(p.begin(), p.end());
+                                    [this](sim::SimDrive&, std::span<const uint8_t>, uint64_t) {
+                                        ++starts;
                                         return sim::Answer::Ok();
                                     });
         drive->write(drive_address::kTriggerPosition, 1100);
@@ -65,136 +81,129 @@ struct MonitorRig : CaptureRig {
     }
     ~MonitorRig() { monitor.close(); }
 
-    std::vector<uint8_t> lastStart() {
-        std::lock_guard<std::mutex> lock(startMutex);
-        return starts.empty() ? std::vector<uint8_t>{} : starts.back();
-    }
-
     Window window;
     FreeRunMonitor monitor;
     PlotData plot;
-    std::mutex startMutex;
-    std::vector<std::vector<uint8_t>> starts;
+    std::atomic<int> starts{0};
 };
 
-TEST(FreeRunMonitor, OpeningWithTheDefaultsCapturesCurrentContinuouslyFromTheFirstTick) {
+TEST(FreeRunMonitor, OpensInAutoRunAndCapturesOnTheFirstTickOnly) {
     MonitorRig rig;
     rig.state.loopCaptureRun.tuningActive = 1;
+    rig.state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent] = 256;
     ASSERT_TRUE(rig.monitor.open());
     const FreeRunView& v = rig.monitor.view();
     EXPECT_EQ(rig.state.loopCaptureRun.tuningActive.load(), 0);
-    EXPECT_EQ(v.kind, CaptureKind::Current);
+    EXPECT_EQ(v.kind, K::Current);
     EXPECT_EQ(v.autoRun, 1);
-    EXPECT_EQ(v.sampleCount, 512);
+    EXPECT_EQ(v.sampleCount, 256);
+    EXPECT_EQ(rig.state.freeRunRequest.sampleCount, 256);
     EXPECT_EQ(v.sampleRateHz, 4000);
     EXPECT_EQ(v.sampleDivider, 1);
-    EXPECT_EQ(v.unit, "A");
     EXPECT_EQ(v.caption, "Horizontal Unit: ms       Vertical Unit: A");
     EXPECT_FALSE(rig.monitor.triggerControlsEnabled());
     EXPECT_EQ(rig.state.freeRunRequest.triggerMode, kTriggerAutoRun);
-    EXPECT_EQ(rig.monitor.dataValid(), 0);
-
     ASSERT_TRUE(rig.monitor.timerTick(rig.plot)) << "the first tick starts capturing";
     EXPECT_FALSE(rig.monitor.timerTick(rig.plot)) << "nothing changed";
     ASSERT_TRUE(rig.window.waitFor(1));
     rig.monitor.sampleDone(rig.plot);
     EXPECT_EQ(rig.monitor.dataValid(), 1);
     ASSERT_TRUE(rig.window.waitFor(2)) << "auto run asks for the next record at once";
-    const std::vector<uint8_t> start = rig.lastStart();
-    ASSERT_EQ(start.size(), 14u);
-    EXPECT_EQ(start[9], kTriggerAutoRun);
-    EXPECT_EQ(start[10] << 8 | start[11], 512);
+    rig.monitor.editSampleRate(2000);
+    EXPECT_TRUE(rig.monitor.timerTick(rig.plot)) << "a changed rate asks again";
+    EXPECT_EQ(rig.monitor.dataValid(), 0);
 }
 
-TEST(FreeRunMonitor, EachTypeKeepsItsOwnSettings) {
+TEST(FreeRunMonitor, EachTypeKeepsItsOwnSettingsAndTheArrowsStepThem) {
     MonitorRig rig;
     rig.monitor.open();
     rig.monitor.editSampleCount(1024);
-    rig.monitor.chooseType(CaptureKind::Position);
+    rig.monitor.chooseType(K::Position);
     EXPECT_EQ(rig.state.freeRunSettings.monitorType, 2);
     EXPECT_EQ(rig.state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent], 1024);
-    EXPECT_EQ(rig.monitor.view().sampleCount, 512);
-    EXPECT_EQ(rig.monitor.view().sampleRateHz, 200);
-    EXPECT_EQ(rig.monitor.view().sampleDivider, 20);
-    EXPECT_EQ(rig.monitor.view().unit, "pulse");
-    EXPECT_EQ(rig.monitor.view().caption, "Horizontal Unit: ms           Vertical Unit: Pulse");
-    rig.monitor.editSampleCount(1000);
-    EXPECT_EQ(rig.monitor.view().sampleCount, 512);
-    rig.monitor.chooseType(CaptureKind::Speed);
-    EXPECT_EQ(rig.monitor.view().caption, "Horizontal Unit: ms          Vertical Unit: RPM");
+    const FreeRunView& v = rig.monitor.view();
+    EXPECT_EQ(v.sampleCount, 512);
+    EXPECT_EQ(v.sampleRateHz, 200);
+    EXPECT_EQ(v.sampleDivider, 20);
+    EXPECT_EQ(v.unit, "pulse");
+    EXPECT_EQ(v.caption, "Horizontal Unit: ms           Vertical Unit: Pulse");
+    rig.monitor.chooseType(K::Speed);
+    EXPECT_EQ(v.caption, "Horizontal Unit: ms          Vertical Unit: RPM");
     rig.monitor.editTriggerValue(7000);
-    rig.monitor.chooseType(CaptureKind::Current);
-    EXPECT_EQ(rig.monitor.view().sampleCount, 1024);
+    rig.monitor.chooseType(K::Current);
+    EXPECT_EQ(v.sampleCount, 1024);
     EXPECT_EQ(rig.state.freeRunSettings.triggerValue[FreeRunSettings::kSpeed], 6000.0);
+
+    rig.monitor.editSampleRate(300);
+    rig.monitor.editSampleRate(0);  // ignored
+    EXPECT_EQ(v.sampleRateHz, 307);
+    rig.monitor.spinSampleRate(-1);
+    EXPECT_EQ(v.sampleDivider, 12);
+    EXPECT_EQ(v.sampleRateHz, 333);
+    EXPECT_EQ(rig.state.freeRunSettings.sampleRateHz[FreeRunSettings::kCurrent], 333);
+    rig.monitor.spinSampleRate(500);
+    EXPECT_EQ(v.sampleDivider, 200);
+    EXPECT_EQ(v.sampleRateHz, 20);
+    rig.monitor.spinSampleCount(-1);
+    EXPECT_EQ(v.sampleCount, 1024);
+    rig.monitor.spinSampleCount(1);
+    EXPECT_EQ(v.sampleCount, 1023);
+    rig.monitor.spinTriggerValue(-1);
+    EXPECT_NEAR(v.triggerValue, 0.01, 1e-6);
+    rig.monitor.spinWaveOffset(-1);
+    EXPECT_FLOAT_EQ(v.waveOffset, 0.01f);
+    rig.monitor.spinWaveOffset(5);
+    EXPECT_FLOAT_EQ(rig.state.freeRunSettings.waveOffset[FreeRunSettings::kCurrent], 0.0f);
+    rig.monitor.chooseAutoRun(false);
+    rig.monitor.chooseEdge(kTriggerFalling);
+    rig.monitor.chooseType(K::Speed);
+    EXPECT_EQ(v.autoRun, 1);
+    rig.monitor.chooseType(K::Current);
+    EXPECT_EQ(v.autoRun, 0);
+    EXPECT_EQ(v.edge, kTriggerFalling);
+    EXPECT_EQ(rig.state.freeRunSettings.triggerEdge[FreeRunSettings::kCurrent], kTriggerFalling);
 }
 
-TEST(FreeRunMonitor, SpinsStepTheirValuesAndTheUpArrowRaisesThem) {
+TEST(FreeRunMonitor, WithoutADriveNothingIsCaptured) {
     MonitorRig rig;
     rig.state.link.driveConnected = 0;
     EXPECT_FALSE(rig.monitor.open());
     EXPECT_FALSE(rig.monitor.capturing());
-    rig.monitor.editSampleRate(300);
-    EXPECT_EQ(rig.monitor.view().sampleRateHz, 307);
-    rig.monitor.spinSampleRate(-1);
-    EXPECT_EQ(rig.monitor.view().sampleDivider, 12);
-    EXPECT_EQ(rig.monitor.view().sampleRateHz, 333);
-    rig.monitor.spinSampleRate(500);
-    EXPECT_EQ(rig.monitor.view().sampleDivider, 200);
-    EXPECT_EQ(rig.monitor.view().sampleRateHz, 20);
-    rig.monitor.spinSampleCount(-1);
-    EXPECT_EQ(rig.monitor.view().sampleCount, 513);
-    rig.monitor.spinTriggerValue(-1);
-    EXPECT_NEAR(rig.monitor.view().triggerValue, 0.01, 1e-6);
-    rig.monitor.spinWaveOffset(-1);
-    EXPECT_FLOAT_EQ(rig.monitor.view().waveOffset, 0.01f);
-    rig.monitor.spinWaveOffset(5);
-    EXPECT_FLOAT_EQ(rig.monitor.view().waveOffset, 0.0f);
-    EXPECT_FALSE(rig.monitor.timerTick(rig.plot)) << "no drive, no capture";
+    EXPECT_FALSE(rig.monitor.timerTick(rig.plot));
+    rig.monitor.chooseAutoRun(false);
     EXPECT_FALSE(rig.monitor.refresh());
+    EXPECT_TRUE(rig.drive->requestLog().empty());
 }
 
-TEST(FreeRunMonitor, RefreshArmsATriggeredCaptureWithTheShareBeforeTheTrigger) {
+TEST(FreeRunMonitor, RefreshArmsOneCaptureDecodedWithTheRequestItWasCapturedWith) {
     MonitorRig rig;
     rig.monitor.open();
     rig.monitor.chooseAutoRun(false);
     EXPECT_TRUE(rig.monitor.triggerControlsEnabled());
-    rig.monitor.chooseEdge(kTriggerFalling);
     rig.monitor.editTriggerValue(-1.5);
     rig.monitor.editWaveOffset(0.25);
+    rig.monitor.editSampleCount(512);
     EXPECT_FALSE(rig.monitor.timerTick(rig.plot)) << "single trigger waits for Refresh";
     EXPECT_EQ(rig.state.freeRunRequest.triggerLevelRaw, -192);
+    EXPECT_NE(rig.state.freeRunRequest.preTriggerFraction, 0.25f) << "only Refresh takes it";
     ASSERT_TRUE(rig.monitor.refresh());
-    EXPECT_EQ(PostTriggerPoints(SnapshotCaptureJob(rig.state)), 384);
+    EXPECT_EQ(rig.state.freeRunRequest.preTriggerFraction, 0.25f);
     ASSERT_TRUE(rig.window.waitFor(1));
-    const std::vector<uint8_t> s = rig.lastStart();
-    ASSERT_EQ(s.size(), 14u);
-    EXPECT_EQ((std::vector<uint8_t>(s.begin() + 4, s.end())),
-              (std::vector<uint8_t>{0xFF, 0xFF, 0xFF, 0x40, 0x00, kTriggerFalling, 0x01, 0x80, 0x00,
-                                    0x01}));
-    rig.monitor.sampleDone(rig.plot);
-    // The trigger sits at ring word 1100; 128 points (256 words) before it start at 2892.
-    EXPECT_FLOAT_EQ(rig.plot.trace1[0], (2892 - 1024) / 128.0f);
-    EXPECT_FALSE(rig.window.waitFor(2, 50ms)) << "one record per Refresh";
-}
-
-TEST(FreeRunMonitor, ARecordIsDecodedWithTheTypeAndCountItWasCapturedWith) {
-    MonitorRig rig;
-    rig.monitor.open();
-    rig.monitor.chooseAutoRun(false);
-    rig.monitor.editSampleCount(64);
-    rig.monitor.refresh();
-    ASSERT_TRUE(rig.window.waitFor(1));
+    const CaptureState armed = rig.monitor.captureState();
+    EXPECT_TRUE(armed.armed);
+    EXPECT_EQ(armed.level, -1.5);
     // The type changes while the record is on its way to the window.
-    rig.monitor.chooseType(CaptureKind::Position);
+    rig.monitor.chooseType(K::Position);
     rig.monitor.chooseAutoRun(false);
     rig.monitor.timerTick(rig.plot);
     ASSERT_EQ(rig.state.freeRunRequest.monitorType, 2);
     rig.plot.trace1.fill(-7.0f);
     rig.monitor.sampleDone(rig.plot);
-    const float first = rig.plot.trace1[0];
-    EXPECT_LT(first, 16.0f) << "a current record read as current";
-    EXPECT_FLOAT_EQ(rig.plot.trace1[1] - first, 2.0f / 128.0f);
-    EXPECT_EQ(rig.plot.trace1[64], -7.0f) << "only the captured count";
+    // The trigger sits at ring word 1100; 128 points (256 words) before it start at 2892.
+    EXPECT_FLOAT_EQ(rig.plot.trace1[0], (2892 - 1024) / 128.0f) << "a current record";
+    EXPECT_EQ(rig.plot.trace1[511], (2892 - 1024 + 1022 - 2048) / 128.0f);
+    EXPECT_EQ(rig.plot.trace1[512], -7.0f) << "only the captured count";
+    EXPECT_FALSE(rig.window.waitFor(2, 50ms)) << "one record per Refresh";
 }
 
 TEST(FreeRunMonitor, QuitWhileArmedEndsTheWorkerBetweenTwoPolls) {
@@ -204,14 +213,46 @@ TEST(FreeRunMonitor, QuitWhileArmedEndsTheWorkerBetweenTwoPolls) {
     rig.monitor.open();
     rig.monitor.chooseAutoRun(false);
     ASSERT_TRUE(rig.monitor.refresh());
-    for (int i = 0; i < 2000 && rig.lastStart().empty(); ++i) {
+    for (int i = 0; i < 2000 && rig.starts == 0; ++i) {
         std::this_thread::sleep_for(1ms);
     }
-    ASSERT_FALSE(rig.lastStart().empty());
+    ASSERT_GT(rig.starts, 0);
     rig.monitor.close();
     EXPECT_FALSE(rig.monitor.capturing());
     EXPECT_EQ(rig.state.workerSync.sampleThreadEnded.load(), 1);
     EXPECT_EQ(rig.window.done(), 0);
+}
+
+// The simulated drive in normal operation: a triggered record crosses its level in the
+// chosen direction at the trigger point.
+TEST(FreeCaptureDrive, ATriggeredRecordCrossesItsLevelAtTheTriggerPoint) {
+    for (auto [kind, mode, level] : {std::tuple{K::Speed, kTriggerRising, 500.0},
+                                     {K::Speed, kTriggerFalling, -250.0},
+                                     {K::Current, kTriggerRising, 2.0},
+                                     {K::Current, kTriggerFalling, -2.0},
+                                     {K::Position, kTriggerRising, 2000.0}}) {
+        CaptureRig rig;
+        sim::InstallFreeRunFeatures(*rig.drive);
+        const int count = kind == K::Position ? 256 : 512;
+        FreeRunRequest& r = rig.state.freeRunRequest;
+        rig.state.loopCaptureRun.tuningActive = 0;
+        r.monitorType = static_cast<int32_t>(kind);
+        r.sampleCount = count;
+        r.sampleDivider = 1;
+        r.triggerMode = mode;
+        r.triggerLevelRaw = TriggerLevelRaw(kind, level);
+        r.preTriggerFraction = 0.25f;
+        CaptureSequence seq(rig.link);
+        seq.begin(SnapshotCaptureJob(rig.state));
+        ASSERT_TRUE(CaptureRig::RunToRecord(seq, 1'000'000));
+        PlotData plot;
+        DecodeSamples(seq.record(), kind, count, plot);
+        const float before = plot.trace2[count / 4 - 1];
+        const float at = plot.trace2[count / 4];
+        const auto l = static_cast<float>(level);
+        EXPECT_TRUE(mode == kTriggerRising ? before < l && at >= l : before > l && at <= l)
+            << before << " " << at << " " << level;
+    }
 }
 
 }  // namespace

@@ -38,7 +38,7 @@ TEST(RecordExport, CsvAndJsonNumbersReadBackExactly) {
     const std::string json =
         StepRecordJson(plot, {CaptureKind::Speed, 2, 4, 4000}, TuningStep{}, m);
     EXPECT_NE(json.find("\"loop\":\"speed\",\"unit\":\"rpm\",\"sample_period_ms\":1,"
-                        "\"step\":{\"time_ms\":null,"),
+                        "\"step\":{\"time_ms\":null,\"end_ms\":null,\"from\":null,\"to\":null}"),
               std::string::npos);
     EXPECT_NE(json.find("\"status\":\"ok\",\"rise_time_ms\":0.5,\"overshoot_percent\":null"),
               std::string::npos);

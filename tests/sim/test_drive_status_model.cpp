@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 #include "monitor/ServoStateValues.h"
 #include "monitor/StatusWords.h"
 #include "sim/DriveStatusModel.h"
@@ -70,60 +68,6 @@ TEST(DriveStatusModel, AnAlarmOrAMissingServoEnableStopsTheMotorWhereItIs) {
     model.setInputBits(0x0200);
     const StatusWords resumed = model.statusAt(At(8.5));
     EXPECT_NE(resumed.positionFeedback, stopped.positionFeedback) << "runs on from there";
-}
-
-TEST(DriveStatusModel, SettableWordsOverrideTheDerivedOnes) {
-    DriveStatusSettings settings;
-    settings.dcBusVolts = 540;
-    settings.inputBits = 0x0201;
-    settings.outputBits = 0x0002;
-    settings.phaseBits = 0x003F;
-    settings.still = true;
-    DriveStatusModel model(settings, kStartUs);
-    const StatusWords w = model.statusAt(At(1.0));
-    EXPECT_EQ(w.dcBusVolts, 540u);
-    EXPECT_EQ(w.inputBits, 0x0201u);
-    EXPECT_EQ(w.outputBits, 0x0002u);
-    EXPECT_EQ(w.phaseBits, 0x003Fu);
-    EXPECT_EQ(w.speedCommandRaw, 0u) << "still";
-}
-
-TEST(DriveStatusModel, HallSignalsAreAlwaysAValidPattern) {
-    DriveStatusModel model({}, kStartUs);
-    std::set<uint32_t> halls;
-    for (int ms = 0; ms < 4000; ms += 7) {
-        const uint32_t hall = (model.statusAt(At(ms / 1000.0)).phaseBits >> 3) & 0x7;
-        EXPECT_NE(hall, 0u);
-        EXPECT_NE(hall, 7u);
-        halls.insert(hall);
-    }
-    EXPECT_EQ(halls.size(), 6u) << "the rotor turns through every sector";
-}
-
-TEST(DriveStatusModel, ReplyWordsDecodeBackToTheStatus) {
-    DriveStatusModel model({}, kStartUs);
-    const StatusWords w = model.statusAt(At(3.2));
-    const Frame reply = BuildReply(0xC2, 1, Answer::Ok(DriveStatusModel::ReplyWords(w)));
-    ASSERT_EQ(reply.size(), kStatusReplyBytes);
-    EXPECT_EQ(DecodeStatusReply(reply), w);
-}
-
-TEST(MonitorFeatures, TheStatusGivesWayToAPendingJob) {
-    SimDrive drive;
-    bool busy = true;
-    drive.setPollHandler(
-        [&busy](SimDrive&, uint64_t) { return busy ? Answer::NotAcknowledged() : Answer::Ok(); });
-    InstallMonitorFeatures(drive, {}, kStartUs);
-    const uint8_t poll[] = {0xAA, 0xC2, 0x01, 0x03, 0x01, 0x70};
-    Frame reply = drive.handleRequest(poll, At(1.0));
-    EXPECT_EQ(reply.size(), 8u);
-    EXPECT_EQ(reply[4], 0x00) << "still running: no acknowledgement";
-
-    busy = false;
-    reply = drive.handleRequest(poll, At(1.1));
-    ASSERT_EQ(reply.size(), kStatusReplyBytes);
-    EXPECT_EQ(reply[4], 0xAA);
-    EXPECT_EQ(DecodeStatusReply(reply).inputBits, 0x0200u);
 }
 
 TEST(MonitorFeatures, EveryDriveMadeFromOptionsReportsItsStatus) {

@@ -77,63 +77,24 @@ TEST(SimDrive, SilentSpellsLastOneToTwoSecondsAndFollowTheSeed) {
     a.drive->setSilentSpells(0.01, 42);
     const std::vector<bool> first = ProbeEvery10Ms(a, 20'000);
     std::size_t spells = 0;
-    for (std::size_t i = 0; i < first.size();) {
-        if (first[i]) {
-            ++i;
-            continue;
+    for (std::size_t i = 0, end = 0; i < first.size(); i = std::max(end, i + 1)) {
+        for (end = i; end < first.size() && !first[end]; ++end) {
         }
-        std::size_t end = i;
-        while (end < first.size() && !first[end]) {
-            ++end;
-        }
-        if (end < first.size()) {
-            // Probes 10 ms apart: a spell of 1 to 2 s silences 100 to 200 of them (with
-            // this seed no spell begins right as the one before ends).
-            EXPECT_GE(end - i, 100u) << "at probe " << i;
-            EXPECT_LE(end - i, 200u) << "at probe " << i;
+        if (end > i && end < first.size()) {
+            // 1 to 2 s silences 100 to 200 probes 10 ms apart (with this seed no spell
+            // begins right as the one before ends).
+            EXPECT_TRUE(end - i >= 100 && end - i <= 200) << "at probe " << i << ": " << end - i;
             ++spells;
         }
-        i = end;
     }
     EXPECT_GT(spells, 20u);
-    const sim::FaultTally tally = a.drive->faultTally();
-    EXPECT_EQ(tally.spells, spells + (first.back() ? 0 : 1));
-    EXPECT_EQ(tally.silencedBySpells,
-              static_cast<uint64_t>(std::count(first.begin(), first.end(), false)));
-
+    EXPECT_EQ(a.drive->faultTally().spells, spells + (first.back() ? 0 : 1));
     SimLink b;
     b.drive->setSilentSpells(0.01, 42);
     EXPECT_EQ(ProbeEvery10Ms(b, 20'000), first) << "the same seed, the same spells";
-    SimLink c;
-    c.drive->setSilentSpells(0.01, 43);
-    EXPECT_NE(ProbeEvery10Ms(c, 20'000), first);
-    c.drive->clearFaults();
-    const std::vector<bool> after = ProbeEvery10Ms(c, 300);
+    b.drive->clearFaults();
+    const std::vector<bool> after = ProbeEvery10Ms(b, 300);
     EXPECT_EQ(std::count(after.begin(), after.end(), false), 0) << "cleared with the faults";
-}
-
-TEST(SimDrive, RandomFaultsMeetEveryKindAndFollowTheSeed) {
-    auto run = [](uint32_t seed) {
-        SimLink s;
-        s.drive->setRandomFaults(0.5, seed);
-        std::vector<sim::Frame> replies;
-        const uint8_t probe[] = {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C};
-        for (int i = 0; i < 600; ++i) {
-            replies.push_back(s.drive->handleRequest(probe, s.clock.nowUs()));
-        }
-        return std::pair{replies, s.drive->faultTally()};
-    };
-    const auto [replies, tally] = run(9);
-    uint64_t faulty = 0;
-    for (std::size_t kind = 0; kind < sim::kFaultKinds; ++kind) {
-        EXPECT_GT(tally.faults[kind], 20u) << sim::FaultName(static_cast<sim::Fault>(kind));
-        faulty += tally.faults[kind];
-    }
-    EXPECT_EQ(tally.total(), faulty);
-    EXPECT_GT(faulty, 200u);
-    EXPECT_LT(faulty, 400u);
-    EXPECT_EQ(run(9).first, replies);
-    EXPECT_NE(run(10).first, replies);
 }
 
 TEST(SimPort, PacedRepliesTakeTheirWireTime) {
@@ -167,22 +128,6 @@ TEST(SimOptions, FaultRulesFromText) {
     EXPECT_FALSE(sim::ParseAwaySpec("100:2000", options));
     EXPECT_EQ(*options.awayAfterMs, 100u);
     EXPECT_TRUE(sim::ParseAwaySpec("100", options));
-}
-
-TEST(SimOptions, RandomFaultsAndSpellsReachTheDrive) {
-    sim::SimOptions options;
-    options.randomFaultProbability = 0.02;
-    options.silentSpellProbability = 0.01;
-    options.randomFaultSeed = 5;
-    auto drive = sim::MakeSimDrive(options, 0);
-    const uint8_t probe[] = {0xAA, 0xCF, 0x00, 0x03, 0x01, 0x7C};
-    uint64_t now = 0;
-    for (int i = 0; i < 5'000; ++i, now += 10'000) {
-        drive->handleRequest(probe, now);
-    }
-    const sim::FaultTally tally = drive->faultTally();
-    EXPECT_GT(tally.spells, 5u);
-    EXPECT_GT(tally.total(), tally.spells);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
-// The normal operation monitor as the engineer meets it: opened from the menu in auto
-// run, switched to a single trigger with a truncated wave offset, armed with "Refresh",
-// and closed while the worker runs.
+// The normal operation monitor as the engineer meets it (its exchanges are the
+// transcripts'): blank without a drive, armed with "Refresh", its state line, the
+// trigger's mark, and a record drawn as it was captured.
 
 #include <QLabel>
 #include <QPushButton>
@@ -29,62 +29,6 @@ void Type(QDialog& d, int id, const QString& text) {
     ASSERT_NE(e, nullptr) << id;
     e->setText(text);
     emit e->committed();
-}
-
-TEST_F(NormalMonitorTest, AutoRunThenASingleTriggeredRecordAndQuit) {
-    start();
-    connectDrive();
-    whileOpen = [&](QDialog& d) {
-        auto& window = dynamic_cast<CNormalMonitorDlg&>(d);
-        EXPECT_EQ(d.windowTitle(), QStringLiteral("Normal operation monitor"));
-        EXPECT_EQ(FindControl<QLabel>(&d, 1232)->text(),
-                  QStringLiteral("Horizontal Unit: ms       Vertical Unit: A"));
-        EXPECT_TRUE(FindControl<QRadioButton>(&d, 1174)->isChecked());
-        EXPECT_FALSE(FindControl<QPushButton>(&d, 3)->isEnabled());
-        ASSERT_TRUE(WaitForRecords(window, 1));
-
-        FindControl<QRadioButton>(&d, 1230)->click();
-        EXPECT_TRUE(FindControl<QPushButton>(&d, 3)->isEnabled());
-        Type(d, 1178, QStringLiteral("0.29"));
-        EXPECT_EQ(FindControl<CommitLineEdit>(&d, 1178)->text(), QStringLiteral("0.28"));
-        Type(d, 1163, QStringLiteral("1.5"));
-        const int before = window.recordsShown();
-        window.refresh();
-        ASSERT_TRUE(WaitForRecords(window, before + 1));
-        EXPECT_EQ(state.freeRunRequest.triggerLevelRaw, 192);
-    };
-    choose(ID_RANDOM_CAPTURE);
-    EXPECT_EQ(dialogsOpened, 1);
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(state.workerSync.sampleThreadEnded.load(), 1u);
-}
-
-TEST_F(NormalMonitorTest, ARefusedEntryPromptsOnceIsSnappedToItsLimitAndQuitCloses) {
-    start();
-    connectDrive();
-    bool closed = false;
-    whileOpen = [&](QDialog& d) {
-        Type(d, 1168, QStringLiteral("5000"));
-        EXPECT_EQ(FindControl<CommitLineEdit>(&d, 1168)->text(), QStringLiteral("4000"));
-        Type(d, 1169, QStringLiteral("2000"));
-        EXPECT_EQ(FindControl<CommitLineEdit>(&d, 1169)->text(), QStringLiteral("1024"));
-        Type(d, 1168, QStringLiteral("abc"));
-        EXPECT_EQ(FindControl<CommitLineEdit>(&d, 1168)->text(), QStringLiteral("4000"));
-        Type(d, 1169, QStringLiteral("200"));
-        FindControl<CommitLineEdit>(&d, 1168)->setText(QStringLiteral("9999"));  // not left
-        FindControl<QPushButton>(&d, 1)->click();
-        closed = !d.isVisible();
-        if (!closed) {
-            d.reject();
-        }
-    };
-    choose(ID_RANDOM_CAPTURE);
-    EXPECT_TRUE(closed) << "Quit always closes";
-    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Please enter an integer between 1 and 4000.",
-                                                    "Please enter an integer between 1 and 1024.",
-                                                    "Please enter an integer."}));
-    EXPECT_EQ(state.freeRunSettings.sampleRateHz[FreeRunSettings::kCurrent], 4000);
-    EXPECT_EQ(state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent], 200);
 }
 
 TEST_F(NormalMonitorTest, StateLineTriggerMarkAndARecordDrawnAsItWasCaptured) {
