@@ -66,24 +66,34 @@ TEST(GetPnRange, ReportsAndTheWordPastTheLastParameter) {
 }
 
 // A stop, before the load or at pair 20, ends it with the failure report and nothing
-// sent after it. (Giving up on a silent drive is the soak's.)
-TEST(GetPnRange, AStopEndsTheLoad) {
-    for (const std::size_t stopAt : {0, 20}) {
+// sent after it; a drive gone silent at pair 20 ends it with the same report once the
+// load gives up.
+TEST(GetPnRange, AStopOrASilentDriveEndsTheLoad) {
+    enum class End { StopFirst, StopAt20, SilentAt20 };
+    for (const End end : {End::StopFirst, End::StopAt20, End::SilentAt20}) {
         ParamSimLink sim;
         ASSERT_EQ(BeginParamLoad(sim.state.identity, sim.state.userParamTable), std::nullopt);
         RecordingProgress progress;
-        std::atomic<bool> stop{stopAt == 0};
+        std::atomic<bool> stop{end == End::StopFirst};
         std::size_t sent = 0;
+        bool ended = false;
         progress.onPost = [&]() {
-            if (progress.count(S::Ranges) == 20 && !stop) {
+            if (progress.count(S::Ranges) == 20 && !ended && end != End::StopFirst) {
+                ended = true;
                 sent = sim.drive->requestLog().size();
-                stop = true;
+                if (end == End::StopAt20) {
+                    stop = true;
+                } else {
+                    sim.drive->goAwayFor(600'000'000);
+                }
             }
         };
         EXPECT_EQ(GetPnRange(sim.link, sim.state.userParamTable, progress, stop), 0);
-        EXPECT_EQ(progress.count(S::Ranges), stopAt);
+        EXPECT_EQ(progress.count(S::Ranges), end == End::StopFirst ? 0u : 20u);
         EXPECT_EQ(progress.posts.back(), Post(S::Failed, 0));
-        EXPECT_EQ(sim.drive->requestLog().size(), sent);
+        if (end != End::SilentAt20) {
+            EXPECT_EQ(sim.drive->requestLog().size(), sent);
+        }
     }
 }
 
