@@ -130,8 +130,8 @@ TEST(CaptureSequence, ANewRequestDuringTheReadOutStartsOverWithCounterZero) {
     CaptureSequence seq(rig.link);
     const CaptureJob job = rig.TuningJob(CaptureKind::Current, 1024);
     seq.begin(job);
-    while (!(seq.step() == CaptureStep::ReadOut && seq.wordsRead() == 360)) {
-        ASSERT_FALSE(seq.runStep());
+    for (int i = 0; !(seq.step() == CaptureStep::ReadOut && seq.wordsRead() == 360); ++i) {
+        ASSERT_FALSE(seq.runStep() || i > 1000);
     }
     const std::size_t before = Exchanges(*rig.drive).size();
     seq.begin(job);
@@ -154,8 +154,8 @@ TEST(CaptureSequence, AFailedExchangeRestartsFromTheSessionOpening) {
     rig.drive->addFault({sim::Fault::Silence, 0xC1, 0x0091, 1144, 0, 3});
     CaptureSequence seq(rig.link);
     seq.begin(rig.TuningJob(CaptureKind::Current, 200));
-    while (seq.step() != CaptureStep::ReadOut || seq.wordsRead() != 120) {
-        ASSERT_FALSE(seq.runStep());
+    for (int i = 0; seq.step() != CaptureStep::ReadOut || seq.wordsRead() != 120; ++i) {
+        ASSERT_FALSE(seq.runStep() || i > 1000);
     }
     EXPECT_FALSE(seq.runStep());
     EXPECT_NE(seq.status(), 0u);
@@ -164,7 +164,7 @@ TEST(CaptureSequence, AFailedExchangeRestartsFromTheSessionOpening) {
     EXPECT_TRUE(seq.active()) << "a failure is not the end of the capture";
     // What the window tells meanwhile: restarting, until the drive answers a poll again.
     std::vector<CapturePhase> phases{seq.phase()};
-    while (!seq.runStep()) {
+    for (int i = 0; i < 1000 && !seq.runStep(); ++i) {
         if (seq.phase() != phases.back()) {
             phases.push_back(seq.phase());
         }
@@ -185,9 +185,10 @@ TEST(CaptureSequence, ACaptureTheDriveNeverFinishesRestartsAfterItsTimeOutUnless
         seq.begin(armed ? FreeJob(rig, kTriggerRising, 64, 0.5f)
                         : rig.TuningJob(CaptureKind::Current, 64));
         EXPECT_EQ(seq.timeoutMs(), armed ? 0u : 300u * 3 + 1000);
-        while (seq.step() != CaptureStep::Poll) {
+        for (int i = 0; i < 100 && seq.step() != CaptureStep::Poll; ++i) {
             seq.runStep();
         }
+        ASSERT_EQ(seq.step(), CaptureStep::Poll);
         const uint32_t started = rig.clock.tickMs();
         while (seq.step() == CaptureStep::Poll && rig.clock.tickMs() - started < 30'000) {
             seq.runStep();

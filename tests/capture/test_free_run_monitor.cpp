@@ -1,17 +1,15 @@
 // The free-running capture window's logic (its exchanges are the transcripts'): the
 // edits' snapping, truncation and limits, the per-type memory of settings, the timer's
 // change test, decoding a record with the request it was captured with, closing while
-// armed, and the simulated drive's triggered records.
+// armed.
 
 #include <gtest/gtest.h>
 
 #include <thread>
 
-#include "capture/DecodeSamples.h"
 #include "capture/FreeRunEdits.h"
 #include "capture/FreeRunMonitor.h"
 #include "link/DriveCommands.h"
-#include "sim/FreeRunFeatures.h"
 #include "tests/capture/CaptureRig.h"
 
 namespace qx::test {
@@ -221,38 +219,6 @@ TEST(FreeRunMonitor, QuitWhileArmedEndsTheWorkerBetweenTwoPolls) {
     EXPECT_FALSE(rig.monitor.capturing());
     EXPECT_EQ(rig.state.workerSync.sampleThreadEnded.load(), 1);
     EXPECT_EQ(rig.window.done(), 0);
-}
-
-// The simulated drive in normal operation: a triggered record crosses its level in the
-// chosen direction at the trigger point.
-TEST(FreeCaptureDrive, ATriggeredRecordCrossesItsLevelAtTheTriggerPoint) {
-    for (auto [kind, mode, level] : {std::tuple{K::Speed, kTriggerRising, 500.0},
-                                     {K::Speed, kTriggerFalling, -250.0},
-                                     {K::Current, kTriggerRising, 2.0},
-                                     {K::Current, kTriggerFalling, -2.0},
-                                     {K::Position, kTriggerRising, 2000.0}}) {
-        CaptureRig rig;
-        sim::InstallFreeRunFeatures(*rig.drive);
-        const int count = kind == K::Position ? 256 : 512;
-        FreeRunRequest& r = rig.state.freeRunRequest;
-        rig.state.loopCaptureRun.tuningActive = 0;
-        r.monitorType = static_cast<int32_t>(kind);
-        r.sampleCount = count;
-        r.sampleDivider = 1;
-        r.triggerMode = mode;
-        r.triggerLevelRaw = TriggerLevelRaw(kind, level);
-        r.preTriggerFraction = 0.25f;
-        CaptureSequence seq(rig.link);
-        seq.begin(SnapshotCaptureJob(rig.state));
-        ASSERT_TRUE(CaptureRig::RunToRecord(seq, 1'000'000));
-        PlotData plot;
-        DecodeSamples(seq.record(), kind, count, plot);
-        const float before = plot.trace2[count / 4 - 1];
-        const float at = plot.trace2[count / 4];
-        const auto l = static_cast<float>(level);
-        EXPECT_TRUE(mode == kTriggerRising ? before < l && at >= l : before > l && at <= l)
-            << before << " " << at << " " << level;
-    }
 }
 
 }  // namespace

@@ -124,6 +124,8 @@ TEST(WaveformGeometry, WithoutABaseRatePointsOrRoom) {
     EXPECT_EQ(noRate.trace1.size(), 512u) << "the record is still drawn";
     EXPECT_TRUE(ComputeWaveform(kW, kH, {K::Speed, 0, 1, 4000}, plot, 1).trace1.empty());
     EXPECT_TRUE(ComputeWaveform(20, 20, {K::Speed, 10, 1, 4000}, plot, 1).trace1.empty());
+    const WaveformPicture flat = ComputeWaveform(kW, 27, {K::Speed, 10, 1, 4000}, plot, 1);
+    EXPECT_EQ(std::pair(flat.plotHeight, flat.unitsPerDivision), std::pair(0, 0.0f)) << "no room";
     // The shared records say what is shown: the tuning request, or the free-running one.
     SharedState state;
     state.identity.baseSampleRateHz = 4000;

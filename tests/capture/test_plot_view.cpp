@@ -42,6 +42,7 @@ TEST(PlotView, TheWheelZoomsAroundThePointerAndADoubleClickShowsAllAgain) {
     EXPECT_NEAR(r.view.timeWindow()->first, 52.152, 1e-3);
     EXPECT_NEAR(r.view.timeWindow()->last, 470.111, 1e-3);
     r.draw();
+    EXPECT_TRUE(r.pic.zoomed) << "the time axis alone";
     EXPECT_NEAR(r.pic.firstPoint + 279 * r.pic.pointsPerPixel, 260.757, 1e-3);
     r.view.wheel(40 + 279, 200, -1, false);
     EXPECT_FALSE(r.view.timeWindow()) << "zoomed out to all of it";

@@ -1,5 +1,5 @@
-// The capture worker: its queue, the hand-over of records to the window, restarts by
-// a new request and the way it ends, started and ended many times.
+// The capture worker: its queue, the hand-over of records to the window, the trigger a
+// record knows, and the way it ends, started and ended many times.
 
 #include <gtest/gtest.h>
 
@@ -93,48 +93,6 @@ TEST(SampleThread, ATriggeredRecordKnowsWhereItsTriggerIs) {
     EXPECT_EQ(shape.count, 100);
     EXPECT_EQ(shape.divider, 3);
     EXPECT_EQ(shape.triggerIndex, 25);
-}
-
-TEST(SampleThread, AStartDuringTheReadOutRestartsTheCaptureWithNewGains) {
-    ThreadRig rig;
-    SampleThread thread(rig.state, rig.link, rig.window);
-    // The window changes Ki while the second chunk is read, and asks again.
-    std::atomic<int> chunks{0};
-    auto reader = [&](sim::SimDrive& d, std::span<const uint8_t> p, uint64_t) {
-        const uint16_t address = static_cast<uint16_t>(p[2] << 8 | p[3]);
-        if (address == 1144 && chunks.fetch_add(1) == 0) {
-            rig.state.currentLoopModel.word0215 = 1500;
-            thread.postStart();
-        }
-        std::vector<uint16_t> words(p[5]);
-        for (std::size_t k = 0; k < words.size(); ++k) {
-            words[k] = d.read(address + static_cast<uint32_t>(k));
-        }
-        return sim::Answer::Ok(std::move(words));
-    };
-    rig.drive->setSubCommandHandler(0x0091, reader);
-    rig.state.currentLoopModel.word0215 = 2000;
-    ASSERT_TRUE(thread.start());
-    thread.postStart();
-    ASSERT_TRUE(rig.window.waitFor(1));
-    EXPECT_TRUE(thread.end());
-    EXPECT_EQ(rig.window.done(), 1) << "the interrupted capture never reported";
-
-    const std::vector<Request> x = Exchanges(*rig.drive);
-    std::vector<int> gainWrites;
-    std::size_t secondOpening = 0;
-    for (std::size_t i = 0; i < x.size(); ++i) {
-        if (x[i].sub() == 0x0015) {
-            gainWrites.push_back(x[i].word(12));
-        }
-        if (i > 0 && x[i].command == 0xCF) {
-            secondOpening = i;
-        }
-    }
-    EXPECT_EQ(gainWrites, (std::vector<int>{2000, 1500}));
-    ASSERT_GT(secondOpening, 0u);
-    EXPECT_EQ(x[secondOpening - 1].word(2), 1144) << "restarted right after that chunk";
-    EXPECT_EQ(x[secondOpening + 2].selector, 1);
 }
 
 TEST(SampleThread, QuitDuringACaptureEndsTheWorkerBetweenTwoStepsAndInTime) {

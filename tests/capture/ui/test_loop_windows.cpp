@@ -54,28 +54,6 @@ bool WaitForRecords(LoopTuningDialog& window, int records) {
     return RunEventsUntil([&] { return window.recordsShown() >= records; });
 }
 
-TEST_F(LoopWindowTest, APositionWindowWithoutADriveShowsItsDefaultsAndSendsNothing) {
-    start();
-    QString title;
-    whileOpen = [&](QDialog& d) {
-        title = d.windowTitle();
-        EXPECT_EQ(Text(d, 1180), QStringLiteral("400"));
-        EXPECT_EQ(Text(d, 1181), QStringLiteral("0"));
-        EXPECT_EQ(Text(d, 1092), QStringLiteral("100"));
-        EXPECT_EQ(FindControl<QLabel>(&d, 1234)->text(),
-                  QStringLiteral("Horizontal Unit: ms        Vertical Unit: Pulse"));
-        EXPECT_TRUE(FindControl<ImageFrame>(&d, 1155)->image().isNull()) << "no plot";
-        // Edits still reach the shared gains.
-        Type(d, 1181, QStringLiteral("70000"));
-        EXPECT_EQ(Text(d, 1181), QStringLiteral("65535"));
-    };
-    choose(ID_POSITION_LOOP_ADJUST);
-    EXPECT_EQ(dialogsOpened, 1);
-    EXPECT_EQ(title, QStringLiteral("Setting Position Loop Parameters"));
-    EXPECT_EQ(state.positionLoopGains.kd, 65535);
-    EXPECT_EQ(drive->requestCount(), 0u);
-}
-
 TEST_F(LoopWindowTest, TheCurrentWindowShowsTheDrivesGainsQuantisesEditsAndSwitchesTheServoOff) {
     start();
     connectDrive();
