@@ -67,6 +67,21 @@ LoopTuner::~LoopTuner() {
 }
 
 bool LoopTuner::open() {
+    if (!prepare()) {
+        return false;
+    }
+    thread_ = std::make_unique<SampleThread>(state_, link_, listener_);
+    if (!StartSampleThread(*thread_, window_)) {
+        thread_.reset();
+        return false;
+    }
+    saved_ = LoopGains{};
+    saved_.count = GainCount(kind_);
+    dataValid_ = 0;
+    return true;
+}
+
+bool LoopTuner::prepare() {
     state_.loopCaptureRun.tuningActive = 1;
     if (state_.link.driveConnected.load() == 0) {
         return false;  // the window shows its defaults and never captures
@@ -108,14 +123,6 @@ bool LoopTuner::open() {
         return false;
     }
     StoreGains(state_, kind_, values_);
-    thread_ = std::make_unique<SampleThread>(state_, link_, listener_);
-    if (!StartSampleThread(*thread_, window_)) {
-        thread_.reset();
-        return false;
-    }
-    saved_ = LoopGains{};
-    saved_.count = GainCount(kind_);
-    dataValid_ = 0;
     return true;
 }
 

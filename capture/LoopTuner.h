@@ -39,6 +39,10 @@ class LoopTuner {
 
     // Opening. Returns true when the worker runs (captures will follow).
     bool open();
+    // The opening without the worker, for a caller that runs the captures itself: gains
+    // read, capture set-up sent, gains stored for the captures. Returns true when step
+    // tests may follow; close() ends it as it ends a window.
+    bool prepare();
     // The timer: requests a capture when the gains changed since the last request.
     // Returns true when it did.
     bool timerTick();

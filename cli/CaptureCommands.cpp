@@ -376,6 +376,7 @@ void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode) 
         ->check(InRange({1, kMaxRecordWaitSeconds, true, "s"}));
     freeRun->callback(
         [&context, &exitCode, freeOptions]() { exitCode = RunFree(context, *freeOptions); });
+    RegisterTuneCommand(*capture, context, exitCode);
 }
 
 }  // namespace qx::cli

@@ -63,6 +63,9 @@ void CliContext::addGlobalOptions(CLI::App& app) {
     app.add_option("--sim-away", simAway_,
                    "Simulated drive: AFTER_MS:FOR_MS, go silent for a while, then come back");
     sim::AddDriveStatusOptions(app, simOptions_.status, "sim-", "Simulated drive: ");
+    app.add_option("--sim-load", simLoad_,
+                   "Simulated drive: the motor behind its step tests (" + sim::SimLoadNames() +
+                       "; default standard)");
 }
 
 std::optional<std::string> CliContext::finishOptions() {
@@ -106,6 +109,11 @@ std::optional<std::string> CliContext::finishOptions() {
     if (!simAway_.empty()) {
         if (auto err = sim::ParseAwaySpec(simAway_, simOptions_)) {
             return "--sim-away " + simAway_ + ": " + *err;
+        }
+    }
+    if (!simLoad_.empty()) {
+        if (auto err = sim::ParseLoad(simLoad_, simOptions_)) {
+            return "--sim-load " + simLoad_ + ": " + *err;
         }
     }
 

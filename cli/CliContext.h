@@ -58,6 +58,7 @@ class CliContext {
     std::vector<std::string> simFaults_;
     std::string simAway_;
     std::string deviceRoot_;
+    std::string simLoad_;
     sim::SimOptions simOptions_;
     PortMap map_;
     ComMapping mapping_;
@@ -77,5 +78,7 @@ void RegisterOfflineParamsCommands(CLI::App& params, CliContext& context, int& e
 void RegisterCaptureCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterDeviceCommands(CLI::App& app, CliContext& context, int& exitCode);
+// "capture tune", under the capture command.
+void RegisterTuneCommand(CLI::App& capture, CliContext& context, int& exitCode);
 
 }  // namespace qx::cli

@@ -251,6 +251,7 @@ std::size_t PosixSerialPort::read(uint8_t* buffer, std::size_t maxBytes) {
         std::this_thread::sleep_until(deadline);
         break;
     }
+    noteReceived(got);
     return got;
 }
 
@@ -262,7 +263,18 @@ std::size_t PosixSerialPort::readAvailable(uint8_t* buffer, std::size_t maxBytes
     if (r < 0 && IsDeviceGone(errno)) {
         deviceGone(errno);
     }
-    return r > 0 ? static_cast<std::size_t>(r) : 0;
+    const std::size_t got = r > 0 ? static_cast<std::size_t>(r) : 0;
+    noteReceived(got);
+    return got;
+}
+
+void PosixSerialPort::noteReceived(std::size_t bytes) {
+    // A reply means the request has left. The estimate of when the line falls idle
+    // counts bytes at the line's speed, but a device that answers faster than that (a
+    // pseudo-terminal) would let it run ahead of the clock by every exchange.
+    if (bytes > 0) {
+        txIdleAt_ = std::min(txIdleAt_, Now());
+    }
 }
 
 std::size_t PosixSerialPort::write(const uint8_t* data, std::size_t bytes) {

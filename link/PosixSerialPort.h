@@ -35,6 +35,7 @@ class PosixSerialPort final : public SerialPort {
   private:
     void setError(const std::string& what, int err);
     void deviceGone(int err);
+    void noteReceived(std::size_t bytes);
 
     std::string path_;
     int fd_ = -1;

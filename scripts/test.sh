@@ -7,16 +7,18 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/deps.sh
 jobs=$(nproc)
+# Each stage says when it starts, in seconds since the suite began.
+stage() { echo "== $* (at ${SECONDS} s)"; }
 
-echo "== Formatting"
+stage Formatting
 git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 run_suite() {
   local dir=$1 type=$2; shift 2
-  echo "== Build $dir"
+  stage Build "$dir"
   cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE="$type" -DQX_WERROR=ON "$@" >/dev/null
   cmake --build "$dir" -j"$jobs" >/dev/null
-  echo "== Tests $dir"
+  stage Tests "$dir"
   (cd "$dir" && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j"$jobs" --timeout 300)
 }
 
@@ -28,13 +30,13 @@ run_suite() {
 # QX_FUZZ=ON turns on both sanitizers and gives the core coverage instrumentation. A
 # build directory cannot change compilers in place: an older GCC build-asan goes.
 run_suite build-ci Release -DCMAKE_CXX_FLAGS_RELEASE=-O2
-echo "== Debian package build-ci"
+stage Debian package build-ci
 scripts/check-package.sh build-ci
 # A tty's exclusive mode does not bind root: the scripts that open the simulated drive's
 # pseudo-terminal again and again run once more as an ordinary user (from a copy, since
 # the tree may lie where that user cannot reach).
 if [ "$(id -u)" -eq 0 ]; then
-  echo "== End-to-end scripts as an ordinary user"
+  stage End-to-end scripts as an ordinary user
   id -u qxuser >/dev/null 2>&1 || useradd -m qxuser
   e2e=$(mktemp -d)
   cp build-ci/cli/quendrix-cli build-ci/quendrix-drive-sim tests/cli/drive_sim.sh \
@@ -48,8 +50,9 @@ fi
 grep -qs '^CMAKE_CXX_COMPILER:FILEPATH=.*clang++' build-asan/CMakeCache.txt || rm -rf build-asan
 CC=clang CXX=clang++ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   run_suite build-asan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_FUZZ=ON -DQX_BUILD_BENCH=OFF -DQX_BUILD_CLI=OFF
-echo "== Fuzzing build-asan"
+stage Fuzzing build-asan
 scripts/fuzz.sh 30
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
   run_suite build-tsan Debug -DCMAKE_CXX_FLAGS_DEBUG=-g1 -DQX_SANITIZE=thread \
   -DQX_BUILD_BENCH=OFF -DQX_BUILD_GUI=OFF -DQX_BUILD_CLI=OFF
+stage Done

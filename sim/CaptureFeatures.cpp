@@ -14,6 +14,9 @@ constexpr std::size_t kSetupBytes = 22;
 constexpr std::size_t kStepTestBytes = 12;
 constexpr uint32_t kMaxPoints = 1024;
 constexpr uint32_t kMaxPositionPoints = 512;
+// The motor data words' scales: Ls and Rs x 1024, Ke x 32.
+constexpr double kLsRsRawPerUnit = 1024.0;
+constexpr double kKeRawPerUnit = 32.0;
 
 uint16_t Word(std::span<const uint8_t> p, std::size_t at) {
     return static_cast<uint16_t>(p[at] << 8 | p[at + 1]);
@@ -76,9 +79,16 @@ void WriteRingPoint(SimDrive& drive, uint32_t at, int wordsPerPoint, int32_t com
     }
 }
 
-void InstallCaptureFeatures(SimDrive& drive) {
-    // Gains that suit the simulated motor, as a commissioned drive would hold them.
-    const LoopGainWords good;
+LoopGainWords CommissionedGains(const MotorConstants& motor) {
+    LoopGainWords g;
+    g.lsRaw = static_cast<uint16_t>(motor.inductanceMh * kLsRsRawPerUnit);
+    g.rsRaw = static_cast<uint16_t>(motor.resistanceOhm * kLsRsRawPerUnit);
+    g.keRaw = static_cast<uint16_t>(motor.keVPerKrpm * kKeRawPerUnit);
+    return g;
+}
+
+void InstallCaptureFeatures(SimDrive& drive, const MotorConstants& motor) {
+    const LoopGainWords good = CommissionedGains(motor);
     const uint16_t words[] = {good.lsRaw,      good.rsRaw,           good.keRaw,
                               good.ki,         good.speedKp,         good.speedTrc,
                               good.speedLpfHz, good.outputLpfHz,     good.positionKp,
@@ -118,7 +128,7 @@ void InstallCaptureFeatures(SimDrive& drive) {
                                });
 
     drive.setSubCommandHandler(
-        kSubStartStepTest, [unit](SimDrive& d, std::span<const uint8_t> p, uint64_t nowUs) {
+        kSubStartStepTest, [unit, motor](SimDrive& d, std::span<const uint8_t> p, uint64_t nowUs) {
             if (p.size() != kStepTestBytes || !unit->setUp) {
                 return Answer::NotAcknowledged();
             }
@@ -136,7 +146,7 @@ void InstallCaptureFeatures(SimDrive& drive) {
             spec.levelTicks = unit->levelTicks;
             spec.sampleStartTicks = phase * unit->levelTicks + Word(p, 6);
             spec.noiseSeed = ++unit->tests;
-            WriteRecord(d, spec.loopKind, RunStepTest(spec, ReadGainWords(d)));
+            WriteRecord(d, spec.loopKind, RunStepTest(spec, ReadGainWords(d), motor));
             unit->servoOn = true;
             unit->recording = true;
             unit->job = d.startJob();

@@ -160,11 +160,44 @@ class ServoLoops {
     double errorRate_ = 0.0;
 };
 
+// Larger than the standard motor: half as much again torque per ampere, under half its
+// winding resistance with a slower electrical time constant, and a flywheel of six times
+// its inertia.
+constexpr MotorConstants kHeavyMotor{0.5, 3.0, 60.0, 6.0e-3, 1.0e-3, 0.05, 10000.0};
+
+constexpr SimLoad kLoads[] = {
+    {"standard", "the standard motor (1.2 ohm, 4 mH, 40 V/krpm, 1.0e-3 kg m2)", MotorConstants{}},
+    {"heavy", "a larger motor with a flywheel (0.5 ohm, 3 mH, 60 V/krpm, 6.0e-3 kg m2)",
+     kHeavyMotor},
+};
+
 uint64_t BasePeriodsPerTick() {
     return static_cast<uint64_t>(kSimBaseRateHz * kSimMsPerTick / 1000.0);
 }
 
 }  // namespace
+
+std::span<const SimLoad> SimLoads() {
+    return kLoads;
+}
+
+std::optional<MotorConstants> SimLoadNamed(std::string_view name) {
+    for (const SimLoad& load : kLoads) {
+        if (load.name == name) {
+            return load.motor;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string SimLoadNames() {
+    std::string names;
+    for (const SimLoad& load : kLoads) {
+        names += names.empty() ? "" : ", ";
+        names += load.name;
+    }
+    return names;
+}
 
 uint64_t RecordingTimeUs(const StepTestSpec& spec) {
     const double us = spec.sampleStartTicks * kSimMsPerTick * 1000.0 +

@@ -6,6 +6,10 @@
 // on a real machine: sluggish, overshooting or oscillating.
 
 #include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
 #include <vector>
 
 namespace qx::sim {
@@ -23,6 +27,21 @@ struct MotorConstants {
     double coulombNm = 0.02;
     double pulsesPerRev = 10000.0;
 };
+
+// The motors the simulated drive can run its step tests on, by name: the standard one
+// (the default) and a larger motor of lower resistance with a flywheel. The drive holds
+// the motor data words (Ls, Rs, Ke) of the motor it drives, as a commissioned drive
+// does, and the same controller gains for both, so gains that suit one need not suit
+// the other.
+struct SimLoad {
+    std::string_view name;
+    std::string_view description;
+    MotorConstants motor;
+};
+std::span<const SimLoad> SimLoads();
+std::optional<MotorConstants> SimLoadNamed(std::string_view name);
+// "standard, heavy": the names, for help texts and messages.
+std::string SimLoadNames();
 
 // Gain words as the tool writes them (drive words 0x0212.., 0x025D.., 0x026B..).
 struct LoopGainWords {

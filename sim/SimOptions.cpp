@@ -85,11 +85,20 @@ std::optional<std::string> ParseAwaySpec(const std::string& text, SimOptions& op
     return std::nullopt;
 }
 
+std::optional<std::string> ParseLoad(const std::string& name, SimOptions& options) {
+    const auto motor = SimLoadNamed(name);
+    if (!motor) {
+        return "unknown motor '" + name + "': expected one of " + SimLoadNames();
+    }
+    options.load = *motor;
+    return std::nullopt;
+}
+
 std::shared_ptr<SimDrive> MakeSimDrive(const SimOptions& options, uint64_t startUs) {
     auto drive = std::make_shared<SimDrive>(options.config);
     InstallMotorFeatures(*drive);
     InstallParameterFeatures(*drive);
-    InstallCaptureFeatures(*drive);
+    InstallCaptureFeatures(*drive, options.load);
     InstallFreeRunFeatures(*drive);
     for (const FaultRule& rule : options.faults) {
         drive->addFault(rule);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sim/DriveStatusSettings.h"
+#include "sim/ServoLoopModel.h"
 #include "sim/SimDrive.h"
 
 namespace qx::sim {
@@ -25,7 +26,12 @@ struct SimOptions {
     uint64_t awayForMs = 0;
     bool pace = false;
     DriveStatusSettings status;
+    // The motor behind the step tests (SimLoads()).
+    MotorConstants load;
 };
+
+// Sets `options.load` from a motor's name; returns an explanation on error.
+std::optional<std::string> ParseLoad(const std::string& name, SimOptions& options);
 
 // Parses "KIND[,cmd=0xC1][,sub=0x0091][,addr=N][,skip=N][,count=N]", KIND being silence,
 // bad-checksum, no-ack, trailing-bytes, wrong-echo or truncate; count -1 means every

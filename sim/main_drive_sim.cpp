@@ -42,6 +42,7 @@ int main(int argc, char** argv) {
     std::string away;
     std::string linkPath;
     std::string unplug;
+    std::string load;
     app.add_option("--software", options.config.softwareVersion, "Software version (913)");
     app.add_option("--bootrom", options.config.bootRomVersion, "Boot ROM version (101)");
     app.add_option("--fpga", options.config.fpgaVersion, "FPGA version (258)");
@@ -57,6 +58,9 @@ int main(int argc, char** argv) {
                    "Seed of the random faults and silent spells");
     app.add_option("--away", away, "AFTER_MS:FOR_MS: go silent for a while, then come back");
     qx::sim::AddDriveStatusOptions(app, options.status, "", "Status monitor: ");
+    app.add_option(
+        "--load", load,
+        "The motor behind the step tests (" + qx::sim::SimLoadNames() + "; default standard)");
     app.add_option("--link", linkPath,
                    "Also keep a symbolic link to the device at this path (absent while unplugged)");
     app.add_option("--unplug", unplug,
@@ -75,6 +79,13 @@ int main(int argc, char** argv) {
     if (!away.empty()) {
         if (auto err = qx::sim::ParseAwaySpec(away, options)) {
             std::cerr << "quendrix-drive-sim: --away: " << *err << "\n";
+            return 2;
+        }
+    }
+
+    if (!load.empty()) {
+        if (auto err = qx::sim::ParseLoad(load, options)) {
+            std::cerr << "quendrix-drive-sim: --load: " << *err << "\n";
             return 2;
         }
     }

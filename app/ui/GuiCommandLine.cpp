@@ -19,6 +19,7 @@ const QString kRandomFaults = QStringLiteral("sim-random-faults");
 const QString kSilentSpells = QStringLiteral("sim-silent-spells");
 const QString kSeed = QStringLiteral("sim-seed");
 const QString kAway = QStringLiteral("sim-away");
+const QString kLoad = QStringLiteral("sim-load");
 
 std::optional<QString> ParseWord(const QCommandLineParser& parser, const QString& name,
                                  uint16_t& out) {
@@ -80,6 +81,10 @@ GuiCommandLine::GuiCommandLine() {
          QStringLiteral("N")},
         {kAway, QStringLiteral("Simulated drive: go silent for a while, then come back."),
          QStringLiteral("AFTER_MS:FOR_MS")},
+        {kLoad,
+         QStringLiteral("Simulated drive: the motor behind its step tests (%1; default standard).")
+             .arg(QString::fromStdString(sim::SimLoadNames())),
+         QStringLiteral("MOTOR")},
     });
     parser_.addPositionalArgument(QStringLiteral("file"),
                                   QStringLiteral("A document to open (it holds nothing)."),
@@ -150,6 +155,12 @@ std::optional<QString> GuiCommandLine::parse(const QStringList& arguments) {
         if (auto err = sim::ParseAwaySpec(parser_.value(kAway).toStdString(), sim)) {
             return QStringLiteral("--sim-away %1: %2")
                 .arg(parser_.value(kAway), QString::fromStdString(*err));
+        }
+    }
+    if (parser_.isSet(kLoad)) {
+        if (auto err = sim::ParseLoad(parser_.value(kLoad).toStdString(), sim)) {
+            return QStringLiteral("--sim-load %1: %2")
+                .arg(parser_.value(kLoad), QString::fromStdString(*err));
         }
     }
 

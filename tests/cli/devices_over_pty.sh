@@ -33,8 +33,8 @@ COM3: none
 COM4: none
 END
 
-"${q[@]}" identify 2>"$out/stderr" | grep -qx "The Software Version is 913."
-"${q[@]}" --port "$byid" identify 2>/dev/null | grep -qx "The Software Version is 913."
+"${q[@]}" identify 2>"$out/stderr" | matches -x "The Software Version is 913."
+"${q[@]}" --port "$byid" identify 2>/dev/null | matches -x "The Software Version is 913."
 
 status=0; "${q[@]}" --port COM2 identify 2>"$out/gone" || status=$?
 [ "$status" -eq 1 ]

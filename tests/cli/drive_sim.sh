@@ -9,3 +9,7 @@ start_drive_sim() {
   for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
   dev=$(head -n1 "$out/sim")
 }
+
+# Reads the whole output before matching: grep -q leaving early would end the
+# command with SIGPIPE, which pipefail reports as a failure.
+matches() { local text; text=$(cat); grep -q "$@" <<<"$text"; }

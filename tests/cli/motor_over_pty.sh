@@ -4,13 +4,8 @@
 set -euo pipefail
 cli=$1
 sim=$2
-out=$(mktemp -d)
-trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
-
-"$sim" --pace >"$out/sim" &
-simpid=$!
-for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
-dev=$(head -n1 "$out/sim")
+source "$(dirname "$0")/drive_sim.sh"
+start_drive_sim --pace
 
 "$cli" --port "$dev" motor write rated-current=3.3 ls=1.23 pole-pairs=5 encoder-type=1 \
   z-pulse-type=2 pulse-number=2500 >/dev/null 2>&1
@@ -25,7 +20,7 @@ grep -q "^Pulse Number *2500$" "$out/read"
 # Out of range: refused before anything is written.
 status=0; "$cli" --port "$dev" motor write pole-pairs=11 2>"$out/range" || status=$?
 [ "$status" -eq 2 ] && grep -qx "quendrix-cli: pole-pairs: '11' is not a whole number from 1 to 10" "$out/range"
-"$cli" --port "$dev" motor read 2>/dev/null | grep -q "^Pole Pairs *5$"
+"$cli" --port "$dev" motor read 2>/dev/null | matches "^Pole Pairs *5$"
 
 # The simulated drive's own motor: 4 pole pairs, 10000 pulses, Z type 0, offset 1234.
 "$cli" --port "$dev" motor match --direction ccw --rated-current 2.5 >"$out/match" 2>&1

@@ -4,13 +4,8 @@
 set -euo pipefail
 cli=$1
 sim=$2
-out=$(mktemp -d)
-trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
-
-"$sim" >"$out/sim" &
-simpid=$!
-for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
-dev=$(head -n1 "$out/sim")
+source "$(dirname "$0")/drive_sim.sh"
+start_drive_sim
 q() { "$cli" --port "$dev" "$@"; }
 
 # The whole table: a header and 184 parameters.
@@ -23,8 +18,8 @@ grep -qx '8,"Inverting enable of low part CN2 input signals",000000,000000,11111
 # help text gives it. Anything else is refused and nothing is written.
 q param set 22 300 >/dev/null 2>&1
 q param set 8 000101 >/dev/null 2>&1
-q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
-q param set 2 40613 2>/dev/null | grep -q '^Pn 2 = -24923 '
+q param get 8 2>/dev/null | matches '^Pn 8 = 000101 '
+q param set 2 40613 2>/dev/null | matches '^Pn 2 = -24923 '
 while IFS='|' read -r args message; do
   status=0; q param $args >/dev/null 2>"$out/bad" || status=$?
   [ "$status" -eq 2 ] && grep -qxF "$message" "$out/bad" || { echo "param $args"; exit 1; }
@@ -34,7 +29,7 @@ set 8 0101|VALUE: '0101' is not 6 binary digits for Pn 8
 set 8 000102|VALUE: '000102' is not 6 binary digits for Pn 8
 get 184|N: '184' is not a whole number from 0 to 183
 EOF
-q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
+q param get 8 2>/dev/null | matches '^Pn 8 = 000101 '
 
 # Upload: exactly 1024 bytes, starting with the software version 913 (0x0391).
 q params upload "$out/a.par" 2>"$out/up"
@@ -48,13 +43,13 @@ grep -qx "NOTES: Save to EEPROM Succeeds!" "$out/save"
 q param set 41 777 >/dev/null 2>&1
 q eeprom defaults 2>"$out/def"
 grep -qx "NOTES: Loading Default Parameters from EEPROM Succeeds!" "$out/def"
-q param get 41 2>/dev/null | grep -q '^Pn 41 = 120 '
+q param get 41 2>/dev/null | matches '^Pn 41 = 120 '
 
 # Download the uploaded file after a change: Pn 8 goes back to the file's 000101.
 q param set 8 111111 >/dev/null 2>&1
 q params download "$out/a.par" 2>"$out/down"
 grep -qx "Note: Downloading Parameters Succeeds!" "$out/down"
-q param get 8 2>/dev/null | grep -q '^Pn 8 = 000101 '
+q param get 8 2>/dev/null | matches '^Pn 8 = 000101 '
 
 # A file of the wrong size, a FIFO or a missing file is refused before the port is
 # picked (no connection message).
@@ -76,7 +71,7 @@ for bad in 184=1 41=70000 41= 8=0101 x; do
   [ "$status" -eq 2 ] && grep -q "^quendrix-cli: $bad: " "$out/bad"
 done
 [ "$(cmp -l "$out/a.par" "$out/b.par" | wc -l)" -eq 2 ]
-"$cli" params show "$out/b.par" --csv | grep -qx '41,"Speed in JOG Mode",300'
+"$cli" params show "$out/b.par" --csv | matches -x '41,"Speed in JOG Mode",300'
 q params diff drive "$out/a.par" 2>/dev/null
 status=0; q params diff drive "$out/b.par" --csv >"$out/diff" 2>/dev/null || status=$?
 [ "$status" -eq 1 ] && [ "$(tail -n +2 "$out/diff")" = '41,"Speed in JOG Mode",120,300' ]

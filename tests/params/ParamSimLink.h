@@ -1,9 +1,9 @@
 #pragma once
 
-// A connected link to a simulated drive that has its parameters, in virtual time, and
-// views of the requests it received.
+// A connected link to a simulated drive that has its parameters, in virtual time.
 
 #include <cstdint>
+#include <tuple>
 #include <vector>
 
 #include "link/ConnectDrive.h"
@@ -11,39 +11,6 @@
 #include "tests/support/LinkFixture.h"
 
 namespace qx::test {
-
-struct Request {
-    uint8_t command = 0;
-    uint8_t selector = 0;
-    std::vector<uint8_t> payload;
-};
-
-inline std::vector<Request> Requests(const sim::SimDrive& drive) {
-    std::vector<Request> out;
-    for (const auto& f : drive.requestLog()) {
-        out.push_back({f[1], f[2], std::vector<uint8_t>(f.begin() + 4, f.end() - 2)});
-    }
-    return out;
-}
-
-// Only the sub-command requests (command 0xC1).
-inline std::vector<Request> SubRequests(const sim::SimDrive& drive) {
-    std::vector<Request> out;
-    for (Request& r : Requests(drive)) {
-        if (r.command == 0xC1) {
-            out.push_back(std::move(r));
-        }
-    }
-    return out;
-}
-
-inline std::vector<uint8_t> Bytes(std::initializer_list<int> values) {
-    std::vector<uint8_t> out;
-    for (int v : values) {
-        out.push_back(static_cast<uint8_t>(v));
-    }
-    return out;
-}
 
 struct ParamSimLink : SimLink {
     explicit ParamSimLink(bool connect = true) {
@@ -55,6 +22,19 @@ struct ParamSimLink : SimLink {
         }
     }
     uint16_t word(uint32_t address) const { return drive->read(address); }
+
+    // Each sub-command request (command 0xC1) the drive received as its sub-command, word
+    // address and, for a single word write, the word written.
+    std::vector<std::tuple<int, int, int>> subRequests() const {
+        std::vector<std::tuple<int, int, int>> out;
+        for (const auto& f : drive->requestLog()) {
+            if (f[1] == 0xC1) {
+                out.emplace_back(f[4] << 8 | f[5], f[6] << 8 | f[7],
+                                 f.size() == 14 ? f[10] << 8 | f[11] : -1);
+            }
+        }
+        return out;
+    }
 };
 
 }  // namespace qx::test

@@ -1,66 +1,142 @@
-// The editor's text forms, parsing, clamping and spins, and "Set" on the wire.
+// The parameter editor and what it shows: the catalogue's titles and help texts and the
+// text forms as tables of the drive's own examples; typing, leaving fields and spinning
+// as one script of steps; what "Set" does to the cache and the log.
 
 #include <gtest/gtest.h>
+
+#include <tuple>
 
 #include "params/ParamCatalog.h"
 #include "params/ParamEditor.h"
 #include "params/ParamText.h"
-#include "params/WriteUserParam.h"
 #include "tests/params/ParamSimLink.h"
 
 namespace qx::test {
 namespace {
 
-using Box = RecordingMessageSink::Box;
-const Box kInvalid{"Invalid input value!", "Warning"};
+constexpr uint32_t kSupported = 2003;
+constexpr uint32_t kUnsupported = 2004;
+#define QX_RATED_TORQUE                                                                    \
+    "(2) Parameter value is the percentage of the rated torque, for example, if you want " \
+    "to set maximum torque to the 1 times of the rated torque, the parameter is 100."
+#define QX_DEMO_LOOP "(2) Demo programe runs from step 1 to 10, and loops forever."
 
-TEST(FormatParamValue, DecimalAndBitFields) {
-    EXPECT_EQ(FormatParamValue(7, 30), "30");
-    EXPECT_EQ(FormatParamValue(36, -100), "-100");
-    EXPECT_EQ(FormatParamValue(8, 5), "000101");
-    EXPECT_EQ(FormatParamValue(9, 15), "1111");
-    EXPECT_EQ(FormatParamValue(14, 9), "111") << "2^width or more shows all ones";
-    EXPECT_EQ(FormatParamValue(14, 8), "111");
-    EXPECT_EQ(FormatParamValue(13, -1), "0000") << "negative shows all zeros";
-    EXPECT_EQ(FormatParamValue(15, 5), "5") << "Pn 15 is decimal again";
-    EXPECT_EQ(FormatParamValue(7, 5), "5");
-}
-
-TEST(ParseParamText, Decimal) {
-    EXPECT_EQ(ParseParamText("", 0), 0);
-    EXPECT_EQ(ParseParamText("-", 0), 0);
-    EXPECT_EQ(ParseParamText("0042", 0), 42);
-    EXPECT_EQ(ParseParamText("-17", 0), -17);
-    for (const char* bad : {"x", " 1", "1 ", "+1", "1.5", "--1", "1-", "0x10", "٣"}) {
-        EXPECT_EQ(ParseParamText(bad, 0), std::nullopt) << bad;
+// Title and help as the editor gets them for a drive of a version; "untouched" is what
+// the title held before, and the help held a stale text first. A null help is only
+// checked to be a help.
+TEST(BuildParamText, TitlesAndHelpsOfTheCatalogue) {
+    using Row = std::tuple<int, uint32_t, const char*, const char*>;
+    const Row rows[] = {
+        {2, kSupported, "User Parameter Protection Code",
+         "(1) User Parameter Protection Code is used to prevent the parameters from being "
+         "changed accidentally. The user parameters can be modified only when User Parameter "
+         "Protection Code set to 40613. \r\n\r\n(2) Suggest to change it to a value other than "
+         "40613 after adjusting parameters."},
+        {22, kSupported, "Torque Overload Value",
+         "(1) Set torque overload value. The value is the percentage of rated torque, no matter "
+         "what the direction is;\r\n\r\n(2) If the motor torque > Pn22 and lasting time > Pn23, "
+         "the servo will report a alarm and stop the motor."},
+        {41, kUnsupported, "Speed in JOG Mode",
+         "(1) Set the speed value in JOG control mode. Unit is r/min."},
+        {58, kUnsupported, "untouched", ""},
+        {63, kSupported, "Demo or P2P Mode Selection", nullptr},
+        {64, 4003, "Torque Value in Torque Demo step 1",
+         "(1) Maximum torque in torque demo step 1.\r\n\r\n" QX_RATED_TORQUE},
+        {65, kSupported, "Demo Time in Torque Demo Step 1",
+         "(1) Demo lasting time in torque demo step 1, the unit is s.\r\n\r\n" QX_DEMO_LOOP},
+        {84, kSupported, "Speed Value in Speed Demo step 1",
+         "(1) Speed value in speed demo step 1.\r\n\r\n(2) Speed unit is r/min."},
+        {103, kSupported, "Demo Time in Speed Demo Step 10",
+         "(1) Demo lasting time in speed demo step 10, unit is S.\r\n\r\n" QX_DEMO_LOOP},
+        {104, kSupported, "High part of Position 1",
+         "(1) The actual value of position 1 is: \r\n  high part x 10000 + low part\r\n\r\n"
+         "(2) The unit is pulse."},
+        {106, kSupported, "Speed of position 1",
+         "(1) The speed of Position 1.\r\n\r\n(2) Speed unit is r/min."},
+        {108, kSupported, "Maximum Torque of position 1",
+         "(1) The maximum torque in Position 1.\r\n\r\n" QX_RATED_TORQUE},
+        {182, kSupported, "Accelaration of position 16",
+         "(1) The accelarattion of motor in Position 16.\r\n\r\n(2) The accelarattion and "
+         "deceleration share the same value.\r\n\r\n(3) The unit is r/(s*s)."},
+        {183, kSupported, "Maximum Torque of position 16", nullptr},
+        {184, kSupported, "untouched", ""}};
+    for (const auto& [pn, version, title, help] : rows) {
+        std::string shownTitle = "untouched";
+        std::string shownHelp = "stale help";
+        BuildParamText(pn, version, shownTitle, shownHelp);
+        EXPECT_EQ(shownTitle, title) << "Pn " << pn << " of " << version;
+        EXPECT_EQ(help ? shownHelp : shownHelp.substr(0, 4), help ? help : "(1) ") << "Pn " << pn;
     }
 }
 
-TEST(ParseParamText, TooLongOrBeyond32BitsIsRefused) {
-    EXPECT_EQ(ParseParamText("2147483647", 0), 2147483647);
-    EXPECT_EQ(ParseParamText("-2147483648", 0), INT32_MIN) << "11 characters still fit";
-    EXPECT_EQ(ParseParamText("2147483648", 0), std::nullopt);
-    EXPECT_EQ(ParseParamText("-2147483649", 0), std::nullopt);
-    EXPECT_EQ(ParseParamText("99999999999", 0), std::nullopt);
-    EXPECT_EQ(ParseParamText("000000000001", 0), std::nullopt) << "12 characters";
-    EXPECT_EQ(ParseParamText("00000000001", 0), 1);
-    EXPECT_EQ(ParseParamText("000000000101", 3), std::nullopt);
+// A help text states no range the drive supplies and no rule the drive is not known to
+// follow.
+TEST(ParamHelp, ClaimsThatMustNotComeBack) {
+    const std::pair<int, const char*> withdrawn[] = {
+        {10, "matching"},  {30, "65535"},       {32, "1000"},      {33, "1000"},
+        {62, "9999"},      {3, "9999"},         {57, "not above"}, {57, "must be 0"},
+        {1, "Motor menu"}, {4, "servo is off"}, {42, "Keep it"},   {56, "Keep it"},
+        {5, "typically"},  {6, "typically"},    {7, "Typical"},    {11, "Caution"},
+        {13, "Caution"},   {27, "lower of"},    {28, "lower of"}};
+    for (const auto& [pn, claim] : withdrawn) {
+        EXPECT_EQ(FixedParamHelp(pn).find(claim), std::string_view::npos) << pn << ": " << claim;
+    }
 }
 
-TEST(ParseParamText, BitFields) {
-    EXPECT_EQ(ParseParamText("000101", 6), 5);
-    EXPECT_EQ(ParseParamText("0a0101", 6), 5) << "any character but 1 is a clear bit";
-    EXPECT_EQ(ParseParamText("00101", 6), std::nullopt);
-    EXPECT_EQ(ParseParamText("0000101", 6), std::nullopt);
-    EXPECT_EQ(ParseParamText("", 3), std::nullopt);
-    EXPECT_EQ(ParseParamText("111", 3), 7);
-    EXPECT_EQ(ParseParamText("1é1", 3), 5) << "characters, not bytes";
+// Pn 8 to 14 are bit fields of 6, 4, 6, 6, 4, 4 and 3 bits, highest bit first.
+TEST(FormatParamValue, DecimalAndBitFields) {
+    using Row = std::tuple<int, int32_t, const char*>;
+    const Row rows[] = {{7, 30, "30"},     {36, -100, "-100"}, {8, 5, "000101"}, {9, 15, "1111"},
+                        {14, 9, "111"},    {14, 8, "111"},     {14, 4, "100"},   {14, 3, "011"},
+                        {13, -1, "0000"},  {15, 5, "5"},       {12, 2, "0010"},  {10, 33, "100001"},
+                        {11, 64, "111111"}};
+    for (const auto& [pn, value, text] : rows) {
+        EXPECT_EQ(FormatParamValue(pn, value), text) << pn << " " << value;
+    }
+}
+
+// At most 11 characters count (code points, not bytes); a bit field takes any character
+// but "1" as a clear bit.
+TEST(ParseParamText, DecimalAndBitFields) {
+    using Row = std::tuple<int, const char*, int32_t>;
+    const Row accepted[] = {{0, "", 0},       {0, "-", 0},           {0, "0042", 42},
+                            {0, "-17", -17},  {0, "00000000001", 1}, {6, "000101", 5},
+                            {6, "0a0101", 5}, {3, "111", 7},         {3, "1\u00e91", 5}};
+    for (const auto& [width, text, value] : accepted) {
+        EXPECT_EQ(ParseParamText(text, width), value) << width << " '" << text << "'";
+    }
+    EXPECT_EQ(ParseParamText("2147483647", 0), INT32_MAX);
+    EXPECT_EQ(ParseParamText("-2147483648", 0), INT32_MIN);
+    for (const char* text : {"x", " 1", "1 ", "+1", "1.5", "--1", "1-", "0x10", "\u0663",
+                             "2147483648", "-2147483649", "000000000001"}) {
+        EXPECT_EQ(ParseParamText(text, 0), std::nullopt) << "'" << text << "'";
+    }
+    for (const char* bits : {"00101", "0000101", "", "000000000101"}) {
+        EXPECT_EQ(ParseParamText(bits, 6), std::nullopt) << "'" << bits << "'";
+    }
+}
+
+// Pn 2's unlock code typed as its help text gives it: a decimal 32768 to 65535 beyond
+// the maximum is the same 16-bit word when that word, read signed, is in range;
+// otherwise it stays as typed (and the editor clamps it).
+TEST(ParamValueFromText, SixteenBitWordsTypedUnsigned) {
+    using Row = std::tuple<const char*, int, int32_t, int32_t, std::optional<int32_t>>;
+    const Row rows[] = {{"40613", 2, -32768, 32767, -24923},   {"32768", 2, -32768, 32767, -32768},
+                        {"65535", 2, -32768, 32767, -1},       {"65536", 2, -32768, 32767, 65536},
+                        {"65436", 36, -100, 100, -100},        {"65535", 22, 0, 5000, 65535},
+                        {"40613", 2, 0, 65535, 40613},         {"40613", 2, -24923, -24923, -24923},
+                        {"40613", 2, -30000, 40613, 40613},    {"65535", 2, -32768, -1, -1},
+                        {"x", 2, -32768, 32767, std::nullopt}, {"000101", 8, 0, 1, 5}};
+    for (const auto& [text, pn, minimum, maximum, value] : rows) {
+        EXPECT_EQ(ParamValueFromText(text, pn, minimum, maximum), value) << text;
+    }
 }
 
 struct EditorFixture : ::testing::Test {
     ParamSimLink sim;
     UserParamTable& table = sim.state.userParamTable;
-    ParamEditor editor{table, 913, sim.messages};
+    ParamChangeLog log;
+    ParamEditor editor{table, 913, sim.messages, &log};
 
     void SetUp() override {
         table.highestParamNumber = kHighestParamNumber;
@@ -72,258 +148,80 @@ struct EditorFixture : ::testing::Test {
         table.value[14] = 9;
         table.minimum[8] = 0;
         table.maximum[8] = 63;
+        table.minimum[2] = -32768;
+        table.maximum[2] = 32767;
+        log.setTimeSource([] { return 7; });
         editor.open();
     }
 };
 
-TEST_F(EditorFixture, OpensOnPn0) {
-    EXPECT_EQ(editor.pn(), 0);
-    EXPECT_EQ(editor.numberText(), "0");
-    EXPECT_EQ(editor.valueText(), "0");
+// Each step (row by row, left to right), then the number and value texts shown and the
+// "Invalid input value!" boxes so far. An empty field or a lone "-" waits until a digit
+// follows or the field is left; so does a bit field shorter than its width.
+TEST_F(EditorFixture, TypingLeavingAndSpinning) {
+    enum Do { N, V, LeaveN, LeaveV, SpinN, SpinV };
+    using Step = std::tuple<Do, const char*, const char*, const char*, std::size_t>;
+    const Step steps[] = {{N, "184", "183", "1830", 0},    {N, "-5", "0", "0", 0},
+                          {N, "22", "22", "220", 0},       {N, "", "", "220", 0},
+                          {LeaveN, "", "0", "0", 0},       {N, "5", "5", "50", 0},
+                          {N, "x", "x", "50", 1},          {N, "8", "8", "111111", 1},
+                          {V, "000101", "8", "000101", 1}, {V, "0010111", "8", "0010111", 2},
+                          {LeaveV, "", "8", "0010111", 2}, {V, "00101", "8", "00101", 2},
+                          {LeaveV, "", "8", "00101", 3},   {V, "000011", "8", "000011", 3},
+                          {SpinV, "-1", "8", "000100", 3}, {N, "14", "14", "111", 3},
+                          {N, "30", "30", "300", 3},       {V, "9999", "30", "5000", 3},
+                          {V, "-51", "30", "-50", 3},      {V, "", "30", "", 3},
+                          {LeaveV, "", "30", "0", 3},      {V, "-", "30", "-", 3},
+                          {LeaveV, "", "30", "0", 3},      {V, "4999", "30", "4999", 3},
+                          {SpinV, "-1", "30", "5000", 3},  {V, "-49", "30", "-49", 3},
+                          {SpinV, "1", "30", "-50", 3},    {N, "2", "2", "20", 3},
+                          {V, "40613", "2", "-24923", 3},  {N, "0", "0", "0", 3},
+                          {SpinN, "1", "0", "0", 3},       {SpinN, "-1", "1", "10", 3},
+                          {N, "183", "183", "1830", 3},    {SpinN, "-1", "183", "1830", 3},
+                          {SpinN, "1", "182", "1820", 3}};
     EXPECT_EQ(editor.title(), "Software Version");
-    EXPECT_FALSE(editor.help().empty());
-}
-
-TEST_F(EditorFixture, NumberTextIsClampedAndEmptyWaitsForTheFieldToBeLeft) {
-    EXPECT_TRUE(editor.numberTextChanged("184"));
-    EXPECT_EQ(editor.numberText(), "183");
-    EXPECT_EQ(editor.title(), "Maximum Torque of position 16");
-    EXPECT_EQ(editor.valueText(), "1830");
-    EXPECT_TRUE(editor.numberTextChanged("-5"));
-    EXPECT_EQ(editor.numberText(), "0");
-    for (const char* waiting : {"", "-"}) {
-        editor.numberTextChanged("22");
-        EXPECT_TRUE(editor.numberTextChanged(waiting));
-        EXPECT_EQ(editor.pn(), 22) << waiting;
-        EXPECT_EQ(editor.numberText(), waiting);
-        editor.numberFieldLeft();
-        EXPECT_EQ(editor.pn(), 0) << "read as 0 once left";
-        EXPECT_EQ(editor.numberText(), "0");
+    int step = 0;
+    for (const auto& [what, typed, number, value, boxes] : steps) {
+        const std::size_t before = sim.messages.boxes().size();
+        bool accepted = true;
+        if (what == N) {
+            accepted = editor.numberTextChanged(typed);
+        } else if (what == V) {
+            accepted = editor.valueTextChanged(typed);
+        } else if (what == LeaveN) {
+            editor.numberFieldLeft();
+        } else if (what == LeaveV) {
+            accepted = editor.valueFieldLeft();
+        } else if (what == SpinN) {
+            editor.numberSpun(std::stoi(typed));
+        } else {
+            editor.valueSpun(std::stoi(typed));
+        }
+        const auto at = "step " + std::to_string(step++) + " '" + typed + "'";
+        EXPECT_EQ(editor.numberText(), number) << at;
+        EXPECT_EQ(editor.valueText(), value) << at;
+        EXPECT_EQ(sim.messages.boxes().size(), boxes) << at;
+        EXPECT_EQ(accepted, boxes == before) << at;
     }
-    editor.numberFieldLeft();
-    EXPECT_EQ(editor.numberText(), "0");
-    EXPECT_TRUE(sim.messages.boxes().empty());
-}
-
-TEST_F(EditorFixture, ValueTextsThatCannotBeCompleteYetWait) {
-    const struct {
-        const char* pn;
-        const char* text;
-        std::string leftAs;  // after the field is left; empty: refused
-    } cases[] = {
-        {"30", "", "0"},    {"30", "-", "0"}, {"183", "-", "0"},
-        {"8", "00101", ""}, {"8", "", ""},    {"14", "1", ""},
-    };
-    for (const auto& c : cases) {
-        editor.numberTextChanged(c.pn);
-        const int32_t before = editor.value();
-        EXPECT_TRUE(editor.valueTextChanged(c.text)) << c.pn << " " << c.text;
-        EXPECT_EQ(editor.valueText(), c.text);
-        EXPECT_EQ(editor.value(), before);
-        EXPECT_TRUE(sim.messages.boxes().empty());
-        EXPECT_EQ(editor.valueFieldLeft(), !c.leftAs.empty());
-        EXPECT_EQ(editor.valueText(), c.leftAs.empty() ? c.text : c.leftAs);
-        EXPECT_EQ(sim.messages.boxes().size(), c.leftAs.empty() ? 1u : 0u);
-        sim.messages.clear();
-    }
-    // "Set" reads a waiting text first: refused, nothing is sent.
-    editor.numberTextChanged("8");
-    editor.valueTextChanged("0010");
-    sim.drive->clearRequestLog();
-    EXPECT_EQ(editor.set(sim.link), ParamEditor::kSetRefused);
-    EXPECT_EQ(sim.messages.boxes(), std::vector<Box>{kInvalid});
-    EXPECT_TRUE(Requests(*sim.drive).empty());
-}
-
-TEST_F(EditorFixture, RefusedNumberKeepsPnAndValueAndTheTypedText) {
-    editor.numberTextChanged("22");
-    const std::string help = editor.help();
-    EXPECT_FALSE(editor.numberTextChanged("x"));
-    EXPECT_EQ(sim.messages.boxes(), std::vector<Box>{kInvalid});
-    EXPECT_EQ(editor.pn(), 22);
-    EXPECT_EQ(editor.value(), 220);
-    EXPECT_EQ(editor.numberText(), "x");
-    EXPECT_EQ(editor.help(), help);
-    EXPECT_FALSE(editor.numberTextChanged("123456789012"));
-    EXPECT_EQ(editor.pn(), 22);
-}
-
-TEST_F(EditorFixture, ValueTextIsParsedForThePnAndClamped) {
-    editor.numberTextChanged("8");
-    EXPECT_TRUE(editor.valueTextChanged("000101"));
-    EXPECT_EQ(editor.value(), 5);
-    EXPECT_FALSE(editor.valueTextChanged("0010111"));
-    EXPECT_EQ(editor.value(), 5) << "a refused text keeps the last accepted value";
-    EXPECT_EQ(editor.valueText(), "0010111");
-    EXPECT_TRUE(editor.valueTextChanged("0a0101"));
-    EXPECT_EQ(editor.valueText(), "000101");
-
-    editor.numberTextChanged("30");
-    EXPECT_TRUE(editor.valueTextChanged("9999"));
-    EXPECT_EQ(editor.value(), 5000);
-    EXPECT_EQ(editor.valueText(), "5000");
-    EXPECT_TRUE(editor.valueTextChanged("-51"));
-    EXPECT_EQ(editor.value(), -50);
-    EXPECT_EQ(table.value[30], 300) << "typing never changes the cache";
-    EXPECT_FALSE(editor.valueTextChanged("99999999999"));
-}
-
-// A decimal 32768 to 65535 beyond the maximum is the same 16-bit word when that word,
-// read signed, is in range; otherwise it stays as typed (and the editor clamps it).
-TEST(ParamValueFromText, SixteenBitWordsTypedUnsigned) {
-    struct Case {
-        const char* text;
-        int pn;
-        int32_t minimum, maximum, value;
-    };
-    const Case cases[] = {
-        {"40613", 2, -32768, 32767, -24923}, {"32768", 2, -32768, 32767, -32768},
-        {"65535", 2, -32768, 32767, -1},     {"65536", 2, -32768, 32767, 65536},
-        {"65436", 36, -100, 100, -100},      {"65535", 22, 0, 5000, 65535},
-        {"40613", 2, 0, 65535, 40613},       {"40613", 2, -24923, -24923, -24923},
-        {"40613", 2, -30000, 40613, 40613},  {"65535", 2, -32768, -1, -1},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(ParamValueFromText(c.text, c.pn, c.minimum, c.maximum), c.value) << c.text;
-    }
-    EXPECT_EQ(ParamValueFromText("x", 2, -32768, 32767), std::nullopt);
-    EXPECT_EQ(ParamValueFromText("000101", 8, 0, 1), 5) << "bit fields are not words";
-}
-
-TEST_F(EditorFixture, NumberSpinStopsAtBothEnds) {
-    editor.numberSpun(+1);  // down arrow on Pn 0
-    EXPECT_EQ(editor.pn(), 0);
-    editor.numberSpun(-1);  // up arrow
-    EXPECT_EQ(editor.pn(), 1);
-    EXPECT_EQ(editor.valueText(), "10");
-    editor.numberTextChanged("183");
-    editor.numberSpun(-1);
-    EXPECT_EQ(editor.pn(), 183);
-    editor.numberSpun(+1);
-    EXPECT_EQ(editor.pn(), 182);
     EXPECT_EQ(editor.title(), "Accelaration of position 16");
+    EXPECT_EQ(sim.messages.texts().back(), "Invalid input value!");
+    EXPECT_EQ(table.value[30], 300) << "typing never changes the cache";
 }
 
-TEST_F(EditorFixture, ValueSpinStopsAtTheRange) {
-    editor.numberTextChanged("30");
-    editor.valueTextChanged("4999");
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.value(), 5000);
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.value(), 5000);
-    editor.valueTextChanged("-49");
-    editor.valueSpun(+1);
-    EXPECT_EQ(editor.value(), -50);
-    editor.valueSpun(+1);
-    EXPECT_EQ(editor.value(), -50);
-
-    editor.numberTextChanged("8");
-    editor.valueTextChanged("000011");
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.valueText(), "000100") << "bit fields step by one";
-}
-
-TEST_F(EditorFixture, ValueSpinNearTheEndsOf32BitsDoesNotWrap) {
-    table.minimum[30] = INT32_MIN;
-    table.maximum[30] = INT32_MAX;
-    editor.numberTextChanged("30");
-    editor.valueTextChanged("2147483647");
-    editor.valueSpun(-1);
-    EXPECT_EQ(editor.value(), INT32_MAX);
-    editor.valueTextChanged("-2147483648");
-    editor.valueSpun(+1);
-    EXPECT_EQ(editor.value(), INT32_MIN);
-}
-
-TEST_F(EditorFixture, SetWritesTheClampedValueAndUpdatesTheCache) {
-    editor.numberTextChanged("22");
-    editor.valueTextChanged("70000");
-    ASSERT_EQ(editor.set(sim.link), kStatusOk);
-    EXPECT_EQ(table.value[22], 5000);
-    EXPECT_EQ(sim.word(0x023F + 22), 5000);
-    const auto subs = SubRequests(*sim.drive);
-    ASSERT_EQ(subs.size(), 1u);
-    EXPECT_EQ(subs[0].selector, 1);
-    EXPECT_EQ(subs[0].payload, Bytes({0x00, 0x15, 0x02, 0x55, 0x00, 0x01, 0x13, 0x88}));
-    EXPECT_TRUE(sim.messages.boxes().empty());
-
-    // Reopening shows what was written.
-    editor.open();
-    editor.numberTextChanged("22");
-    EXPECT_EQ(editor.valueText(), "5000");
-}
-
-TEST(WriteUserParam, AddressesAndNegativeWords) {
-    ParamSimLink sim;
-    struct Case {
-        int pn;
-        int32_t value;
-        std::vector<uint8_t> payload;
-    };
-    const Case cases[] = {
-        {0, 913, Bytes({0x00, 0x15, 0x02, 0x00, 0x00, 0x01, 0x03, 0x91})},
-        {1, 3, Bytes({0x00, 0x15, 0x02, 0x40, 0x00, 0x01, 0x00, 0x03})},
-        {183, -1, Bytes({0x00, 0x15, 0x02, 0xF6, 0x00, 0x01, 0xFF, 0xFF})},
-        {36, 0x12345, Bytes({0x00, 0x15, 0x02, 0x63, 0x00, 0x01, 0x23, 0x45})},
-    };
-    for (const Case& c : cases) {
+// "Set" reads a waiting value text first: refused, nothing is sent.
+TEST_F(EditorFixture, SetUpdatesTheCacheAndTheLogOrSendsNothing) {
+    for (const auto& [pn, text] : {std::pair{"22", "70000"}, std::pair{"8", "0010"}}) {
+        editor.numberTextChanged(pn);
+        editor.valueTextChanged(text);
         sim.drive->clearRequestLog();
-        EXPECT_EQ(WriteUserParam(sim.link, c.pn, c.value, sim.messages), kStatusOk) << c.pn;
-        const auto all = Requests(*sim.drive);
-        ASSERT_EQ(all.size(), 3u);
-        EXPECT_EQ(all[0].command, 0xCF);
-        EXPECT_EQ(all[1].command, 0xC0);
-        EXPECT_EQ(all[2].selector, 1);
-        EXPECT_EQ(all[2].payload, c.payload) << c.pn;
+        editor.set(sim.link);
     }
-    EXPECT_EQ(sim.word(0x02F6), 0xFFFF);
-}
-
-TEST(WriteUserParam, FailureAfterThreeSecondsIsReportedAndClearsTheConnection) {
-    ParamSimLink sim;
-    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    const uint32_t start = sim.clock.tickMs();
-    EXPECT_NE(WriteUserParam(sim.link, 5, 1, sim.messages), kStatusOk);
-    EXPECT_GE(sim.clock.elapsedMs(start), kWriteParamLimitMs);
-    EXPECT_EQ(sim.messages.boxes(),
-              (std::vector<Box>{{"Communication with the Servo Fails!", "Warning"}}));
-    EXPECT_EQ(sim.state.link.driveConnected, 0u);
-}
-
-TEST(WriteUserParam, ALockedDriveRefusesAllButTheProtectionCode) {
-    ParamSimLink sim;
-    UserParamTable& table = sim.state.userParamTable;
-    table.highestParamNumber = kHighestParamNumber;
-    table.minimum.fill(-32768);
-    table.maximum.fill(32767);
-    table.value[5] = 100;
-    ParamEditor editor(table, 913, sim.messages);
+    EXPECT_TRUE(sim.drive->requestLog().empty());
+    EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Invalid input value!"});
+    EXPECT_EQ(log.entries(), (std::vector<ParamChange>{{7, 22, 220, 5000}}));
     editor.open();
-
-    editor.numberTextChanged("2");
-    editor.valueTextChanged("1234");
-    ASSERT_EQ(editor.set(sim.link), kStatusOk) << "Pn 2 stays writable";
-
-    editor.numberTextChanged("5");
-    editor.valueTextChanged("200");
-    EXPECT_EQ(editor.set(sim.link), kStatusNoAck);
-    EXPECT_EQ(sim.messages.texts(),
-              std::vector<std::string>{"Communication with the Servo Fails!"});
-    EXPECT_EQ(table.value[5], 100) << "a refused write leaves the cache alone";
-    EXPECT_EQ(sim.word(0x0244), 100);
-
-    // The unlock code typed as the help text gives it: the word 40613, which the table
-    // shows as -24923.
-    sim.messages.clear();
-    editor.numberTextChanged("2");
-    editor.valueTextChanged("40613");
-    EXPECT_EQ(editor.valueText(), "-24923");
-    ASSERT_EQ(editor.set(sim.link), kStatusOk);
-    editor.numberTextChanged("5");
-    editor.valueTextChanged("200");
-    EXPECT_EQ(editor.set(sim.link), kStatusOk);
-    EXPECT_EQ(sim.word(0x0244), 200);
-    EXPECT_TRUE(sim.messages.boxes().empty());
+    editor.numberTextChanged("22");
+    EXPECT_EQ(editor.valueText(), "5000") << "reopened on the written value";
 }
 
 }  // namespace

@@ -1,9 +1,13 @@
-// "COM1" to "COM4": open, probe, connect, identify, and what the user is told.
+// "COM1" to "COM4" and the About boxes in the window: a pick's box belongs to the main
+// window and comes while the wait cursor shows; "About Servo..." shows the versions of
+// the last drive identified and asks the drive nothing, and without one says so.
 
 #include <QLabel>
+#include <QPushButton>
 
 #include "app/ui/CommandIds.h"
 #include "app/ui/Controls.h"
+#include "app/ui/DialogUnits.h"
 #include "tests/app/ui/ShellFixture.h"
 
 namespace qx::test {
@@ -12,82 +16,60 @@ namespace {
 using namespace qx::ui;
 using ComCommandTest = ShellTest;
 
-TEST_F(ComCommandTest, StartUpLeavesThePortAlone) {
+TEST_F(ComCommandTest, APickIsReportedByTheMainWindowAndAboutServoShowsTheLastDrive) {
     start();
-    EXPECT_EQ(drive->requestCount(), 0u);
-    EXPECT_EQ(state.link.portOpen, 0u);
-    EXPECT_EQ(state.link.driveConnected, 0u);
-    EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(ComCommandTest, Com1WithTheSimulatedDriveConnectsAndSaysSo) {
-    start();
-    choose(ID_COM1);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Connectting with servo succeeds!");
-    EXPECT_EQ(boxes[0].title, "Notes");
-    EXPECT_EQ(boxes[0].owner, frame());
-    // The box came while the thread was still blocked in the exchange.
-    EXPECT_EQ(boxes[0].cursor, Qt::WaitCursor);
-    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
-
-    EXPECT_EQ(state.link.portOpen, 1u);
-    EXPECT_EQ(state.link.driveConnected, 1u);
-    EXPECT_EQ(state.identity.versionAccepted, 1u);
-    EXPECT_EQ(state.identity.bootRomVersion, 101u);
-    EXPECT_EQ(state.identity.softwareVersion, 913u);
-    EXPECT_EQ(state.identity.fpgaVersion, 258u);
-    EXPECT_EQ(state.identity.baseSampleRateHz, 4000);
-    EXPECT_EQ(state.identity.msPerTick, 1.0f);
-}
-
-TEST_F(ComCommandTest, APortWithNothingBehindItCannotBeCreated) {
-    start();
-    choose(ID_COM2);
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Create COM2 Fails!");
+    choose(ID_ABOUT_SERVO);
+    ASSERT_EQ(boxTexts(), std::vector<std::string>{"Quendrix can't communicate with the servo!"});
     EXPECT_EQ(boxes[0].title, "Warning");
-    EXPECT_EQ(boxes[0].owner, frame());
-    EXPECT_EQ(state.link.driveConnected, 0u);
-    EXPECT_EQ(state.identity.versionAccepted, 0u);
-}
+    EXPECT_TRUE(boxes[0].owner != frame() && boxes[0].owner != nullptr) << "the dialog's own";
+    EXPECT_EQ(dialogsOpened, 0);
 
-TEST_F(ComCommandTest, ASilentDriveIsNoServo) {
-    ports.setDevice(3, PortMap::kSimulatedDevice);
-    simOptions.faults.push_back(sim::FaultRule{.fault = sim::Fault::Silence, .count = -1});
-    start();
-    choose(ID_COM3);
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"No Servo connected with COM3!"});
-    EXPECT_EQ(boxes[0].title, "Warning");
-    EXPECT_EQ(state.link.driveConnected, 0u);
-}
-
-TEST_F(ComCommandTest, AnUnsupportedDriveIsAMismatch) {
-    simOptions.config.softwareVersion = 1004;
-    start();
-    choose(ID_COM1);
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Quendrix mismatchs the servo!"});
-    EXPECT_EQ(boxes[0].title, "Warning");
-    EXPECT_EQ(state.identity.softwareVersion, 1004u);
-    EXPECT_EQ(state.identity.versionAccepted, 0u);
-    EXPECT_EQ(state.link.driveConnected, 0u);
-    EXPECT_EQ(state.identity.baseSampleRateHz, 0);
-}
-
-TEST_F(ComCommandTest, AfterAFailedSwitchAboutServoStillShowsTheOldDrive) {
-    start();
+    boxes.clear();
     choose(ID_COM1);
     choose(ID_COM4);
-    EXPECT_EQ(boxTexts(),
+    ASSERT_EQ(boxTexts(),
               (std::vector<std::string>{"Connectting with servo succeeds!", "Create COM4 Fails!"}));
+    EXPECT_EQ(boxes[0].title + " " + boxes[1].title, "Notes Warning");
+    EXPECT_TRUE(boxes[0].owner == frame() && boxes[1].owner == frame());
+    EXPECT_EQ(boxes[0].cursor, Qt::WaitCursor) << "shown while the exchange still ran";
+    EXPECT_EQ(QGuiApplication::overrideCursor(), nullptr);
     EXPECT_EQ(state.link.driveConnected, 0u);
-    EXPECT_EQ(state.identity.versionAccepted, 1u);
 
-    QString software;
-    whileOpen = [&](QDialog& dialog) { software = FindControl<QLabel>(&dialog, 1225)->text(); };
+    const uint64_t requests = drive->requestCount();
+    QStringList texts;
+    whileOpen = [&](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Dialog"));
+        EXPECT_EQ(dialog.size(), DluSize(187, 92));
+        for (int id : {1224, 1225, 1226}) {
+            EXPECT_TRUE(FindControl<QLabel>(&dialog, id)->alignment().testFlag(Qt::AlignHCenter));
+            texts << FindControl<QLabel>(&dialog, id)->text();
+        }
+        FindControl<QPushButton>(&dialog, 1)->click();
+        EXPECT_EQ(dialog.result(), 1);
+    };
     choose(ID_ABOUT_SERVO);
-    EXPECT_EQ(software, QStringLiteral("The Software Version is 913."));
+    EXPECT_EQ(texts, (QStringList{QStringLiteral("The BootROM Version is 101."),
+                                  QStringLiteral("The Software Version is 913."),
+                                  QStringLiteral("The FPGA Version is 258.")}));
+    EXPECT_EQ(drive->requestCount(), requests);
     EXPECT_EQ(boxes.size(), 2u);
+}
+
+TEST_F(ComCommandTest, AboutQuendrixShowsIconAndVersionAndClosesOnOk) {
+    start();
+    QStringList texts;
+    whileOpen = [&](QDialog& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), QStringLiteral("About Quendrix"));
+        EXPECT_EQ(dialog.size(), DluSize(235, 55));
+        for (auto* label : dialog.findChildren<QLabel*>()) {
+            texts << (label->pixmap().isNull() ? label->text() : QStringLiteral("<icon>"));
+        }
+        FindControl<QPushButton>(&dialog, 1)->click();
+        EXPECT_EQ(dialog.result(), 1);
+    };
+    choose(ID_APP_ABOUT);
+    EXPECT_TRUE(texts.contains("Quendrix Version 2.2.913") && texts.contains("<icon>"))
+        << texts.join('|').toStdString();
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Start-up, and the document commands of the accelerators: new, open and save work on a
-// document that holds nothing.
+// The document commands of the accelerators: new, open and save work on a document that
+// holds nothing, and never empty a file that exists.
 
 #include <QFile>
 #include <QFileInfo>
@@ -8,7 +8,6 @@
 #include <QTest>
 
 #include "app/ui/AppInfo.h"
-#include "app/ui/CQuendrixDoc.h"
 #include "app/ui/CommandIds.h"
 #include "app/ui/RecentFileList.h"
 #include "tests/app/ui/ShellFixture.h"
@@ -23,155 +22,95 @@ QSettings Profile() {
                      QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kAppTitle));
 }
 
+QByteArray Read(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
 class DocumentCommandsTest : public ShellTest {
   protected:
     void SetUp() override {
         ShellTest::SetUp();
         Profile().clear();
-        ASSERT_TRUE(dir.isValid());
     }
     void TearDown() override {
         Profile().clear();
         ShellTest::TearDown();
     }
-
     // Starts the program with its window active, so that its accelerators work.
     void startActive() {
         start();
         frame()->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(frame()));
     }
-
-    void press(int key) {
-        QTest::keyClick(frame(), static_cast<Qt::Key>(key), Qt::ControlModifier);
+    void press(Qt::Key key) { QTest::keyClick(frame(), key, Qt::ControlModifier); }
+    QString makeFile(const char* name, const QByteArray& content) {
+        QFile file(dir.filePath(QString::fromLatin1(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        return file.fileName();
     }
-
-    QString makeFile(const QString& name, const QByteArray& content) {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(content);
-        return path;
-    }
-
-    static QByteArray Read(const QString& path) {
-        QFile file(path);
-        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
-    }
-
     QTemporaryDir dir;
 };
 
-TEST_F(DocumentCommandsTest, TheWindowIsShownBeforeTheRecordsTakeTheirStartUpValues) {
-    // Watches the main window appear and notes what the records held at that moment.
-    class ShowWatcher : public QObject {
-      public:
-        explicit ShowWatcher(SharedState& s) : state(s) {}
-        bool eventFilter(QObject* watched, QEvent* event) override {
-            if (event->type() == QEvent::Show && watched->inherits("qx::ui::CMainFrame")) {
-                lastingTimeAtShow = state.currentCaptureSettings.lastingTimeMs;
-                shown = true;
-            }
-            return false;
-        }
-        SharedState& state;
-        int32_t lastingTimeAtShow = -1;
-        bool shown = false;
-    } watcher(state);
-    qApp->installEventFilter(&watcher);
-    start();
-    qApp->removeEventFilter(&watcher);
-
-    EXPECT_TRUE(watcher.shown);
-    EXPECT_EQ(watcher.lastingTimeAtShow, 0);
-    EXPECT_TRUE(frame()->isVisible());
-    EXPECT_EQ(state.currentCaptureSettings.lastingTimeMs, 300);
-    EXPECT_EQ(state.freeRunSettings.sampleRateHz[FreeRunSettings::kCurrent], 4000);
-    EXPECT_EQ(state.currentCaptureSettings.sampleRateHz, 0);
-}
-
-TEST_F(DocumentCommandsTest, CtrlNChangesNothing) {
+// Ctrl+N and Ctrl+O change nothing of the settings, the connection or the shared
+// records, and send nothing; Ctrl+O reads nothing of the file and only remembers it (a
+// file it cannot open is reported and not remembered).
+TEST_F(DocumentCommandsTest, CtrlNAndCtrlOChangeNothingAndOpenOnlyRemembersTheFile) {
     startActive();
-    choose(ID_COM1);
+    connectDrive();
+    const QString path = makeFile("drive.par", QByteArray(1024, '\x7f'));
+    fileAnswers = {dir.filePath(QStringLiteral("missing.par")), path};
     const auto before = snapshot();
     const uint64_t requests = drive->requestCount();
     press(Qt::Key_N);
+    EXPECT_TRUE(fileRequests.empty());
+    press(Qt::Key_O);
+    EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Failed to open document."}));
+    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("Untitled - Quendrix"));
+    EXPECT_TRUE(Profile().allKeys().isEmpty());
+    press(Qt::Key_O);
+    ASSERT_EQ(fileRequests.size(), 2u);
+    EXPECT_EQ(fileRequests[1].mode, FileDialogRequest::Mode::Open);
+    EXPECT_EQ(fileRequests[1].owner, frame());
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(drive->requestCount(), requests);
-    EXPECT_EQ(frame()->windowTitle(), QStringLiteral("Untitled - Quendrix"));
-    EXPECT_TRUE(fileRequests.empty());
-    EXPECT_TRUE(Profile().allKeys().isEmpty());
-}
-
-TEST_F(DocumentCommandsTest, CtrlOReadsNothingAndOnlyRemembersTheFile) {
-    startActive();
-    const QString path = makeFile(QStringLiteral("drive.par"), QByteArray(1024, '\x7f'));
-    fileAnswers.push_back(path);
-    const auto before = snapshot();
-    press(Qt::Key_O);
-
-    ASSERT_EQ(fileRequests.size(), 1u);
-    EXPECT_EQ(fileRequests[0].mode, FileDialogRequest::Mode::Open);
-    EXPECT_EQ(fileRequests[0].owner, frame());
-    EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(Read(path), QByteArray(1024, '\x7f'));
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("drive.par - Quendrix"));
-    EXPECT_TRUE(boxes.empty());
-
-    QSettings profile = Profile();
-    EXPECT_EQ(profile.allKeys(), QStringList{QStringLiteral("Recent File List/File1")});
-    EXPECT_EQ(profile.value(QStringLiteral("Recent File List/File1")).toString(),
+    EXPECT_EQ(Profile().allKeys(), QStringList{QStringLiteral("Recent File List/File1")});
+    EXPECT_EQ(Profile().value(QStringLiteral("Recent File List/File1")).toString(),
               QFileInfo(path).absoluteFilePath());
+    EXPECT_EQ(boxes.size(), 1u) << "the refused file's";
 }
 
-TEST_F(DocumentCommandsTest, CtrlOThenCtrlSLeavesTheFileAsItWas) {
+// Ctrl+S on a new document asks for a name and writes an empty file there; Ctrl+O then
+// Ctrl+S saves under the file's own name, without a dialog, and never empties it.
+TEST_F(DocumentCommandsTest, CtrlSWritesAnEmptyNewFileButNeverEmptiesAnExistingOne) {
     startActive();
-    const QString path = makeFile(QStringLiteral("old.par"), QByteArray(1024, '\x5a'));
-    fileAnswers.push_back(path);
-    press(Qt::Key_O);
-    press(Qt::Key_S);
-    EXPECT_EQ(fileRequests.size(), 1u);  // saved under its own name, no dialog
-    EXPECT_EQ(Read(path), QByteArray(1024, '\x5a'));
-    EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(DocumentCommandsTest, CtrlSOnANewDocumentAsksForANameAndWritesAnEmptyFile) {
-    startActive();
-    const QString path = dir.filePath(QStringLiteral("saved"));
-    fileAnswers.push_back(path);
+    const QString fresh = dir.filePath(QStringLiteral("saved"));
+    const QString old = makeFile("old.par", QByteArray(1024, '\x5a'));
+    fileAnswers = {fresh, old};
     press(Qt::Key_S);
     ASSERT_EQ(fileRequests.size(), 1u);
     EXPECT_EQ(fileRequests[0].mode, FileDialogRequest::Mode::Save);
     EXPECT_EQ(fileRequests[0].defaultName, QStringLiteral("Untitled"));
-    EXPECT_TRUE(QFileInfo::exists(path));
-    EXPECT_EQ(Read(path), QByteArray());
+    EXPECT_EQ(Read(fresh), QByteArray());
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("saved - Quendrix"));
-}
-
-TEST_F(DocumentCommandsTest, AnUnreadableFileIsReportedAndNotRemembered) {
-    start();
-    EXPECT_FALSE(app->openDocumentFile(dir.filePath(QStringLiteral("missing.par"))));
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_EQ(boxes[0].text, "Failed to open document.");
-    EXPECT_EQ(boxes[0].title, "Quendrix");
-    EXPECT_TRUE(Profile().allKeys().isEmpty());
+    press(Qt::Key_O);
+    press(Qt::Key_S);
+    EXPECT_EQ(fileRequests.size(), 2u);
+    EXPECT_EQ(Read(old), QByteArray(1024, '\x5a'));
+    EXPECT_TRUE(boxes.empty());
 }
 
 TEST_F(DocumentCommandsTest, RecentFileListKeepsTheFourNewestOnceEach) {
-    RecentFileList list(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kAppTitle),
-                        4);
-    for (const char* name : {"a", "b", "c", "d", "e", "c"}) {
-        list.add(dir.filePath(QString::fromLatin1(name)));
-    }
-    const QStringList expected = {
-        dir.filePath(QStringLiteral("c")), dir.filePath(QStringLiteral("e")),
-        dir.filePath(QStringLiteral("d")), dir.filePath(QStringLiteral("b"))};
-    EXPECT_EQ(list.files(), expected);
-
-    RecentFileList reread(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kAppTitle),
+    const auto path = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+    RecentFileList recent(QString::fromLatin1(kProfileOrganisation), QString::fromLatin1(kAppTitle),
                           4);
-    reread.readList();
-    EXPECT_EQ(reread.files(), expected);
+    for (const char* name : {"a", "b", "c", "d", "e", "c"}) {
+        recent.add(path(name));
+    }
+    recent.readList();  // as the next start reads it
+    EXPECT_EQ(recent.files(), (QStringList{path("c"), path("e"), path("d"), path("b")}));
     EXPECT_EQ(Profile().allKeys().size(), 4);
 }
 

@@ -5,31 +5,25 @@
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
 #include <QCursor>
 #include <QDialog>
-#include <QGuiApplication>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
 #include <cstddef>
 #include <cstring>
 #include <deque>
-#include <functional>
-#include <memory>
 #include <optional>
 #include <vector>
 
-#include "app/SharedState.h"
 #include "app/ui/CMainFrame.h"
 #include "app/ui/CQuendrixApp.h"
 #include "app/ui/CommandIds.h"
 #include "app/ui/GuiContext.h"
-#include "link/Clock.h"
 #include "link/PortMap.h"
 #include "sim/SimOptions.h"
 #include "tests/support/GuiTestSupport.h"
-#include "tests/support/RecordingMessageSink.h"
 
 namespace qx::test {
 
@@ -63,21 +57,20 @@ class ShellTest : public ::testing::Test {
         context->setDialogRunner([this](QDialog& dialog) { return runDialog(dialog); });
         context->setFileDialogRunner([this](const ui::FileDialogRequest& request) {
             fileRequests.push_back(request);
-            std::optional<QString> answer;
-            if (!fileAnswers.empty()) {
-                answer = fileAnswers.front();
-                fileAnswers.pop_front();
+            if (fileAnswers.empty()) {
+                return std::optional<QString>();
             }
-            return answer;
+            const QString answer = fileAnswers.front();
+            fileAnswers.pop_front();
+            return std::optional<QString>(answer);
         });
         app = std::make_unique<ui::CQuendrixApp>(*context);
         ASSERT_TRUE(app->initInstance());
     }
 
     ShellTest() {
-        ports.setDevice(1, PortMap::kSimulatedDevice);
-        for (int n = 2; n <= PortMap::kPortCount; ++n) {
-            ports.setDevice(n, kNoDevice);
+        for (int n = 1; n <= PortMap::kPortCount; ++n) {
+            ports.setDevice(n, n == 1 ? PortMap::kSimulatedDevice : kNoDevice);
         }
     }
 
@@ -97,26 +90,26 @@ class ShellTest : public ::testing::Test {
         boxes.clear();
     }
 
-    // A click of the real pointer on a control of an active window: press, the event
-    // loop, release.
+  public:
+    // A click of the real pointer on a control of an active window.
     static void Click(QWidget* control) {
         QWindow* window = control->window()->windowHandle();
         const QPoint at = control->mapTo(control->window(), control->rect().center());
         QTest::mousePress(window, Qt::LeftButton, {}, at);
         QTest::mouseRelease(window, Qt::LeftButton, {}, at);
     }
-    // Offscreen, the window system may call a modal dialog active before the
-    // application does; keys go where the application says.
+    // Offscreen, the window system may call a modal dialog active before the application
+    // does; keys go where the application says.
     static void Activate(QWidget& window) {
         window.activateWindow();
         ASSERT_TRUE(QTest::qWaitFor([&window] { return QApplication::activeWindow() == &window; }));
     }
 
+  protected:
     std::vector<std::string> boxTexts() const {
         std::vector<std::string> texts;
-        for (const SeenBox& box : boxes) {
-            texts.push_back(box.text);
-        }
+        std::transform(boxes.begin(), boxes.end(), std::back_inserter(texts),
+                       [](const SeenBox& box) { return box.text; });
         return texts;
     }
 

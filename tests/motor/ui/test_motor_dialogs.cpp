@@ -1,11 +1,8 @@
-// The motor setup's dialogs in the running window program: the motor data dialog with
-// its edits, arrows and range checks, a whole automatic match on the worker with the
-// direction question answered (or not) on the user-interface thread, the encoder fixing
-// dialog and the magnet direction question.
+// The motor setup's dialogs, for what the windows alone decide: which field shows what,
+// range checks that never trap, the match's locks and question, the encoder's buttons.
 
 #include <gtest/gtest.h>
 
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -20,23 +17,26 @@
 #include "motor/ui/CEncoderFixingDlg.h"
 #include "motor/ui/CMagnetDirectionDlg.h"
 #include "motor/ui/CMotorSettingDlg.h"
+#include "sim/SimMotor.h"
 #include "tests/app/ui/ShellFixture.h"
 
 namespace qx::test {
 namespace {
 
 using namespace qx::ui;
-using Bytes = std::vector<uint8_t>;
 
-// A match on the virtual clock takes a fraction of a second; this only keeps a broken
-// test from hanging.
-constexpr int kMatchSafetyMs = 60000;
-
-QString Text(QWidget* dialog, int id) {
-    if (auto* edit = FindControl<QLineEdit>(dialog, id)) {
-        return edit->text();
+// "1002=4 1003=10000 ..." for the edits and labels named; "1193=on" for a radio button.
+std::string Texts(QWidget* dialog, std::initializer_list<int> ids) {
+    std::string s;
+    for (const int id : ids) {
+        auto* edit = FindControl<QLineEdit>(dialog, id);
+        auto* radio = FindControl<QRadioButton>(dialog, id);
+        const QString text = edit    ? edit->text()
+                             : radio ? QString(radio->isChecked() ? "on" : "off")
+                                     : FindControl<QLabel>(dialog, id)->text();
+        s += (s.empty() ? "" : " ") + std::to_string(id) + "=" + text.toStdString();
     }
-    return FindControl<QLabel>(dialog, id)->text();
+    return s;
 }
 
 void Type(QWidget* dialog, int id, const QString& text) {
@@ -53,40 +53,35 @@ bool Enabled(QWidget* dialog, int id) {
     return FindControl(dialog, id)->isEnabled();
 }
 
-Bytes LastPayload(const sim::SimDrive& drive) {
-    const auto f = drive.requestLog().back();
-    return Bytes(f.begin() + 4, f.end() - 2);
-}
-
 class MotorDialogs : public ShellTest {
   protected:
-    void connectDrive() {
-        ShellTest::connectDrive();
-        drive->clearRequestLog();
-    }
-    void putBlock(std::array<uint16_t, 10> words) {
+    void connectWithBlock(std::array<uint16_t, 10> words) {
+        connectDrive();
         for (uint16_t k = 0; k < 10; ++k) {
             drive->write(0x0210 + k, words[k]);
         }
+        drive->clearRequestLog();
+    }
+    bool blockWritten() const {
+        const auto log = drive->requestLog();
+        return std::any_of(log.begin(), log.end(),
+                           [](auto& f) { return f[1] == 0xC1 && f[5] == 0x15; });
     }
 };
 
-TEST_F(MotorDialogs, WithoutADriveTheDefaultsShowAndOkSendsNothing) {
+TEST_F(MotorDialogs, WithoutADriveTheDefaultsShowOkSendsNothingAndAutoMatchOnlyResets) {
     start();
     whileOpen = [&](QDialog& d) {
-        EXPECT_EQ(d.windowTitle(), QStringLiteral("Motor Setting"));
-        EXPECT_EQ(Text(&d, 1002), "4");
-        EXPECT_EQ(Text(&d, 1003), "10000");
-        for (const int id : {1010, 1007, 1011, 1013, 1004}) {
-            EXPECT_EQ(Text(&d, id), "0") << id;
-        }
-        for (const int id : {1021, 1015, 1017, 1019}) {
-            EXPECT_EQ(Text(&d, id), "0") << id;
-        }
-        EXPECT_TRUE(FindControl<QRadioButton>(&d, 1193)->isChecked());
-        EXPECT_FALSE(FindControl<QRadioButton>(&d, 1194)->isChecked());
+        EXPECT_EQ(Texts(&d, {1002, 1003, 1010, 1007, 1011, 1013, 1004, 1021, 1015, 1017, 1019, 1193,
+                             1194}),
+                  "1002=4 1003=10000 1010=0 1007=0 1011=0 1013=0 1004=0 1021=0 1015=0 1017=0 "
+                  "1019=0 1193=on 1194=off");
         EXPECT_TRUE(FindControl<QProgressBar>(&d, 1174)->isHidden());
-        EXPECT_EQ(Text(&d, 1195), "");
+        Type(&d, 1002, "7");
+        FindControl<QPushButton>(&d, 1175)->click();
+        EXPECT_EQ(Texts(&d, {1195, 1002, 1003}), "1195=Auto match fails! 1002=4 1003=65535");
+        EXPECT_TRUE(FindControl<QProgressBar>(&d, 1174)->isHidden());
+        Type(&d, 1003, "10000");
     };
     choose(ID_MOTOR_BASIC_INFO);
     EXPECT_EQ(dialogsOpened, 1);
@@ -94,66 +89,48 @@ TEST_F(MotorDialogs, WithoutADriveTheDefaultsShowAndOkSendsNothing) {
     EXPECT_TRUE(boxes.empty());
 }
 
-TEST_F(MotorDialogs, AZTypeOfThreeFromTheDriveMustBeCorrectedBeforeOk) {
+// A field left by a click checks that field alone and the click lands; edits, arrows and
+// radio buttons set their fields; the Z type 3 of the flags word 0x001B is refused by OK
+// (nothing written) until corrected, and OK then writes every field.
+TEST_F(MotorDialogs, EveryFieldShowsAndSetsItsWordAndOkRefusesWhatIsOutOfRange) {
     start();
-    connectDrive();
-    putBlock({384, 4, 1259, 512, 96, 77, 0, 0x001B, 10000, 4321});
-    bool stayedOpen = false;
+    connectWithBlock({384, 4, 1259, 512, 96, 77, 0, 0x001B, 10000, 4321});
     whileOpen = [&](QDialog& d) {
-        EXPECT_EQ(Text(&d, 1013), "1");
-        EXPECT_TRUE(FindControl<QRadioButton>(&d, 1194)->isChecked());
-        EXPECT_EQ(Text(&d, 1011), "0");
-        EXPECT_EQ(Text(&d, 1007), "3");
-        EXPECT_EQ(Text(&d, 1021), "3");
-        EXPECT_EQ(Text(&d, 1017), "1.22949");
-        FindControl<QPushButton>(&d, 1)->click();
-        stayedOpen = d.isVisible();
-        EXPECT_EQ(boxTexts(),
-                  (std::vector<std::string>{"Please enter an integer between 0 and 2."}));
-        FindControl<QLineEdit>(&d, 1007)->setText("2");
-    };
-    const auto before = drive->requestLog().size();
-    choose(ID_MOTOR_BASIC_INFO);
-    EXPECT_TRUE(stayedOpen);
-    EXPECT_GT(drive->requestLog().size(), before);
-    EXPECT_EQ(drive->read(0x0217), 0x001A);  // UVW 1, less-wire, Z type 2
-    EXPECT_EQ(drive->read(0x0215), 77);      // carried through
-}
-
-TEST_F(MotorDialogs, FloatEditsAndArrowsStayOnTheWordGrid) {
-    start();
-    connectDrive();
-    putBlock({0, 4, 0, 0, 0, 0, 0, 0, 10000, 0});
-    whileOpen = [&](QDialog& d) {
-        auto& dlg = static_cast<CMotorSettingDlg&>(d);
+        EXPECT_EQ(Texts(&d, {1013, 1194, 1011, 1007, 1021, 1017, 1015, 1019, 1003, 1004}),
+                  "1013=1 1194=on 1011=0 1007=3 1021=3 1017=1.22949 1015=0.5 1019=3 1003=10000 "
+                  "1004=4321");
+        Activate(d);
+        auto* rated = FindControl<QLineEdit>(&d, 1021);
+        Click(rated);
+        rated->selectAll();
+        QTest::keyClicks(rated, QStringLiteral("3.3"));
+        Click(FindControl<QWidget>(&d, 1002));
+        EXPECT_TRUE(FindControl<QWidget>(&d, 1002)->hasFocus());
         Type(&d, 1017, "1.23");
-        EXPECT_EQ(state.currentLoopModel.lsRaw, 1259);
-        EXPECT_EQ(Text(&d, 1017), "1.22949");
-        Type(&d, 1021, "3.3");
-        EXPECT_EQ(dlg.fields().ratedCurrentRaw, 422);
-        EXPECT_EQ(Text(&d, 1021), "3.3");  // its own text is left as typed
         Arrow(&d, 1020, 1);
-        EXPECT_EQ(Text(&d, 1019), "0.09375");
-        EXPECT_EQ(state.currentLoopModel.keRaw, 3);
-        Arrow(&d, 1016, -1);
-        EXPECT_EQ(state.currentLoopModel.rsRaw, -10);
-
+        Arrow(&d, 1016, -2);
         Type(&d, 1002, "10");
         Arrow(&d, 1001, 1);
-        EXPECT_EQ(Text(&d, 1002), "10");
         Arrow(&d, 1001, -1);
-        EXPECT_EQ(Text(&d, 1002), "9");
         Type(&d, 1004, "0");
         Arrow(&d, 1006, -1);
-        EXPECT_EQ(Text(&d, 1004), "0");
-        FindControl<QRadioButton>(&d, 1194)->click();
-        EXPECT_EQ(dlg.fields().encoderType, 1);
-        dlg.reject();  // Cancel: the drive keeps its block
+        Arrow(&d, 1009, 1);
+        FindControl<QRadioButton>(&d, 1193)->click();
+        EXPECT_EQ(Texts(&d, {1021, 1017, 1019, 1015, 1002, 1004, 1010}),
+                  "1021=3.3 1017=1.22949 1019=3.09375 1015=0.479492 1002=9 1004=0 1010=1");
+        EXPECT_EQ(state.currentLoopModel.rsRaw, 491) << "the loop words change at once";
+        FindControl<QPushButton>(&d, 1)->click();
+        EXPECT_TRUE(d.isVisible());
+        EXPECT_FALSE(blockWritten());
+        EXPECT_EQ(boxTexts(),
+                  (std::vector<std::string>{"Please enter an integer between 0 and 2."}));
+        Type(&d, 1007, "2");
     };
     choose(ID_MOTOR_BASIC_INFO);
-    EXPECT_EQ(drive->read(0x0212), 0);
-    // ... but the loop words changed at once and stay changed.
-    EXPECT_EQ(state.currentLoopModel.lsRaw, 1259);
+    const uint16_t written[] = {422, 9, 1259, 491, 99, 77, 1, 0x0012, 10000, 0};
+    for (uint16_t k = 0; k < 10; ++k) {
+        EXPECT_EQ(drive->read(0x0210 + k), written[k]) << k;
+    }
 }
 
 // Pole pairs 0 and pulse number 65535 from the drive: every way out closes at once, from
@@ -165,8 +142,7 @@ TEST_F(MotorDialogs, CancelTheCloseBoxAndEscapeCloseWithoutAPrompt) {
         [](QDialog& d) { QTest::keyClick(FindControl<QWidget>(&d, 1002), Qt::Key_Escape); },
     };
     start();
-    connectDrive();
-    putBlock({320, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
+    connectWithBlock({320, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
     for (const auto& close : closers) {
         whileOpen = [&](QDialog& d) {
             Activate(d);
@@ -178,193 +154,99 @@ TEST_F(MotorDialogs, CancelTheCloseBoxAndEscapeCloseWithoutAPrompt) {
     }
     QApplication::processEvents();
     EXPECT_TRUE(boxes.empty());
-    for (const auto& f : drive->requestLog()) {
-        EXPECT_FALSE(f[1] == 0xC1 && f[5] == 0x15) << "a write";
+    EXPECT_FALSE(blockWritten());
+}
+
+// With nonsense in the block and a field just typed into, a click on "Auto Match" starts
+// the match on a worker; the window locks what it must, ignores Escape and answers the
+// question (or the user closes it with Escape), and can be closed after.
+TEST_F(MotorDialogs, AutoMatchLocksTheDialogAndAsksOnTheWindowsThread) {
+    for (const bool answer : {true, false}) {
+        SCOPED_TRACE(answer ? "answered CCW" : "Escape");
+        app.reset();
+        context.reset();
+        start();
+        connectWithBlock({320, 0, 1259, 512, 96, 77, 0, 0, 65535, 0});
+        std::optional<AutoMatchResult> result;
+        QWidget* motorDialog = nullptr;
+        whileOpen = [&](QDialog& d) {
+            if (auto* magnet = qobject_cast<CMagnetDirectionDlg*>(&d)) {
+                // Confirmed only once chosen: clockwise, then counter-clockwise, answers 0.
+                EXPECT_EQ(Texts(magnet, {1196, 1197}) + (Enabled(magnet, 1) ? " OK" : ""),
+                          "1196=off 1197=off");
+                if (answer) {
+                    FindControl<QRadioButton>(magnet, 1197)->click();
+                    FindControl<QRadioButton>(magnet, 1196)->click();
+                }
+                answer ? FindControl<QPushButton>(magnet, 1)->click() : magnet->reject();
+                EXPECT_FALSE(magnet->isVisible()) << "OK works once a direction is chosen";
+                return;
+            }
+            auto& dlg = static_cast<CMotorSettingDlg&>(d);
+            motorDialog = &d;
+            QObject::connect(&dlg, &CMotorSettingDlg::matchFinished,
+                             [&](const AutoMatchResult& r) { result = r; });
+            Activate(d);
+            Click(FindControl<QLineEdit>(&d, 1021));
+            QTest::keyClicks(FindControl<QLineEdit>(&d, 1021), QStringLiteral("3"));
+            Click(FindControl<QPushButton>(&d, 1175));
+            EXPECT_TRUE(!Enabled(&d, 1) && !Enabled(&d, 2) && !Enabled(&d, 1002) &&
+                        !Enabled(&d, 1001) && !Enabled(&d, 1193) && Enabled(&d, 1017) &&
+                        !Enabled(&d, 1175) && FindControl<QProgressBar>(&d, 1174)->isVisible());
+            dlg.reject();  // Escape
+            EXPECT_TRUE(d.isVisible());
+            ASSERT_TRUE(RunEventsUntil([&] { return result.has_value(); }));
+            EXPECT_EQ(Texts(&d, {1195, 1002, 1003, 1004, 1010}),
+                      answer ? "1195=Auto match succed! 1002=4 1003=10000 1004=1234 1010=0"
+                             : "1195=Auto match fails! 1002=4 1003=65535 1004=0 1010=0");
+            EXPECT_EQ(FindControl<QProgressBar>(&d, 1174)->value(), answer ? 100 : 0);
+            EXPECT_TRUE(Enabled(&d, 1) && Enabled(&d, 2) && Enabled(&d, 1002) && Enabled(&d, 1175));
+            d.reject();
+        };
+        choose(ID_MOTOR_BASIC_INFO);
+        ASSERT_TRUE(result);
+        EXPECT_EQ(result->status, answer ? kStatusOk : kMatchNoDirection);
+        EXPECT_EQ(drive->read(0x0219), answer ? 1234 : 0) << "written by the match, not Cancel";
+        EXPECT_EQ(boxTexts(), std::vector<std::string>(answer ? 0 : 1, "Invalid Direction Input!"));
+        EXPECT_TRUE(answer || boxes[0].owner == motorDialog) << "raised on the dialog's thread";
     }
 }
 
-// With the same nonsense in the block, leaving a good field checks that field only and
-// the click lands where it was aimed; "Auto Match" starts whatever its fields hold.
-TEST_F(MotorDialogs, LeavingAFieldChecksItAloneAndAutoMatchAlwaysStarts) {
-    start();
-    connectDrive();
-    putBlock({320, 0, 0, 0, 0, 0, 0, 0, 65535, 0});
-    std::optional<AutoMatchResult> match;
-    whileOpen = [&](QDialog& d) {
-        if (auto* magnet = qobject_cast<CMagnetDirectionDlg*>(&d)) {
-            FindControl<QRadioButton>(magnet, 1196)->click();
-            return;
-        }
-        Activate(d);
-        auto* rated = FindControl<QLineEdit>(&d, 1021);
-        Click(rated);
-        rated->selectAll();
-        QTest::keyClicks(rated, QStringLiteral("3.3"));
-        Click(FindControl<QWidget>(&d, 1002));
-        EXPECT_TRUE(FindControl<QWidget>(&d, 1002)->hasFocus());
-        EXPECT_EQ(static_cast<CMotorSettingDlg&>(d).fields().ratedCurrentRaw, 422);
-        QObject::connect(static_cast<CMotorSettingDlg*>(&d), &CMotorSettingDlg::matchFinished,
-                         [&](const AutoMatchResult& r) { match = r; });
-        Click(FindControl<QPushButton>(&d, 1175));
-        ASSERT_TRUE(RunEventsUntil([&] { return match.has_value(); }));
-        d.reject();
-    };
-    choose(ID_MOTOR_BASIC_INFO);
-    ASSERT_TRUE(match);
-    EXPECT_TRUE(match->succeeded());
-    EXPECT_TRUE(boxes.empty());
-}
-
-// Runs a match from the dialog: `answer` handles the direction question.
-struct MatchRun {
-    std::optional<AutoMatchResult> result;
-    bool lockedDuring = false;
-    bool ignoredEscape = false;
-    int questions = 0;
-};
-
-void RunMatch(QDialog& d, MatchRun& run) {
-    auto& dlg = static_cast<CMotorSettingDlg&>(d);
-    QEventLoop loop;
-    QObject::connect(&dlg, &CMotorSettingDlg::matchFinished, &loop, [&](const AutoMatchResult& r) {
-        run.result = r;
-        loop.quit();
-    });
-    QTimer::singleShot(kMatchSafetyMs, &loop, &QEventLoop::quit);
-    FindControl<QPushButton>(&d, 1175)->click();
-    run.lockedDuring = !Enabled(&d, 1) && !Enabled(&d, 2) && !Enabled(&d, 1002) &&
-                       !Enabled(&d, 1193) && Enabled(&d, 1017) && !Enabled(&d, 1175) &&
-                       FindControl<QProgressBar>(&d, 1174)->isVisible();
-    dlg.reject();  // Escape
-    run.ignoredEscape = dlg.isVisible();
-    if (dlg.matchRunning()) {
-        loop.exec();
-    }
-}
-
-TEST_F(MotorDialogs, AutoMatchRunsOnAWorkerWhileTheWindowAnswersTheQuestion) {
-    start();
-    connectDrive();
-    putBlock({320, 4, 1259, 512, 96, 77, 0, 0, 10000, 0});
-    MatchRun run;
-    whileOpen = [&](QDialog& d) {
-        if (auto* magnet = qobject_cast<CMagnetDirectionDlg*>(&d)) {
-            ++run.questions;
-            EXPECT_EQ(magnet->windowTitle(), QStringLiteral("Search Magnetic direction..."));
-            FindControl<QRadioButton>(magnet, 1196)->click();  // CCW; runDialog presses OK
-            return;
-        }
-        RunMatch(d, run);
-        EXPECT_EQ(Text(&d, 1195), "Auto match succed!");
-        EXPECT_EQ(FindControl<QProgressBar>(&d, 1174)->value(), 100);
-        EXPECT_TRUE(Enabled(&d, 1) && Enabled(&d, 2) && Enabled(&d, 1002) && Enabled(&d, 1175));
-        EXPECT_EQ(Text(&d, 1002), "4");
-        EXPECT_EQ(Text(&d, 1003), "10000");
-        EXPECT_EQ(Text(&d, 1004), "1234");
-    };
-    choose(ID_MOTOR_BASIC_INFO);
-    ASSERT_TRUE(run.result);
-    EXPECT_TRUE(run.result->succeeded());
-    EXPECT_TRUE(run.lockedDuring);
-    EXPECT_TRUE(run.ignoredEscape);
-    EXPECT_EQ(run.questions, 1);
-    EXPECT_EQ(state.magnetDirectionAnswer, 0);
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{});
-    EXPECT_EQ(drive->read(0x0219), 1234);
-}
-
-TEST_F(MotorDialogs, EscapeAtTheQuestionFailsTheMatchAndLeavesTheDialogClosable) {
-    start();
-    connectDrive();
-    putBlock({320, 4, 0, 0, 0, 0, 0, 0, 10000, 0});
-    MatchRun run;
-    QWidget* motorDialog = nullptr;
-    whileOpen = [&](QDialog& d) {
-        if (auto* magnet = qobject_cast<CMagnetDirectionDlg*>(&d)) {
-            EXPECT_FALSE(Enabled(magnet, 1));  // nothing chosen yet
-            magnet->reject();
-            return;
-        }
-        motorDialog = &d;
-        RunMatch(d, run);
-        EXPECT_EQ(Text(&d, 1195), "Auto match fails!");
-        EXPECT_EQ(FindControl<QProgressBar>(&d, 1174)->value(), 0);
-        EXPECT_TRUE(Enabled(&d, 1) && Enabled(&d, 2) && Enabled(&d, 1175));
-        d.reject();
-    };
-    choose(ID_MOTOR_BASIC_INFO);
-    ASSERT_TRUE(run.result);
-    EXPECT_EQ(run.result->status, kMatchNoDirection);
-    ASSERT_EQ(boxTexts(), std::vector<std::string>{"Invalid Direction Input!"});
-    EXPECT_EQ(boxes[0].owner, motorDialog);  // raised inside the dialog, on its thread
-    EXPECT_EQ(LastPayload(*drive), (Bytes{0x00, 0x18, 0x00, 0x05}));  // servo off
-}
-
-TEST_F(MotorDialogs, WithoutADriveAutoMatchOnlyResetsTheFields) {
-    start();
-    whileOpen = [&](QDialog& d) {
-        Type(&d, 1002, "7");
-        MatchRun run;
-        RunMatch(d, run);
-        ASSERT_TRUE(run.result);
-        EXPECT_EQ(run.result->status, kMatchNoDrive);
-        EXPECT_EQ(Text(&d, 1195), "Auto match fails!");
-        EXPECT_EQ(Text(&d, 1002), "4");
-        EXPECT_EQ(Text(&d, 1003), "65535");
-        EXPECT_TRUE(FindControl<QProgressBar>(&d, 1174)->isHidden());
-        d.reject();
-    };
-    choose(ID_MOTOR_BASIC_INFO);
-    EXPECT_TRUE(drive->requestLog().empty());
-}
-
-TEST_F(MotorDialogs, EncoderFixingFreezesReleasesAndShowsThePosition) {
+TEST_F(MotorDialogs, EncoderFixingFreezesWithTheCurrentShownAndShowsThePosition) {
     start();
     connectDrive();
     whileOpen = [&](QDialog& d) {
         auto& dlg = static_cast<CEncoderFixingDlg&>(d);
-        EXPECT_EQ(d.windowTitle(), QStringLiteral("Encoder Fixing..."));
-        EXPECT_EQ(Text(&d, 1198), "3");
+        EXPECT_EQ(Texts(&d, {1198}), "1198=3");
+        Arrow(&d, 1197, 1);
         FindControl<QPushButton>(&d, 32802)->click();
-        EXPECT_EQ(LastPayload(*drive), (Bytes{0x00, 0x18, 0x00, 0x02, 0x01, 0x80, 0x00, 0x01}));
+        EXPECT_EQ(sim::MotorOf(*drive)->state().current, 4 * 128) << "held with the 4 A shown";
         FindControl<QPushButton>(&d, 32803)->click();
-        EXPECT_EQ(LastPayload(*drive), (Bytes{0x00, 0x18, 0x00, 0x05}));
-
+        EXPECT_EQ(sim::MotorOf(*drive)->state().mode, sim::SimMotorMode::Off);
         drive->write(0x0011, 0x1234);
         drive->write(0x0012, 0x0001);
         dlg.poll();
-        EXPECT_EQ(Text(&d, 1200), "4660");
-        drive->write(0x0012, 0x0000);
+        EXPECT_EQ(Texts(&d, {1200}), "1200=4660");
+        // Without an open port the window does not block on exchanges that cannot work.
+        state.link.portOpen = 0;
+        const uint64_t requests = drive->requestCount();
         dlg.poll();
-        EXPECT_EQ(Text(&d, 1200), "65535");
+        EXPECT_EQ(Texts(&d, {1200}), "1200=65535");
+        EXPECT_EQ(drive->requestCount(), requests);
 
-        Arrow(&d, 1197, -1);
-        Arrow(&d, 1197, -1);
-        Arrow(&d, 1197, -1);
+        Arrow(&d, 1197, -4);
         EXPECT_EQ(dlg.freezeCurrent(), 1);
         auto* edit = FindControl<QLineEdit>(&d, 1198);
-        edit->setText("10");
-        emit edit->textEdited(edit->text());
-        Arrow(&d, 1197, 1);
-        EXPECT_EQ(dlg.freezeCurrent(), 10);
-        edit->setText("11");
-        emit edit->textEdited(edit->text());
-        EXPECT_EQ(dlg.freezeCurrent(), 10);  // the last valid value is kept for a freeze
+        for (const char* typed : {"10", "11"}) {
+            edit->setText(typed);
+            emit edit->textEdited(edit->text());
+            Arrow(&d, 1197, 1);
+        }
+        EXPECT_EQ(dlg.freezeCurrent(), 10) << "the last valid value, and no further up";
         d.reject();
     };
     choose(ID_ENCODER_FIXING);
     EXPECT_EQ(boxTexts(), (std::vector<std::string>{"Please enter an integer between 1 and 10."}));
-}
-
-TEST_F(MotorDialogs, EncoderFixingWithoutAPortShowsTheMarkerAndSendsNothing) {
-    start();
-    whileOpen = [&](QDialog& d) {
-        static_cast<CEncoderFixingDlg&>(d).poll();
-        EXPECT_EQ(Text(&d, 1200), "65535");
-        d.reject();
-    };
-    choose(ID_ENCODER_FIXING);
-    EXPECT_TRUE(drive->requestLog().empty());
 }
 
 TEST_F(MotorDialogs, ClosingWithTheFocusInAnEditIsSafe) {
@@ -380,20 +262,6 @@ TEST_F(MotorDialogs, ClosingWithTheFocusInAnEditIsSafe) {
     // a half-destroyed dialog.
     delete dialog;
     EXPECT_TRUE(boxes.empty());
-}
-
-TEST_F(MotorDialogs, TheDirectionCanOnlyBeConfirmedOnceChosen) {
-    start();
-    CMagnetDirectionDlg dialog(*context, frame());
-    ASSERT_TRUE(dialog.prepare());
-    EXPECT_FALSE(Enabled(&dialog, 1));
-    EXPECT_FALSE(FindControl<QRadioButton>(&dialog, 1196)->isChecked());
-    EXPECT_FALSE(FindControl<QRadioButton>(&dialog, 1197)->isChecked());
-    FindControl<QRadioButton>(&dialog, 1197)->click();
-    EXPECT_TRUE(Enabled(&dialog, 1));
-    EXPECT_EQ(state.magnetDirectionAnswer, 1);
-    FindControl<QRadioButton>(&dialog, 1196)->click();
-    EXPECT_EQ(state.magnetDirectionAnswer, 0);
 }
 
 }  // namespace
