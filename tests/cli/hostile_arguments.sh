@@ -26,6 +26,9 @@ capture free speed --rate 0x10|--rate: '0x10' is not a whole number from 1 to 40
 capture free position --count 513|--count: at most 512 samples for position
 motor write rated-current=-5|quendrix-cli: rated-current: '-5' is not a number from 0 to 511.9921875 A
 motor write ls=inf|quendrix-cli: ls: 'inf' is not a number from 0 to 63.9990234375 mH
+motor write pole-pairs=11|quendrix-cli: pole-pairs: '11' is not a whole number from 1 to 10
+capture step torque|loop: torque not in {current,speed,position}
+capture free speed --trigger up|--trigger: up not in {auto,rising,falling}
 motor match --rated-current 1e30|--rated-current: '1e30' is not a number from 0 to 511.9921875 A
 monitor --interval ' 5'|--interval: ' 5' is not a whole number from 0 to 3600000 ms
 param set 36 ''|VALUE: '' is not a whole number
