@@ -12,6 +12,7 @@
 #include "link/ConnectDrive.h"
 #include "link/DriveCommands.h"
 #include "params/ParamCatalog.h"
+#include "params/ParamFile.h"
 #include "params/ParamFileCommands.h"
 #include "sim/ParamFeatures.h"
 #include "sim/SimPort.h"
