@@ -8,32 +8,17 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <chrono>
-#include <condition_variable>
 #include <filesystem>
-#include <functional>
 #include <future>
-#include <memory>
-#include <mutex>
-#include <optional>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "app/SharedState.h"
 #include "capture/FreeRunMonitor.h"
 #include "capture/LoopTuner.h"
-#include "capture/SampleThread.h"
 #include "link/ConnectDrive.h"
-#include "link/DriveCommands.h"
-#include "link/DriveLink.h"
 #include "link/ForwardingPort.h"
 #include "link/PortMap.h"
 #include "monitor/MonitorThread.h"
-#include "monitor/StatusPoll.h"
-#include "motor/AutoMatch.h"
 #include "motor/AutoMatchWorker.h"
-#include "motor/MotorFields.h"
 #include "params/GetPnRange.h"
 #include "params/ParamCatalog.h"
 #include "params/ParamFileCommands.h"
@@ -90,12 +75,6 @@ int ProcEntries(const char* dir, const std::string& device = "") {
         n += device.empty() || target == device || target == device + " (deleted)" ? 1 : 0;
     }
     return n;
-}
-int ThreadCount() {
-    return ProcEntries("/proc/self/task");
-}
-int DescriptorsOn(const std::string& device) {
-    return ProcEntries("/proc/self/fd", device);
 }
 
 // Pulls the simulated cable just before a chosen request (a frame, counted from when the
@@ -250,7 +229,7 @@ class UnplugTest : public ::testing::Test {
             });
         // A thread sanitizer starts a thread of its own with the first thread made.
         std::thread([] {}).join();
-        threadsBefore_ = ThreadCount();
+        threadsBefore_ = ProcEntries("/proc/self/task");
     }
 
     // What picking COM1 does.
@@ -270,8 +249,8 @@ class UnplugTest : public ::testing::Test {
     // can be read.
     void expectRecovery(bool plugIn = true) {
         EXPECT_LT(cable_->busyShareSincePull(), kMaxBusyShare);
-        EXPECT_EQ(ThreadCount(), threadsBefore_);
-        EXPECT_EQ(DescriptorsOn(device_), 0) << device_ << " is still held";
+        EXPECT_EQ(ProcEntries("/proc/self/task"), threadsBefore_);
+        EXPECT_EQ(ProcEntries("/proc/self/fd", device_), 0) << device_ << " is still held";
         EXPECT_EQ(state_.link.portOpen, 0u);
 
         if (plugIn) {
