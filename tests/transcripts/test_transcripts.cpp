@@ -174,21 +174,18 @@ struct Rig {
 };
 
 // Stands in for a capture window: waits for its one record.
-class RecordWaiter final : public SampleDoneListener {
-  public:
+struct RecordWaiter final : SampleDoneListener {
     void sampleDone() override {
-        std::call_once(once_, [this] { record_.set_value(); });
+        std::call_once(once, [this] { record.set_value(); });
     }
     bool wait() {
-        return record_.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        return record.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     }
-
-  private:
-    std::once_flag once_;
-    std::promise<void> record_;
+    std::once_flag once;
+    std::promise<void> record;
 };
 
-std::string TempPar() {
+std::optional<std::string> TempPar() {
     return ::testing::TempDir() + "transcript.par";
 }
 
@@ -217,22 +214,18 @@ const std::map<std::string, Operation> kOperations = {
      }},
     {"upload",
      [](Rig& r, const std::string&) {
-         ParamImage image{};
          std::string last;
-         ParametersUploadCommand(
-             r.link, image, r.log, [] { return TempPar(); }, last);
+         ParametersUploadCommand(r.link, r.state.parameterImage, r.log, TempPar, last);
      }},
     {"download",
      [](Rig& r, const std::string&) {
-         std::ofstream file(TempPar(), std::ios::binary);
+         std::ofstream file(*TempPar(), std::ios::binary);
          for (int word = 0x0200; word <= 0x03FF; ++word) {  // each word holds its address
              file.put(static_cast<char>(word >> 8)).put(static_cast<char>(word & 0xFF));
          }
          file.close();
-         ParamImage image{};
          std::string last;
-         ParametersDownloadCommand(
-             r.link, image, r.log, [] { return TempPar(); }, last);
+         ParametersDownloadCommand(r.link, r.state.parameterImage, r.log, TempPar, last);
      }},
     {"save", [](Rig& r, const std::string&) { SaveToEepromCommand(r.link, r.log); }},
     {"defaults", [](Rig& r, const std::string&) { LoadDefaultCommand(r.link, r.log); }},
