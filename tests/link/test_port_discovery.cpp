@@ -49,6 +49,20 @@ TEST(PortDiscovery, DevicesFoundAndWhatEachComPortReaches) {
          {"ttyACM1", "ttyUSB7", "ttyUSBx", "ttyUSB", "ttyS", "ttyUSB99999999999999999999999"}) {
         t.write(t.root() / "dev" / name, "");
     }
+    // A tty whose USB device lies `up` folders above its own: named up to six folders up.
+    for (const auto& [kernel, up] : {std::pair{"ttyACM2", kMaxUsbAncestors}, {"ttyACM3", 7}}) {
+        auto usb = t.root() / "sys" / "devices" / kernel;
+        t.write(usb / "idVendor", "0403\n");
+        t.write(usb / "product", "Deep\n");
+        for (int k = 1; k < up; ++k) {
+            usb /= "x";
+        }
+        std::filesystem::create_directories(usb / kernel);
+        t.write(t.root() / "dev" / kernel, "");
+        t.write(t.root() / "sys" / "class" / "tty" / kernel / "type", "");
+        std::filesystem::create_symlink(usb / kernel,
+                                        t.root() / "sys" / "class" / "tty" / kernel / "device");
+    }
     t.addUart("console", "4");
     const auto found = DiscoverSerialDevices(t.roots());
     const std::string a = t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))";
@@ -58,6 +72,8 @@ TEST(PortDiscovery, DevicesFoundAndWhatEachComPortReaches) {
                            t.dev("ttyUSB7") + "  ttyUSB7  USB serial adapter ttyUSB7",
                            t.dev("ttyACM0") + "  ttyACM0  ?Acme? (" + x128 + ")",
                            t.dev("ttyACM1") + "  ttyACM1  USB modem device ttyACM1",
+                           t.dev("ttyACM2") + "  ttyACM2  Deep",
+                           t.dev("ttyACM3") + "  ttyACM3  USB modem device ttyACM3",
                            t.dev("ttyS0") + "  ttyS0  serial port ttyS0"};
     auto report = [&](const ComMapping& m, Lines ports) {
         ports.insert(ports.begin(), devices.begin(), devices.end());
@@ -71,14 +87,15 @@ TEST(PortDiscovery, DevicesFoundAndWhatEachComPortReaches) {
     // The command line wins over the stored choices; the free ports take the rest.
     PortMap line;
     line.setDevice(1, t.dev("ttyUSB0"));  // adapter B by its kernel name
-    line.setDevice(3, "sim");
+    line.setDevice(4, "sim");
     m.setCommandLine(line);
     m.setStored(1, "sim");
     m.setStored(2, "relative/path");  // refused: automatic
-    m.setStored(4, "/dev/serial/by-id/usb-gone");
-    report(m, {"COM1: " + t.dev("ttyUSB0") + ", from the command line",
-               "COM2: " + a + ", automatic", "COM3: the simulated drive, from the command line",
-               "COM4: /dev/serial/by-id/usb-gone, as set in Port Settings, not present"});
+    m.setStored(3, "/dev/serial/by-id/usb-gone");
+    report(m,
+           {"COM1: " + t.dev("ttyUSB0") + ", from the command line", "COM2: " + a + ", automatic",
+            "COM3: /dev/serial/by-id/usb-gone, as set in Port Settings, not present",
+            "COM4: the simulated drive, from the command line"});
     FakeDeviceTree none;
     none.addUart("ttyS0", "0");
     EXPECT_EQ(
@@ -87,7 +104,7 @@ TEST(PortDiscovery, DevicesFoundAndWhatEachComPortReaches) {
 
     // "Port Settings...": a device's text stands for its path, anything typed must be one.
     const auto items = ComChoiceItems(found);
-    ASSERT_EQ(items.size(), 8u);
+    ASSERT_EQ(items.size(), 10u);
     EXPECT_EQ(items[1].text, "FTDI FT232R USB UART (A50285BI) - " + t.byId(kIdA));
     const std::string longest = "/" + std::string(kMaxDevicePathChars - 1, 'a');
     for (const auto& [text, choice] :

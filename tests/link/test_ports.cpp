@@ -218,6 +218,7 @@ std::string RunSteps(std::string device, const std::string& steps) {
                       n = p.write(lots.data(), lots.size()),
                       n > 0 && n < lots.size() ? "part" : std::to_string(n))
                : w == "hangup" ? (pty.hangUp(), "-")
+               : w == "eio"    ? (errno = EIO, "-")  // left by an earlier call
                : w == "close"  ? (p.close(), "-")
                                : "?" + w;
         out += " ";
@@ -280,6 +281,7 @@ TEST(PosixSerialPort, StepsAndWhatTheyGive) {
         {"pty", "rtscts open configure burst drain", "0 Ok 1 255 1 | open", 26},
         {"pty", "open configure answered", "Ok 1 fast | open", 0},
         {"pty", "open configure feed read1 avail avail", "Ok 1 6 1:11 5:130D0A03FF 0 | open", 0},
+        {"pty", "open configure feed eio avail", "Ok 1 6 - 6:11130D0A03FF | open", 0},
         {"pty", "open configure hangup read write avail drain",
          "Ok 1 - 0 0 0 0 | closed: the device has gone (hang-up)", 0},
         {"pty", "open configure hangup write",
