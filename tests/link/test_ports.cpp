@@ -29,8 +29,8 @@ namespace {
 // what the factory makes of it ("sim": the simulated drive; "-": nothing).
 TEST(PortMap, AssignmentsAndWhatEachPortMakes) {
     PortMap map;
-    for (const char* bad :
-         {"5=/dev/x", "0=sim", "=sim", "1=", "1", "12=sim", "x=sim", "COM5=x", "CO1=/dev/x"}) {
+    for (const char* bad : {"5=/dev/x", "0=sim", "=sim", "1=", "1", "12=sim", "x=sim", "COM5=x",
+                            "CO1=/dev/x", "ABC1=/dev/x"}) {
         EXPECT_TRUE(map.assign(bad)) << bad;
     }
     for (const char* good : {"1=/dev/ttyUSB0", "COM3=sim", "4=/dev/ttyS1"}) {
@@ -208,6 +208,7 @@ std::string RunSteps(std::string device, const std::string& steps) {
                : w == "write"    ? std::to_string(p.write(request, sizeof request))
                : w == "burst"    ? std::to_string(p.write(burst.data(), burst.size()))
                : w == "drain"    ? std::to_string(p.drain())
+               : w == "purge"    ? std::to_string(p.purge())
                : w == "answered" ? answered()
                : w == "feed"     ? std::to_string(::write(pty.master, reply, sizeof reply))
                : w == "seen"     ? Hex(b, std::max<ssize_t>(0, ::read(pty.master, b, sizeof b)))
@@ -270,7 +271,7 @@ TEST(PosixSerialPort, StepsAndWhatTheyGive) {
         {"pty", "read avail write drain", "0 0 0 0 | closed", 0},
         {"/dev/null", "open configure",
          "Ok 0 | open ENOTTY: not a serial device: Inappropriate ioctl for device", 0},
-        {"/dev/null", "open read", "Ok 0 | open", 58},
+        {"/dev/null", "open read purge", "Ok 0 0 | open", 58},
         {"/dev/full", "open write", "Ok 0 | open ENOSPC: write failed: No space left on device", 0},
         {"/dev/null", "open drain",
          "Ok 0 | open ENOTTY: cannot wait for the output to leave: Inappropriate ioctl for device",
