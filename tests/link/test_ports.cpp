@@ -272,6 +272,7 @@ TEST(PosixSerialPort, StepsAndWhatTheyGive) {
         {"/dev/null", "open configure",
          "Ok 0 | open ENOTTY: not a serial device: Inappropriate ioctl for device", 0},
         {"/dev/null", "open read purge", "Ok 0 0 | open", 58},
+        {"/dev/null", "open eio avail", "Ok - 0 | open", 0},  // an end of file is no hang-up
         {"/dev/full", "open write", "Ok 0 | open ENOSPC: write failed: No space left on device", 0},
         {"/dev/null", "open drain",
          "Ok 0 | open ENOTTY: cannot wait for the output to leave: Inappropriate ioctl for device",
