@@ -36,8 +36,7 @@ END
 "${q[@]}" identify 2>"$out/stderr" | matches -x "The Software Version is 913."
 "${q[@]}" --port "$byid" identify 2>/dev/null | matches -x "The Software Version is 913."
 
-status=0; "${q[@]}" --port COM2 identify 2>"$out/gone" || status=$?
-[ "$status" -eq 1 ]
+status_is 1 "${q[@]}" --port COM2 identify 2>"$out/gone"
 diff - "$out/gone" <<END
 Warning: Create COM2 Fails!
   Device: /dev/serial/by-id/usb-gone
@@ -47,11 +46,9 @@ END
 
 exec 9<>"$dev"
 flock -n 9
-status=0; "${q[@]}" identify 2>"$out/busy" || status=$?
-[ "$status" -eq 1 ] && grep -qx "Warning: Create COM1 Fails!" "$out/busy"
-grep -q "^  Remedy: another program holds the port" "$out/busy"
+status_is 1 "${q[@]}" identify 2>"$out/busy"
+has_lines "$out/busy" "Warning: Create COM1 Fails!" "  Remedy: another program holds the port.*"
 exec 9>&-
 
-status=0; "${q[@]}" --port usb-nothing-here identify 2>/dev/null || status=$?
-[ "$status" -eq 2 ]
+status_is 2 "${q[@]}" --port usb-nothing-here identify 2>/dev/null
 echo "devices and the COM mapping over a pseudo-terminal: ok"

@@ -13,3 +13,16 @@ start_drive_sim() {
 # Reads the whole output before matching: grep -q leaving early would end the
 # command with SIGPIPE, which pipefail reports as a failure.
 matches() { local text; text=$(cat); grep -q "$@" <<<"$text"; }
+
+# has_lines FILE PATTERN...: each pattern matches a whole line of FILE.
+has_lines() {
+  local f=$1 p; shift
+  for p; do grep -qx -- "$p" "$f" || { echo "$f has no line $p" >&2; return 1; }; done
+}
+
+# status_is CODE COMMAND...: the command ends with exit status CODE.
+status_is() {
+  local want=$1 got=0; shift
+  "$@" || got=$?
+  [ "$got" -eq "$want" ] || { echo "$*: status $got, not $want" >&2; return 1; }
+}

@@ -3,6 +3,7 @@
 # against quendrix-drive-sim whose cable is pulled.
 set -euo pipefail
 cli=$1
+source "$(dirname "$0")/drive_sim.sh"
 out=$(mktemp -d)
 trap 'rm -rf "$out"' EXIT
 
@@ -21,35 +22,27 @@ tail -n1 "$out/m1003" | awk '{ exit !($1 == "0" && $2 == "0" && $9 == "7" && $10
 "$cli" --port sim --sim-inputs 0x0201 --sim-outputs 0x0011 --sim-phases 0x0020 ports \
     >"$out/ports" 2>/dev/null
 [ "$(grep -c " on$" "$out/ports")" -eq 4 ]
-grep -q "^  ServoEn  *on$" "$out/ports"
-grep -q "^  PulseInv  *on$" "$out/ports"
-grep -q "^  SRDY   *on$" "$out/ports"
-grep -q "^  PhaseU  *on$" "$out/ports"
-grep -qx "CN1 Input" "$out/ports"
+has_lines "$out/ports" "  ServoEn  *on" "  PulseInv  *on" "  SRDY   *on" "  PhaseU  *on" "CN1 Input"
 
 # A drive that stops answering: the line says so and the exit status is 1.
-status=0
-"$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 monitor --count 1 >"$out/lost" \
-    2>"$out/lost.err" || status=$?
-[ "$status" -eq 1 ] && [ "$(wc -l <"$out/lost")" -eq 1 ]
+status_is 1 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 monitor --count 1 \
+  >"$out/lost" 2>"$out/lost.err"
+[ "$(wc -l <"$out/lost")" -eq 1 ]
 grep -qx "quendrix-cli: no status from the drive (status 1)" "$out/lost.err"
-# One poll failing among good ones fails the command too.
-status=0
-"$cli" --port sim --sim-fault silence,cmd=0xC2,count=1 monitor --count 3 --interval 0 \
-    >"$out/once" 2>/dev/null || status=$?
-[ "$status" -eq 1 ] && [ "$(wc -l <"$out/once")" -eq 3 ]
+# One poll failing among good ones (both attempts of a request unanswered) fails the
+# command too.
+status_is 1 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=2 monitor --count 3 \
+  --interval 0 >"$out/once" 2>/dev/null
+[ "$(wc -l <"$out/once")" -eq 3 ]
 
 # A pulled cable: said once, and polling goes on when the device is back.
 "$2" --link "$out/com1" --unplug 12:1000 >"$out/sim" &
 trap 'kill $! 2>/dev/null || true; rm -rf "$out"' EXIT
 for _ in $(seq 50); do [ -e "$out/com1" ] && break; sleep 0.1; done
-status=0
-"$cli" --com 1="$out/com1" monitor --count 12 --interval 100 >"$out/pulled" \
-    2>"$out/pulled.err" || status=$?
-[ "$status" -eq 1 ] && [ "$(grep -c "has gone" "$out/pulled.err")" -eq 1 ]
-grep -qx "quendrix-cli: COM1 is back; polling goes on" "$out/pulled.err"
-[ "$(sed -n '/is back/,$p' "$out/pulled.err" | wc -l)" -eq 1 ] && [ "$(wc -l <"$out/pulled")" -ge 6 ]
-status=0
-"$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 ports >/dev/null 2>&1 || status=$?
-[ "$status" -eq 1 ]
+status_is 1 "$cli" --com 1="$out/com1" monitor --count 12 --interval 100 >"$out/pulled" \
+  2>"$out/pulled.err"
+[ "$(grep -c "has gone" "$out/pulled.err")" -eq 1 ]
+[ "$(tail -n1 "$out/pulled.err")" = "quendrix-cli: COM1 is back; polling goes on" ]
+[ "$(wc -l <"$out/pulled")" -ge 6 ]
+status_is 1 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 ports >/dev/null 2>&1
 echo "monitor and ports commands: ok"

@@ -5,12 +5,20 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <vector>
 
 #include "link/Clock.h"
 #include "link/SerialPort.h"
 
 namespace qx::fuzz {
+
+// A failed check ends the fuzzer with the input that broke it.
+inline void Check(bool ok) {
+    if (!ok) {
+        std::abort();
+    }
+}
 
 class FuzzPort final : public SerialPort {
   public:
@@ -37,26 +45,12 @@ class FuzzPort final : public SerialPort {
         }
         // Every read costs time, so the receive loop always ends.
         clock_.sleepMs(cuts_.empty() ? 50 : 1 + cuts_[cut_ % cuts_.size()] % 60);
-        std::size_t n = maxBytes;
-        if (!cuts_.empty()) {
-            n = std::min<std::size_t>(maxBytes, cuts_[cut_++ % cuts_.size()]);
-        }
-        n = std::min(n, stream_.size() - at_);
-        std::copy_n(stream_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
-        at_ += n;
-        return n;
+        return take(buffer, maxBytes);
     }
     std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override {
         // What arrived with the frame is the next cut of the stream: without cuts nothing
         // did, so the stream can go on with the reply to the next request.
-        if (cuts_.empty()) {
-            return 0;
-        }
-        std::size_t n = std::min<std::size_t>(maxBytes, cuts_[cut_++ % cuts_.size()]);
-        n = std::min(n, stream_.size() - std::min(at_, stream_.size()));
-        std::copy_n(stream_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
-        at_ += n;
-        return n;
+        return cuts_.empty() ? 0 : take(buffer, maxBytes);
     }
     std::size_t write(const uint8_t*, std::size_t bytes) override { return bytes; }
     bool drain() override { return open_; }
@@ -64,6 +58,17 @@ class FuzzPort final : public SerialPort {
     bool isOpen() const override { return open_; }
 
   private:
+    // The next cut of the stream (all of it without cuts), at most `maxBytes`.
+    std::size_t take(uint8_t* buffer, std::size_t maxBytes) {
+        std::size_t n = cuts_.empty()
+                            ? maxBytes
+                            : std::min<std::size_t>(maxBytes, cuts_[cut_++ % cuts_.size()]);
+        n = std::min(n, stream_.size() - std::min(at_, stream_.size()));
+        std::copy_n(stream_.begin() + static_cast<std::ptrdiff_t>(at_), n, buffer);
+        at_ += n;
+        return n;
+    }
+
     Clock& clock_;
     std::vector<uint8_t> stream_;
     std::vector<uint8_t> cuts_;

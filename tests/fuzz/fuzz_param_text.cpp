@@ -12,7 +12,6 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <charconv>
-#include <cstdlib>
 #include <limits>
 #include <optional>
 #include <string>
@@ -21,17 +20,13 @@
 #include "params/ParamEditor.h"
 #include "params/ParamText.h"
 #include "sim/ParamFeatures.h"
+#include "tests/fuzz/FuzzPort.h"
 #include "tests/support/RecordingMessageSink.h"
 
 namespace {
 
 using Box = qx::test::RecordingMessageSink::Box;
-
-void Check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
+using qx::fuzz::Check;
 
 bool IsContinuation(char c) {
     return (static_cast<unsigned char>(c) & 0xC0) == 0x80;

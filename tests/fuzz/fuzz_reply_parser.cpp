@@ -10,25 +10,16 @@
 // any higher value is the command byte of a plain request; the selector), the cut
 // sizes, and the stream.
 
-#include <cstdlib>
 #include <memory>
 
 #include "link/DriveCommands.h"
 #include "link/DriveLink.h"
 #include "tests/fuzz/FuzzPort.h"
+#include "tests/support/RecordingMessageSink.h"
 
 namespace {
 
-void Check(bool ok) {
-    if (!ok) {
-        std::abort();
-    }
-}
-
-class NoMessages final : public qx::MessageSink {
-  public:
-    void show(const std::string&, const std::string&) override {}
-};
+using qx::fuzz::Check;
 
 struct Request {
     uint8_t kind = 0;
@@ -86,7 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     });
     // The probe consumes the stream first; then the requests, one after another, each
     // made once and once more (a budget of 0 allows one retry).
-    NoMessages messages;
+    test::RecordingMessageSink messages;
     CheckReply(link, {kCmdReset, 0},
                link.OpenDrivePort(messages, 1) == 1 ? kStatusOk : kStatusNoReply);
     for (const Request& r : requests) {

@@ -1,5 +1,5 @@
 // Finding the serial devices on made-up device trees, the COM ports that follow them,
-// and what a port failure tells the user.
+// the stored choices, and what a port failure tells the user.
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -11,18 +11,17 @@
 #include <tuple>
 
 #include "app/ConnectionSummary.h"
-#include "link/Clock.h"
 #include "link/ComChoices.h"
 #include "link/ComSettingsFile.h"
-#include "link/DriveLink.h"
 #include "link/PortFailure.h"
 #include "link/PosixSerialPort.h"
 #include "tests/support/FakeDeviceTree.h"
-#include "tests/support/RecordingMessageSink.h"
+#include "tests/support/LinkFixture.h"
 
 namespace qx::test {
 namespace {
 
+using Lines = std::vector<std::string>;
 constexpr const char* kIdA = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 constexpr const char* kIdB = "usb-FTDI_FT232R_USB_UART_B7731QX2-if00-port0";
 
@@ -30,21 +29,15 @@ constexpr const char* kIdB = "usb-FTDI_FT232R_USB_UART_B7731QX2-if00-port0";
 void TwoAdaptersAndTtyS0(FakeDeviceTree& t) {
     t.addAdapter("ttyUSB1", kIdA, 1, "  FTDI ", "FT232R USB UART", "A50285BI");
     t.addAdapter("ttyUSB0", kIdB, 2, "FTDI", "FT232R USB UART", "B7731QX2");
-    t.addUart("ttyS0", "4");
-    t.addUart("ttyS1", "0");
-    t.addUart("ttyS2", "4x");
-    t.addUart("ttyS3", "");
-}
-
-std::vector<std::string> Previews(const ComMapping& m, const std::vector<SerialDevice>& found) {
-    std::vector<std::string> out;
-    for (int n = 1; n <= 4; ++n) {
-        out.push_back(m.preview(n, found).describe());
+    for (const auto& [name, type] :
+         {std::pair{"ttyS0", "4"}, {"ttyS1", "0"}, {"ttyS2", "4x"}, {"ttyS3", ""}}) {
+        t.addUart(name, type);
     }
-    return out;
 }
 
-TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
+// What `quendrix-cli devices` says: the devices in the order COM ports take them, then
+// what each COM port reaches and why.
+TEST(PortDiscovery, DevicesFoundAndWhatEachComPortReaches) {
     FakeDeviceTree t;
     TwoAdaptersAndTtyS0(t);
     // Adapters without udev's by-id link, one with a name sysfs spoils, one nameless;
@@ -52,59 +45,88 @@ TEST(PortDiscovery, DevicesAndTheComPortsThatFollowThem) {
     const std::string x128(kMaxAttributeChars, 'X');
     std::filesystem::create_symlink("../../ttyUSB1", t.byId(std::string(kIdA) + "-alias"));
     t.addAdapter("ttyACM0", "", 3, "\x01" + std::string("Acme\x7f"), "", x128 + "Y");
-    t.write(t.root() / "dev" / "ttyACM1", "");
-    t.write(t.root() / "dev" / "ttyUSB7", "");
-    for (const char* name : {"ttyUSBx", "ttyUSB", "ttyS", "ttyUSB99999999999999999999999"}) {
+    for (const char* name :
+         {"ttyACM1", "ttyUSB7", "ttyUSBx", "ttyUSB", "ttyS", "ttyUSB99999999999999999999999"}) {
         t.write(t.root() / "dev" / name, "");
+    }
+    // A tty whose USB device lies `up` folders above its own: named up to six folders up.
+    for (const auto& [kernel, up] : {std::pair{"ttyACM2", kMaxUsbAncestors}, {"ttyACM3", 7}}) {
+        auto usb = t.root() / "sys" / "devices" / kernel;
+        t.write(usb / "idVendor", "0403\n");
+        t.write(usb / "product", "Deep\n");
+        for (int k = 1; k < up; ++k) {
+            usb /= "x";
+        }
+        std::filesystem::create_directories(usb / kernel);
+        t.write(t.root() / "dev" / kernel, "");
+        t.write(t.root() / "sys" / "class" / "tty" / kernel / "type", "");
+        std::filesystem::create_symlink(usb / kernel,
+                                        t.root() / "sys" / "class" / "tty" / kernel / "device");
     }
     t.addUart("console", "4");
     const auto found = DiscoverSerialDevices(t.roots());
-    std::vector<std::string> seen;
-    for (const SerialDevice& d : found) {
-        seen.push_back(d.path + " " + d.kernelName + " " + d.label());
-    }
-    EXPECT_EQ(seen, (std::vector<std::string>{
-                        t.byId(kIdA) + " ttyUSB1 FTDI FT232R USB UART (A50285BI)",
-                        t.byId(kIdB) + " ttyUSB0 FTDI FT232R USB UART (B7731QX2)",
-                        t.dev("ttyUSB7") + " ttyUSB7 USB serial adapter ttyUSB7",
-                        t.dev("ttyACM0") + " ttyACM0 ?Acme? (" + x128 + ")",
-                        t.dev("ttyACM1") + " ttyACM1 USB modem device ttyACM1",
-                        t.dev("ttyS0") + " ttyS0 serial port ttyS0",
-                    }));
-
+    const std::string a = t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))";
+    const std::string acm = t.dev("ttyACM0") + " (?Acme? (" + x128 + "))";
+    const Lines devices = {t.byId(kIdA) + "  ttyUSB1  FTDI FT232R USB UART (A50285BI)",
+                           t.byId(kIdB) + "  ttyUSB0  FTDI FT232R USB UART (B7731QX2)",
+                           t.dev("ttyUSB7") + "  ttyUSB7  USB serial adapter ttyUSB7",
+                           t.dev("ttyACM0") + "  ttyACM0  ?Acme? (" + x128 + ")",
+                           t.dev("ttyACM1") + "  ttyACM1  USB modem device ttyACM1",
+                           t.dev("ttyACM2") + "  ttyACM2  Deep",
+                           t.dev("ttyACM3") + "  ttyACM3  USB modem device ttyACM3",
+                           t.dev("ttyS0") + "  ttyS0  serial port ttyS0"};
+    auto report = [&](const ComMapping& m, Lines ports) {
+        ports.insert(ports.begin(), devices.begin(), devices.end());
+        EXPECT_EQ(DevicesReport(found, m), ports);
+    };
     ComMapping m(t.roots());
-    EXPECT_EQ(Previews(m, found),
-              (std::vector<std::string>{t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
-                                        t.byId(kIdB) + " (FTDI FT232R USB UART (B7731QX2))",
-                                        t.dev("ttyUSB7") + " (USB serial adapter ttyUSB7)",
-                                        t.dev("ttyACM0") + " (?Acme? (" + x128 + "))"}));
-    // The command line and the stored choices take theirs; the free ports the rest.
+    report(m, {"COM1: " + a + ", automatic",
+               "COM2: " + t.byId(kIdB) + " (FTDI FT232R USB UART (B7731QX2)), automatic",
+               "COM3: " + t.dev("ttyUSB7") + " (USB serial adapter ttyUSB7), automatic",
+               "COM4: " + acm + ", automatic"});
+    // The command line wins over the stored choices; the free ports take the rest.
     PortMap line;
-    line.setDevice(1, t.dev("ttyUSB0"));  // adapter B by its kernel name, winning over...
-    line.setDevice(3, "sim");
+    line.setDevice(1, t.dev("ttyUSB0"));  // adapter B by its kernel name
+    line.setDevice(4, "sim");
     m.setCommandLine(line);
-    m.setStored(1, "sim");            // ...the stored choice
-    m.setStored(4, "relative/path");  // refused: automatic
-    EXPECT_EQ(Previews(m, found),
-              (std::vector<std::string>{
-                  t.dev("ttyUSB0"), t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI))",
-                  "the simulated drive", t.dev("ttyUSB7") + " (USB serial adapter ttyUSB7)"}));
-
+    m.setStored(1, "sim");
+    m.setStored(2, "relative/path");  // refused: automatic
+    m.setStored(3, "/dev/serial/by-id/usb-gone");
+    report(m,
+           {"COM1: " + t.dev("ttyUSB0") + ", from the command line", "COM2: " + a + ", automatic",
+            "COM3: /dev/serial/by-id/usb-gone, as set in Port Settings, not present",
+            "COM4: the simulated drive, from the command line"});
     FakeDeviceTree none;
     none.addUart("ttyS0", "0");
-    EXPECT_TRUE(DiscoverSerialDevices(none.roots()).empty());
-    EXPECT_EQ(ComMapping(none.roots()).preview(1, {}).describe(), "none");
+    EXPECT_EQ(
+        DevicesReport(DiscoverSerialDevices(none.roots()), ComMapping(none.roots())),
+        (Lines{"No serial device found.", "COM1: none", "COM2: none", "COM3: none", "COM4: none"}));
+
+    // "Port Settings...": a device's text stands for its path, anything typed must be one.
+    const auto items = ComChoiceItems(found);
+    ASSERT_EQ(items.size(), 10u);
+    EXPECT_EQ(items[1].text, "FTDI FT232R USB UART (A50285BI) - " + t.byId(kIdA));
+    const std::string longest = "/" + std::string(kMaxDevicePathChars - 1, 'a');
+    for (const auto& [text, choice] :
+         std::vector<std::pair<std::string, std::string>>{{items[1].text, t.byId(kIdA)},
+                                                          {"Simulated drive", "sim"},
+                                                          {"  ", ""},
+                                                          {" /dev/ttyACM7 ", "/dev/ttyACM7"},
+                                                          {longest, longest},
+                                                          {longest + "a", "refused"},
+                                                          {"/dev/\x7f", "refused"},
+                                                          {"ttyUSB0", "refused"},
+                                                          {"/dev/\ttab", "refused"}}) {
+        EXPECT_EQ(ComChoiceFromText(text, items).value_or("refused"), choice) << text;
+    }
 }
 
-// Opens COM n through the mapping, as a COM pick does; returns the box's detail.
-std::string PickFails(ComMapping& m, int n, const std::string& expectedText) {
-    VirtualClock clock{1'000'000};
-    SharedState state;
-    RecordingMessageSink messages;
-    DriveLink link(state.link, clock, MakeMappedPortFactory(m, nullptr));
-    EXPECT_EQ(link.OpenDrivePort(messages, n), 0);
-    EXPECT_EQ(messages.texts(), std::vector<std::string>{expectedText});
-    return messages.details().empty() ? std::string() : messages.details().front();
+// Opens COM n through the mapping, as a COM pick does; gives the box and its detail.
+std::string PickFails(ComMapping& m, int n) {
+    ScriptedLink s;
+    DriveLink link(s.state.link, s.clock, MakeMappedPortFactory(m, nullptr));
+    EXPECT_EQ(link.OpenDrivePort(s.messages, n), 0);
+    return s.messages.texts().at(0) + "\n" + s.messages.details().at(0);
 }
 
 TEST(PortDiscovery, AnAdapterUnpluggedBetweenTwoPicksIsReportedGoneThenFollowed) {
@@ -114,50 +136,52 @@ TEST(PortDiscovery, AnAdapterUnpluggedBetweenTwoPicksIsReportedGoneThenFollowed)
     EXPECT_EQ(m.pick(1).device, t.byId(kIdA));
     EXPECT_EQ(m.pick(2).device, t.byId(kIdB));
     t.unplug("ttyUSB1", kIdA);
-    EXPECT_EQ(PickFails(m, 1, "Create COM1 Fails!"),
-              "Device: " + t.byId(kIdA) +
-                  " (FTDI FT232R USB UART (A50285BI))\n"
-                  "Reason: the device is not there (was the adapter unplugged?)\n"
-                  "Remedy: plug the adapter in and pick COM1 again, or choose the device in COM > "
-                  "Port Settings... (quendrix-cli: --port or --com)");
+    const std::string remedy =
+        "again, or choose the device in COM > Port Settings... "
+        "(quendrix-cli: --port or --com)";
+    EXPECT_EQ(PickFails(m, 1), "Create COM1 Fails!\nDevice: " + t.byId(kIdA) +
+                                   " (FTDI FT232R USB UART (A50285BI))\nReason: the device is "
+                                   "not there (was the adapter unplugged?)\nRemedy: plug the "
+                                   "adapter in and pick COM1 " +
+                                   remedy);
     // COM2 keeps adapter B; COM1 follows what is left: ttyS0.
     EXPECT_EQ(m.pick(1).device, t.dev("ttyS0"));
     EXPECT_EQ(m.pick(2).device, t.byId(kIdB));
-
     // A stored choice whose adapter is absent stays, and says so at every pick.
     m.setStored(3, t.byId(kIdA));
     for (int pick = 0; pick < 2; ++pick) {
-        EXPECT_NE(PickFails(m, 3, "Create COM3 Fails!").find("Device: " + t.byId(kIdA) + "\n"),
-                  std::string::npos);
+        EXPECT_NE(PickFails(m, 3).find("Device: " + t.byId(kIdA) + "\n"), std::string::npos);
     }
-    EXPECT_EQ(PickFails(m, 4, "Create COM4 Fails!"),
-              "Device: none\nReason: no serial adapter, and no serial port with a UART behind it, "
-              "was found for COM4\nRemedy: plug the adapter in and pick COM4 again, or choose the "
-              "device in COM > Port Settings... (quendrix-cli: --port or --com)");
+    EXPECT_EQ(PickFails(m, 4),
+              "Create COM4 Fails!\nDevice: none\nReason: no serial adapter, and "
+              "no serial port with a UART behind it, was found for COM4\nRemedy: "
+              "plug the adapter in and pick COM4 " +
+                  remedy);
 }
 
 TEST(PortDiscovery, FailureDetailNamesTheReasonAndTheRemedy) {
-    // Stage, errno and the port's reason in; the Reason line and a part of the Remedy out.
-    const std::tuple<PortStage, int, std::string, std::string, std::string> cases[] = {
-        {PortStage::Create, EACCES, "", "Permission denied",
-         "dialout group: add your user to it (sudo adduser $USER dialout), log out and in again, "
-         "then pick COM2 again"},
-        {PortStage::Create, EPERM, "x", "x", "dialout"},
-        {PortStage::Create, EBUSY, "in use; held by minicom (pid 7)",
-         "in use; held by minicom (pid 7)", "ModemManager"},
-        {PortStage::Create, ENXIO, "", "No such device or address", "plug the adapter in"},
-        {PortStage::Create, EIO, "", "Input/output error", ""},
-        {PortStage::Create, 0, "", "the port could not be opened", ""},
-        {PortStage::Setup, ENOTTY, "", "Inappropriate ioctl for device", "no serial port"},
-        {PortStage::Setup, 0, "", "the line settings were refused", "no serial port"},
-        {PortStage::Probe, 0, "", "no valid reply to the probe request within 1000 ms",
-         "115200 baud, 8 data bits, odd parity, 2 stop bits"},
+    // Stage, errno and the port's reason in; the Reason line and the Remedy's start out.
+    const std::tuple<PortStage, int, std::string, std::string> cases[] = {
+        {PortStage::Create, EACCES, "",
+         "Permission denied\nRemedy: serial devices belong to the "
+         "dialout group: add your user to it (sudo adduser $USER "
+         "dialout), log out and in again, then pick COM2 again"},
+        {PortStage::Create, EBUSY, "in use", "in use\nRemedy: another program holds the port"},
+        {PortStage::Create, ENXIO, "", "No such device or address\nRemedy: plug the adapter in"},
+        {PortStage::Create, EIO, "", "Input/output error"},
+        {PortStage::Create, 0, "", "the port could not be opened"},
+        {PortStage::Setup, 0, "", "the line settings were refused\nRemedy: the device takes no"},
+        {PortStage::Probe, 0, "",
+         "no valid reply to the probe request within 1000 ms\nRemedy: "
+         "check that the drive is powered"},
     };
-    for (const auto& [stage, error, reason, expectReason, expectRemedy] : cases) {
+    for (const auto& [stage, error, reason, expected] : cases) {
         const std::string d = PortFailureDetail({stage, "COM2", "/dev/ttyUSB0", error, reason});
-        const std::string head = "Device: /dev/ttyUSB0\nReason: " + expectReason;
-        EXPECT_EQ(d.substr(0, head.size() + 9), head + (expectRemedy.empty() ? "" : "\nRemedy: "));
-        EXPECT_NE(d.find(expectRemedy, head.size()), std::string::npos) << d;
+        const std::string head = "Device: /dev/ttyUSB0\nReason: " + expected;
+        // Without a remedy known, the detail ends with the reason.
+        EXPECT_EQ(
+            d.substr(0, expected.find("Remedy") == std::string::npos ? d.size() : head.size()),
+            head);
     }
 }
 
@@ -170,7 +194,6 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
     t.addAdapter("ttyUSB0", kIdA, 1, "FTDI", "FT232R USB UART", "A50285BI", pty);
     PosixSerialPort holder(pty);
     ASSERT_EQ(holder.open(), OpenResult::Ok);
-    const auto proc = t.root() / "proc";
     // Two holders; a process holding another device; "self" and this process.
     for (const auto& [pid, device] :
          std::vector<std::pair<std::string, std::string>>{{"4240", pty},
@@ -178,13 +201,12 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
                                                           {"17", "/dev/null"},
                                                           {"self", pty},
                                                           {std::to_string(::getpid()), pty}}) {
-        t.write(proc / pid / "comm", (pid == "52" ? "ModemManager\n" : "minicom\n"));
-        std::filesystem::create_directories(proc / pid / "fd");
-        std::filesystem::create_symlink(device, proc / pid / "fd" / "3");
+        t.write(t.root() / "proc" / pid / "comm", pid == "52" ? "ModemManager\n" : "minicom\n");
+        std::filesystem::create_directories(t.root() / "proc" / pid / "fd");
+        std::filesystem::create_symlink(device, t.root() / "proc" / pid / "fd" / "3");
     }
     ComMapping m(t.roots());
-    EXPECT_NE(PickFails(m, 1, "Create COM1 Fails!")
-                  .find("; held by ModemManager (pid 52), minicom (pid 4240)\nRemedy: another"),
+    EXPECT_NE(PickFails(m, 1).find("; held by ModemManager (pid 52), minicom (pid 4240)\n"),
               std::string::npos);
     holder.close();
     ::close(master);
@@ -192,12 +214,14 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
     const auto file = t.root() / "Quendrix.conf";
     t.write(file,
             "[Recent%20File%20List]\nFile1=/home/a/x.par\nCOM1=/wrong/group\n"
-            "[Ports]\r\nCOM1=\"/dev/serial/by-id/usb-A;B, C\"\r\nCOM2 = sim\nCOM3=/dev/x\\\n"
+            "[Ports]\r\nCOM1=\"/dev/serial/by-id/usb-A;B, C\"\r\nCOM2 = sim\nCOM3=/dev/x\\y\n"
             "COM4=/dev/a\\\\b ; comment\nCOM5=/dev/ttyS4\n[Other]\nCOM2=/x\n");
     EXPECT_EQ(ReadStoredComChoices(file),
               (std::array<std::string, 4>{"/dev/serial/by-id/usb-A;B, C", "sim", "", "/dev/a\\b"}));
-    t.write(file, "[Ports]\nCOM4=ttyUSB0\n");
-    EXPECT_EQ(ReadStoredComChoices(file), (std::array<std::string, 4>{}));
+    for (const char* refused : {"[Ports]\nCOM4=ttyUSB0\n", "[Ports]\nCOM4=/dev/x\\\n"}) {
+        t.write(file, refused);
+        EXPECT_EQ(ReadStoredComChoices(file), (std::array<std::string, 4>{})) << refused;
+    }
     ASSERT_EQ(::mkfifo((t.root() / "fifo.conf").c_str(), 0600), 0);
     EXPECT_EQ(ReadStoredComChoices(t.root() / "fifo.conf"), (std::array<std::string, 4>{}));
 
@@ -213,68 +237,22 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
     ::setenv("HOME", home.c_str(), 1);
 }
 
-TEST(PortDiscovery, ChoicesTheDevicesReportAndTheConnectionSummary) {
-    FakeDeviceTree t;
-    TwoAdaptersAndTtyS0(t);
-    const auto found = DiscoverSerialDevices(t.roots());
-    const auto items = ComChoiceItems(found);
-    ASSERT_EQ(items.size(), 5u);
-    EXPECT_EQ(items[1].text, "FTDI FT232R USB UART (A50285BI) - " + t.byId(kIdA));
-    for (const auto& [text, choice] : std::vector<std::pair<std::string, std::string>>{
-             {items[1].text, t.byId(kIdA)},
-             {"Simulated drive", "sim"},
-             {"  ", ""},
-             {" /dev/ttyACM7 ", "/dev/ttyACM7"},
-             {"/" + std::string(kMaxDevicePathChars - 1, 'a'),
-              "/" + std::string(kMaxDevicePathChars - 1, 'a')},
-             {"/" + std::string(kMaxDevicePathChars, 'a'), "<refused>"},
-             {"/dev/\x7f", "<refused>"},
-             {"ttyUSB0", "<refused>"},
-             {"/dev/\ttab", "<refused>"}}) {
-        EXPECT_EQ(ComChoiceFromText(text, items).value_or("<refused>"), choice) << text;
-    }
-
-    ComMapping m(t.roots());
-    PortMap line;
-    line.setDevice(4, "sim");
-    m.setCommandLine(line);
-    m.setStored(2, "/dev/serial/by-id/usb-gone");
-    EXPECT_EQ(DevicesReport(found, m),
-              (std::vector<std::string>{
-                  t.byId(kIdA) + "  ttyUSB1  FTDI FT232R USB UART (A50285BI)",
-                  t.byId(kIdB) + "  ttyUSB0  FTDI FT232R USB UART (B7731QX2)",
-                  t.dev("ttyS0") + "  ttyS0  serial port ttyS0",
-                  "COM1: " + t.byId(kIdA) + " (FTDI FT232R USB UART (A50285BI)), automatic",
-                  "COM2: /dev/serial/by-id/usb-gone, as set in Port Settings, not present",
-                  "COM3: " + t.byId(kIdB) + " (FTDI FT232R USB UART (B7731QX2)), automatic",
-                  "COM4: the simulated drive, from the command line"}));
-    EXPECT_EQ(DevicesReport({}, ComMapping(t.roots())).front(), "No serial device found.");
-
+// The main window's view for a port without a device, after a drive that was refused.
+TEST(PortDiscovery, TheConnectionSummary) {
     SharedState s;
     EXPECT_EQ(ConnectionSummary(s, "", "", ""),
-              (std::vector<std::string>{"Port: none picked yet (COM menu)", "Drive: not connected",
-                                        "Versions: none read yet", "Last operation: none yet"}));
+              (Lines{"Port: none picked yet (COM menu)", "Drive: not connected",
+                     "Versions: none read yet", "Last operation: none yet"}));
     s.link.portOpen = 1;
-    s.link.driveConnected = 1;
     s.identity.bootRomVersion = 101;
-    s.identity.softwareVersion = 913;
-    s.identity.fpgaVersion = 258;
-    s.identity.versionAccepted = 1;
-    EXPECT_EQ(
-        ConnectionSummary(s, "COM1", "/dev/ttyUSB0 (FTDI)",
-                          "Notes: Connectting with servo succeeds!"),
-        (std::vector<std::string>{"Port: COM1 on /dev/ttyUSB0 (FTDI)", "Drive: connected",
-                                  "Versions: boot ROM 101, software 913, FPGA 258",
-                                  "Last operation: Notes: Connectting with servo succeeds!"}));
-    s.link.driveConnected = 0;
-    s.identity.versionAccepted = 0;
     s.identity.softwareVersion = 1004;
-    EXPECT_EQ(ConnectionSummary(s, "COM2", "none", "Warning: Quendrix mismatchs the servo!")[1],
-              "Drive: not connected (the port is open)");
-    EXPECT_EQ(ConnectionSummary(s, "COM3", "", "")[0], "Port: COM3, no device found for it");
-    EXPECT_EQ(ConnectionSummary(s, "COM2", "none", "")[2],
-              "Versions: boot ROM 101, software 1004, FPGA 258 (software version not supported) "
-              "(the drive identified last)");
+    s.identity.fpgaVersion = 258;
+    EXPECT_EQ(
+        ConnectionSummary(s, "COM3", "", "Warning: Quendrix mismatchs the servo!"),
+        (Lines{"Port: COM3, no device found for it", "Drive: not connected (the port is open)",
+               "Versions: boot ROM 101, software 1004, FPGA 258 (software version not "
+               "supported) (the drive identified last)",
+               "Last operation: Warning: Quendrix mismatchs the servo!"}));
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #include "tests/soak/SoakRig.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 
@@ -12,32 +11,50 @@
 
 namespace qx::test {
 
-namespace {
-
-uint32_t FromEnvironment(const char* name, uint32_t fallback) {
-    const char* text = std::getenv(name);
-    if (text == nullptr || *text == '\0') {
-        return fallback;
+void Soak::soak(const std::string& what, uint32_t base, int count, bool connect,
+                const std::function<void(SoakRig&)>& rep) const {
+    auto fromEnvironment = [](const char* name, uint32_t fallback) {
+        const char* text = std::getenv(name);
+        return text == nullptr || *text == '\0'
+                   ? fallback
+                   : static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
+    };
+    const FaultMix& mix = GetParam();
+    const uint32_t first = fromEnvironment("QX_SOAK_SEED", base + mix.seedOffset);
+    const auto reps = static_cast<uint32_t>(std::max(1, count * mix.repetitionPercent / 100));
+    const uint32_t last = first + fromEnvironment("QX_SOAK_REPS", reps);
+    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    sim::FaultTally faults;
+    int succeeded = 0;
+    for (uint32_t seed = first; seed != last && !::testing::Test::HasFailure(); ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed) + "; replay with QX_SOAK_SEED=" +
+                     std::to_string(seed) + " QX_SOAK_REPS=1 test_soak --gtest_filter=*" + test);
+        SoakRig rig(seed);
+        if (connect) {
+            ASSERT_EQ(ChooseComPort(rig.link, rig.state.identity, rig.messages, 1), 1);
+            rig.messages.clear();
+        }
+        rig.drive->setRandomFaults(mix.faults, seed);
+        rig.drive->setSilentSpells(mix.spells, seed);
+        rep(rig);
+        succeeded += rig.succeeded ? 1 : 0;
+        const sim::FaultTally f = rig.drive->faultTally();
+        for (std::size_t k = 0; k < f.faults.size(); ++k) {
+            faults.faults[k] += f.faults[k];
+        }
+        faults.spells += f.spells;
     }
-    return static_cast<uint32_t>(std::strtoul(text, nullptr, 0));
-}
-
-}  // namespace
-
-SoakPlan PlanSoak(uint32_t defaultBase, int defaultCount, const FaultMix& mix) {
-    SoakPlan plan;
-    plan.base = FromEnvironment("QX_SOAK_SEED", defaultBase + mix.seedOffset);
-    const int count = std::max(1, defaultCount * mix.repetitionPercent / 100);
-    plan.count = static_cast<int>(FromEnvironment("QX_SOAK_REPS", static_cast<uint32_t>(count)));
-    return plan;
-}
-
-std::string ReplayHint(uint32_t seed) {
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string name =
-        test == nullptr ? "*" : std::string(test->test_suite_name()) + "." + test->name();
-    return "seed " + std::to_string(seed) + "; replay with QX_SOAK_SEED=" + std::to_string(seed) +
-           " QX_SOAK_REPS=1 test_soak --gtest_filter=" + name;
+    std::string kinds;
+    for (std::size_t k = 0; k < faults.faults.size(); ++k) {
+        kinds += ", " + std::to_string(faults.faults[k]) + " " +
+                 sim::FaultName(static_cast<sim::Fault>(k));
+    }
+    std::printf(
+        "[ soak     ] %s, %s: %u repetitions, %d succeeded; faults met: %llu silent "
+        "spells%s\n",
+        what.c_str(), mix.name, last - first, succeeded,
+        static_cast<unsigned long long>(faults.spells), kinds.c_str());
+    EXPECT_GT(faults.total(), 0u) << "a soak that meets no fault proves nothing";
 }
 
 std::string MixName(const ::testing::TestParamInfo<FaultMix>& info) {
@@ -63,68 +80,6 @@ SoakRig::SoakRig(uint32_t s)
           return std::make_unique<sim::SimPort>(drive, clock, (seed & 1) != 0);
       }) {
     ApplyStartupValues(state);
-}
-
-bool SoakRig::connect() {
-    const bool ok = ChooseComPort(link, state.identity, messages, 1) == 1;
-    messages.clear();
-    return ok;
-}
-
-sim::FaultTally SoakRig::faults() const {
-    sim::FaultTally now = drive->faultTally();
-    for (std::size_t k = 0; k < now.faults.size(); ++k) {
-        now.faults[k] -= faultsBefore.faults[k];
-    }
-    now.spells -= faultsBefore.spells;
-    now.silencedBySpells -= faultsBefore.silencedBySpells;
-    return now;
-}
-
-void SoakRig::misbehave(const FaultMix& mix) {
-    drive->setRandomFaults(mix.faults, seed);
-    drive->setSilentSpells(mix.spells, seed);
-}
-
-SoakRig& RigPool::take(uint32_t seed) {
-    std::unique_ptr<SoakRig>& rig = rigs_[seed & 1];
-    if (!rig) {
-        rig = std::make_unique<SoakRig>(seed);
-    }
-    rig->seed = seed;
-    rig->drive->clearFaults();
-    rig->messages.clear();
-    rig->faultsBefore = rig->drive->faultTally();
-    return *rig;
-}
-
-SoakTally::~SoakTally() {
-    std::printf(
-        "[ soak     ] %s: %d operations, %d succeeded, %d failed; faults injected: "
-        "%llu silence, %llu bad-checksum, %llu no-ack, %llu trailing-bytes, %llu wrong-echo, "
-        "%llu truncate; %llu silent spells (%llu requests unanswered)\n",
-        name.c_str(), succeeded + failed, succeeded, failed,
-        static_cast<unsigned long long>(faults.faults[0]),
-        static_cast<unsigned long long>(faults.faults[1]),
-        static_cast<unsigned long long>(faults.faults[2]),
-        static_cast<unsigned long long>(faults.faults[3]),
-        static_cast<unsigned long long>(faults.faults[4]),
-        static_cast<unsigned long long>(faults.faults[5]),
-        static_cast<unsigned long long>(faults.spells),
-        static_cast<unsigned long long>(faults.silencedBySpells));
-}
-
-void SoakTally::add(bool ok, const sim::FaultTally& f) {
-    addOutcome(ok);
-    addFaults(f);
-}
-
-void SoakTally::addFaults(const sim::FaultTally& f) {
-    for (std::size_t k = 0; k < f.faults.size(); ++k) {
-        faults.faults[k] += f.faults[k];
-    }
-    faults.spells += f.spells;
-    faults.silencedBySpells += f.silencedBySpells;
 }
 
 std::vector<uint8_t> DriveImage(const sim::SimDrive& drive) {

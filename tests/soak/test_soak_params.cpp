@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <mutex>
 #include <random>
 
 #include "link/ConnectDrive.h"
@@ -25,13 +24,7 @@ namespace {
 
 class SoakParams : public Soak {};
 
-using Box = RecordingMessageSink::Box;
-using Boxes = std::vector<Box>;
-
-constexpr uint32_t kConnectSeed = 0x51A0'0000;
-constexpr uint32_t kLoadSeed = 0x51A1'0000;
-constexpr uint32_t kUploadSeed = 0x51A2'0000;
-constexpr uint32_t kDownloadSeed = 0x51A3'0000;
+using Boxes = std::vector<RecordingMessageSink::Box>;
 
 int16_t Signed(uint16_t w) {
     return static_cast<int16_t>(w);
@@ -42,201 +35,92 @@ std::vector<uint8_t> ReadFile(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// Parameter files are flushed to disk when written; a memory file system keeps that
-// from costing the soak real time where there is one. Soaks run side by side in
-// processes of their own, each with its own files.
-std::string SoakPath(const char* what, const FaultMix& mix, uint32_t seed) {
+// A file of this process's own, in memory where there is such a file system: parameter
+// files are flushed to disk when written.
+std::string SoakPath(const char* what) {
     std::error_code ec;
     const std::string folder =
         std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm/" : ::testing::TempDir();
-    return folder + "quendrix_soak_" + std::to_string(::getpid()) + "_" + what + "_" + mix.name +
-           "_" + std::to_string(seed) + ".par";
+    return folder + "quendrix_soak_" + std::to_string(::getpid()) + "_" + what + ".par";
 }
 
 TEST_P(SoakParams, ConnectAndIdentify) {
-    const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kConnectSeed, 150, mix);
-    SoakTally tally("connect and identify", mix);
-    // The probe, then passes until one succeeds or 3000 ms have passed.
-    const uint64_t bound = kSyncQuietMs + 2 + ExchangeWorstMs(kProbeBudgetMs) + kConnectLimitMs +
-                           SessionOpenWorstMs() + 3 * ExchangeWorstMs(kBudgetLongMs);
-    RigPool pool;
-    for (int rep = 0; rep < plan.count && !::testing::Test::HasFailure(); ++rep) {
-        const uint32_t seed = plan.seed(rep);
-        SCOPED_TRACE(ReplayHint(seed));
-        SoakRig& rig = pool.take(seed);
-        rig.state.link.driveConnected = 0;
-        rig.state.identity.versionAccepted = 0;
-        rig.state.identity.softwareVersion = 0;
-        rig.state.identity.bootRomVersion = 0;
-        rig.state.identity.fpgaVersion = 0;
-        rig.misbehave(mix);
+    soak("connect and identify", 0x51A0'0000, 150, false, [](SoakRig& rig) {
+        // The probe, then passes until one succeeds or 3000 ms have passed.
+        const uint64_t bound = kSyncQuietMs + 2 + ExchangeWorstMs(kProbeBudgetMs) +
+                               kConnectLimitMs + SessionOpenWorstMs() +
+                               3 * ExchangeWorstMs(kBudgetLongMs);
         const uint64_t start = rig.nowMs();
         const bool ok = ChooseComPort(rig.link, rig.state.identity, rig.messages, 1) == 1;
         EXPECT_LE(rig.nowMs() - start, bound);
-        const Boxes boxes = rig.messages.boxes();
-        if (ok) {
-            EXPECT_EQ(boxes, (Boxes{{"Connectting with servo succeeds!", "Notes"}}));
-            EXPECT_EQ(rig.state.identity.softwareVersion, 913u);
-            EXPECT_EQ(rig.state.identity.bootRomVersion, 101u);
-            EXPECT_EQ(rig.state.identity.fpgaVersion, 258u);
-            EXPECT_EQ(rig.state.identity.versionAccepted.load(), 1u);
-            EXPECT_EQ(rig.state.link.driveConnected.load(), 1u);
-        } else {
-            ASSERT_EQ(boxes.size(), 1u);
-            EXPECT_TRUE(boxes[0] == (Box{"No Servo connected with COM1!", "Warning"}) ||
-                        boxes[0] == (Box{"Quendrix mismatchs the servo!", "Warning"}))
-                << boxes[0].text;
-            EXPECT_EQ(rig.state.link.driveConnected.load(), 0u);
-        }
-        tally.add(ok, rig.faults());
-    }
+        const auto texts = rig.messages.texts();
+        ASSERT_EQ(texts.size(), 1u);
+        EXPECT_TRUE(ok ? texts[0] == "Connectting with servo succeeds!"
+                       : texts[0] == "No Servo connected with COM1!" ||
+                             texts[0] == "Quendrix mismatchs the servo!")
+            << texts[0];
+        const DriveIdentity& id = rig.state.identity;
+        EXPECT_TRUE(!ok || (id.bootRomVersion == 101 && id.softwareVersion == 913 &&
+                            id.fpgaVersion == 258 && id.versionAccepted == 1));
+        EXPECT_EQ(rig.state.link.driveConnected.load(), ok ? 1u : 0u);
+        rig.succeeded = ok;
+    });
 }
 
-// Keeps every report of the loader with the instant it came.
-class TimedProgress final : public ParamLoadProgress {
+// "Parameters Setting..." with its loading dialog run inline, as the command line does;
+// every report kept with the instant it came.
+class InlineLoad final : public ParamSettingDialogs, public ParamLoadProgress {
   public:
-    explicit TimedProgress(Clock& clock) : clock_(clock) {}
-    void post(ParamLoadStage stage, int percent) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        posts.push_back({stage, percent, clock_.nowUs() / 1000});
-    }
-    struct Post {
-        ParamLoadStage stage;
-        int percent;
-        uint64_t atMs;
-    };
-    std::vector<Post> posts;
-
-  private:
-    Clock& clock_;
-    std::mutex mutex_;
-};
-
-// "Parameters Setting..." with its loading dialog run inline, as the command line does.
-class InlineLoad final : public ParamSettingDialogs {
-  public:
-    InlineLoad(SoakRig& rig, TimedProgress& progress) : rig_(rig), progress_(progress) {}
-    int runLoadingDialog() override {
-        return LoadParamTableInline(rig_.link, rig_.state, progress_);
-    }
+    explicit InlineLoad(SoakRig& rig) : rig_(rig) {}
+    int runLoadingDialog() override { return LoadParamTableInline(rig_.link, rig_.state, *this); }
     void runEditor() override { ++editors; }
+    void post(ParamLoadStage stage, int) override { posts.push_back({stage, rig_.nowMs()}); }
+    std::vector<std::pair<ParamLoadStage, uint64_t>> posts;
     int editors = 0;
 
   private:
     SoakRig& rig_;
-    TimedProgress& progress_;
 };
 
 TEST_P(SoakParams, LoadTheParameterTable) {
-    const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kLoadSeed, 48, mix);
-    SoakTally tally("parameter table load", mix);
-    // A stage gives up once an attempt fails 3000 ms after its last success; the attempt
-    // under way then still ends: a session opening, a gather and a read.
-    const uint64_t gapBound =
-        kParamLoadLimitMs + SessionOpenWorstMs() + 2 * ExchangeWorstMs(kBudgetLongMs);
-    RigPool pool;
-    for (int rep = 0; rep < plan.count && !::testing::Test::HasFailure(); ++rep) {
-        const uint32_t seed = plan.seed(rep);
-        SCOPED_TRACE(ReplayHint(seed));
-        SoakRig& rig = pool.take(seed);
-        ASSERT_TRUE(rig.connect());
-        // Nothing of an earlier load may pass for this one's.
-        rig.state.userParamTable = UserParamTable{};
-        rig.state.parameterTable.parametersLoaded = 0;
-        rig.misbehave(mix);
-        TimedProgress progress(rig.clock);
-        InlineLoad dialogs(rig, progress);
-        const uint64_t start = rig.nowMs();
+    soak("parameter table load", 0x51A1'0000, 48, true, [](SoakRig& rig) {
+        // A stage gives up once an attempt fails 3000 ms after its last success; the
+        // attempt under way then still ends: a session opening, a gather and a read.
+        const uint64_t gapBound =
+            kParamLoadLimitMs + SessionOpenWorstMs() + 2 * ExchangeWorstMs(kBudgetLongMs);
+        InlineLoad dialogs(rig);
+        uint64_t last = rig.nowMs();
         const bool ok = ParametersSettingCommand(rig.state.parameterTable, dialogs, rig.messages);
-        const sim::SimDrive& drive = *rig.drive;
-        const UserParamTable& table = rig.state.userParamTable;
-
-        ASSERT_FALSE(progress.posts.empty());
-        uint64_t last = start;
         int ranges = 0;
         int values = 0;
-        for (const auto& p : progress.posts) {
-            EXPECT_LE(p.atMs - last, gapBound) << "no report for too long";
-            last = p.atMs;
-            ranges += p.stage == ParamLoadStage::Ranges ? 1 : 0;
-            values += p.stage == ParamLoadStage::Values ? 1 : 0;
+        for (const auto& [stage, atMs] : dialogs.posts) {
+            EXPECT_LE(atMs - last, gapBound) << "no report for too long";
+            last = atMs;
+            ranges += stage == ParamLoadStage::Ranges ? 1 : 0;
+            values += stage == ParamLoadStage::Values ? 1 : 0;
         }
-        EXPECT_EQ(progress.posts.back().stage, ok ? ParamLoadStage::Done : ParamLoadStage::Failed);
+        ASSERT_FALSE(dialogs.posts.empty());
+        EXPECT_EQ(dialogs.posts.back().first, ok ? ParamLoadStage::Done : ParamLoadStage::Failed);
+        EXPECT_EQ(dialogs.editors, ok ? 1 : 0);
+        EXPECT_EQ(rig.state.parameterTable.parametersLoaded.load(), ok ? 1u : 0u);
+        EXPECT_EQ(rig.messages.boxes(),
+                  (ok ? Boxes{} : Boxes{{"Communication with Servo Fails!", "Warning"}}));
         if (ok) {
-            EXPECT_TRUE(rig.messages.boxes().empty());
-            EXPECT_EQ(dialogs.editors, 1);
-            EXPECT_EQ(rig.state.parameterTable.parametersLoaded.load(), 1u);
             EXPECT_EQ(ranges, 92) << "every range pair reported once";
             EXPECT_EQ(values, 24);
-        } else {
-            EXPECT_EQ(rig.messages.boxes(),
-                      (Boxes{{"Communication with Servo Fails!", "Warning"}}));
-            EXPECT_EQ(dialogs.editors, 0);
-            EXPECT_EQ(rig.state.parameterTable.parametersLoaded.load(), 0u);
         }
         // Whatever was reported loaded holds the drive's numbers, finished or not.
-        const int rangesDone = std::min(2 * ranges, kParamCount);
-        for (int pn = 0; pn < rangesDone; ++pn) {
-            ASSERT_EQ(table.minimum[pn], Signed(drive.read(ParamMinimumAddress(pn)))) << pn;
-            ASSERT_EQ(table.maximum[pn], Signed(drive.read(ParamMaximumAddress(pn)))) << pn;
+        const UserParamTable& table = rig.state.userParamTable;
+        for (int pn = 0; pn < std::min(2 * ranges, kParamCount); ++pn) {
+            ASSERT_EQ(table.minimum[pn], Signed(rig.drive->read(ParamMinimumAddress(pn)))) << pn;
+            ASSERT_EQ(table.maximum[pn], Signed(rig.drive->read(ParamMaximumAddress(pn)))) << pn;
         }
-        const int valuesDone = values == 0 ? 0 : std::min(1 + 8 * (values - 1), kParamCount);
-        for (int pn = 0; pn < valuesDone; ++pn) {
-            ASSERT_EQ(table.value[pn], Signed(drive.read(ParamWordAddress(pn)))) << pn;
+        for (int pn = 0; pn < (values == 0 ? 0 : std::min(1 + 8 * (values - 1), kParamCount));
+             ++pn) {
+            ASSERT_EQ(table.value[pn], Signed(rig.drive->read(ParamWordAddress(pn)))) << pn;
         }
-        tally.add(ok, rig.faults());
-    }
-}
-
-TEST_P(SoakParams, UploadToAFile) {
-    const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kUploadSeed, 200, mix);
-    SoakTally tally("parameters upload", mix);
-    const uint64_t bound = SessionOpenWorstMs() + 9 * ExchangeWorstMs(kBudgetShortMs);
-    RigPool pool;
-    for (int rep = 0; rep < plan.count && !::testing::Test::HasFailure(); ++rep) {
-        const uint32_t seed = plan.seed(rep);
-        SCOPED_TRACE(ReplayHint(seed));
-        SoakRig& rig = pool.take(seed);
-        ASSERT_TRUE(rig.connect());
-        // Values of every kind, so that a misplaced byte shows.
-        std::mt19937 values(seed);
-        for (uint16_t k = 1; k < kParamImageWordCount; ++k) {
-            rig.drive->write(kParamImageFirstWord + k, static_cast<uint16_t>(values()));
-        }
-        const std::vector<uint8_t> truth = DriveImage(*rig.drive);
-        rig.misbehave(mix);
-
-        const std::string path = SoakPath("upload", mix, seed);
-        std::filesystem::remove(path);
-        int asked = 0;
-        ParamImage image{};
-        std::string lastPath;
-        const uint64_t start = rig.nowMs();
-        const CommandOutcome outcome = ParametersUploadCommand(
-            rig.link, image, rig.messages,
-            [&]() -> std::optional<std::string> {
-                ++asked;
-                return path;
-            },
-            lastPath);
-        EXPECT_LE(rig.nowMs() - start, bound);
-        EXPECT_NE(outcome, CommandOutcome::Cancelled);
-        const bool ok = outcome == CommandOutcome::Succeeded;
-        if (ok) {
-            EXPECT_EQ(rig.messages.boxes(), (Boxes{{"Uploading Parameters Succeeds!", "Note"}}));
-            EXPECT_EQ(ReadFile(path), truth) << "the file is the drive's image";
-        } else {
-            EXPECT_EQ(rig.messages.boxes(), (Boxes{{"Parameters Upload Fails!", "Warning"}}));
-            EXPECT_EQ(asked, 0) << "no file is asked for after a failed upload";
-            EXPECT_FALSE(std::filesystem::exists(path));
-        }
-        EXPECT_EQ(DriveImage(*rig.drive), truth) << "an upload changes nothing on the drive";
-        std::filesystem::remove(path);
-        tally.add(ok, rig.faults());
-    }
+        rig.succeeded = ok;
+    });
 }
 
 // A parameter file unlike the drive's image in every word, each parameter within its
@@ -246,82 +130,83 @@ ParamImage FileFor(const sim::SimDrive& drive, uint32_t seed) {
     ParamImage image{};
     for (uint16_t k = 0; k < kParamImageWordCount; ++k) {
         uint16_t w = static_cast<uint16_t>(random());
-        const uint16_t address = kParamImageFirstWord + k;
         for (int pn = 1; pn <= kHighestParamNumber; ++pn) {
-            if (ParamWordAddress(pn) == address) {
-                const int lo = Signed(drive.read(ParamMinimumAddress(pn)));
-                const int hi = Signed(drive.read(ParamMaximumAddress(pn)));
-                w = static_cast<uint16_t>(std::uniform_int_distribution<int>(lo, hi)(random));
+            if (ParamWordAddress(pn) == kParamImageFirstWord + k) {
+                w = static_cast<uint16_t>(std::uniform_int_distribution<int>(
+                    Signed(drive.read(ParamMinimumAddress(pn))),
+                    Signed(drive.read(ParamMaximumAddress(pn))))(random));
             }
         }
-        if (address == drive_address::kProtectionCode) {
-            w = kUnlockCode;
-        }
+        w = kParamImageFirstWord + k == drive_address::kProtectionCode ? kUnlockCode : w;
         image[2 * k] = static_cast<uint8_t>(w >> 8);
         image[2 * k + 1] = static_cast<uint8_t>(w & 0xFF);
     }
     return image;
 }
 
-TEST_P(SoakParams, DownloadFromAFile) {
-    const FaultMix& mix = GetParam();
-    const SoakPlan plan = PlanSoak(kDownloadSeed, 150, mix);
-    SoakTally tally("parameters download", mix);
-    const uint64_t bound = SessionOpenWorstMs() + 10 * ExchangeWorstMs(kBudgetLongMs) +
-                           4 * ExchangeWorstMs(kBudgetEepromMs);
-    RigPool pool;
-    for (int rep = 0; rep < plan.count && !::testing::Test::HasFailure(); ++rep) {
-        const uint32_t seed = plan.seed(rep);
-        SCOPED_TRACE(ReplayHint(seed));
-        SoakRig& rig = pool.take(seed);
-        ASSERT_TRUE(rig.connect());
-        const std::string path = SoakPath("download", mix, seed);
-        const ParamImage file = FileFor(*rig.drive, seed);
-        {
-            std::ofstream out(path, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(file.data()),
-                      static_cast<std::streamsize>(file.size()));
+// An upload of words of every kind (so that a misplaced byte shows), then a download of
+// a file unlike them.
+TEST_P(SoakParams, UploadToAFileThenDownloadAnother) {
+    const std::string path = SoakPath("transfer");
+    soak("parameters upload and download", 0x51A2'0000, 200, true, [&](SoakRig& rig) {
+        std::mt19937 values(rig.seed);
+        for (uint16_t k = 1; k < kParamImageWordCount; ++k) {
+            rig.drive->write(kParamImageFirstWord + k, static_cast<uint16_t>(values()));
         }
-        const std::vector<uint8_t> before = DriveImage(*rig.drive);
-        // What the drive must hold after a download: the file, but its own head words.
-        std::vector<uint8_t> expected(file.begin(), file.end());
-        std::copy_n(before.begin(), kParamImageHeadBytes, expected.begin());
-        rig.misbehave(mix);
-
+        const std::vector<uint8_t> truth = DriveImage(*rig.drive);
+        std::filesystem::remove(path);
         ParamImage image{};
         std::string lastPath;
-        auto choose = [&]() -> std::optional<std::string> { return path; };
-        const uint64_t start = rig.nowMs();
-        const CommandOutcome outcome =
-            ParametersDownloadCommand(rig.link, image, rig.messages, choose, lastPath);
-        EXPECT_LE(rig.nowMs() - start, bound);
-        EXPECT_NE(outcome, CommandOutcome::Cancelled);
-        const bool ok = outcome == CommandOutcome::Succeeded;
-        const std::vector<uint8_t> after = DriveImage(*rig.drive);
-        EXPECT_TRUE(
-            std::equal(before.begin(), before.begin() + kParamImageHeadBytes, after.begin()))
-            << "the head words are the drive's own";
+        int asked = 0;
+        auto choose = [&]() -> std::optional<std::string> {
+            ++asked;
+            return path;
+        };
+        uint64_t start = rig.nowMs();
+        CommandOutcome outcome =
+            ParametersUploadCommand(rig.link, image, rig.messages, choose, lastPath);
+        EXPECT_LE(rig.nowMs() - start, SessionOpenWorstMs() + 9 * ExchangeWorstMs(kBudgetShortMs));
+        bool ok = outcome == CommandOutcome::Succeeded;
+        EXPECT_EQ(rig.messages.boxes(), (ok ? Boxes{{"Uploading Parameters Succeeds!", "Note"}}
+                                            : Boxes{{"Parameters Upload Fails!", "Warning"}}));
+        // No file is asked for after a failed upload, and none is written.
+        EXPECT_EQ(asked, ok ? 1 : 0);
+        EXPECT_EQ(ReadFile(path), ok ? truth : std::vector<uint8_t>{});
+        EXPECT_EQ(DriveImage(*rig.drive), truth) << "an upload changes nothing on the drive";
+        const bool uploaded = ok;
+
+        const ParamImage file = FileFor(*rig.drive, rig.seed);
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(file.data()),
+                   static_cast<std::streamsize>(file.size()));
+        // What the drive must hold after a download: the file, but its own head words.
+        std::vector<uint8_t> expected(file.begin(), file.end());
+        std::copy_n(truth.begin(), kParamImageHeadBytes, expected.begin());
+        rig.messages.clear();
+        start = rig.nowMs();
+        outcome = ParametersDownloadCommand(rig.link, image, rig.messages, choose, lastPath);
+        EXPECT_LE(rig.nowMs() - start, SessionOpenWorstMs() + 10 * ExchangeWorstMs(kBudgetLongMs) +
+                                           4 * ExchangeWorstMs(kBudgetEepromMs));
+        ok = outcome == CommandOutcome::Succeeded;
+        EXPECT_EQ(rig.messages.boxes(), (ok ? Boxes{{"Downloading Parameters Succeeds!", "Note"}}
+                                            : Boxes{{"Downloading Parameters Fails!", "Warning"}}));
         rig.drive->clearFaults();
         if (ok) {
-            EXPECT_EQ(rig.messages.boxes(), (Boxes{{"Downloading Parameters Succeeds!", "Note"}}));
-            EXPECT_EQ(after, expected) << "the drive holds the file";
+            EXPECT_EQ(DriveImage(*rig.drive), expected) << "the drive holds the file";
             // And its EEPROM holds it too: restoring from there changes nothing.
             ASSERT_EQ(LoadDefaultParams(rig.link), kStatusOk);
-            EXPECT_EQ(DriveImage(*rig.drive), expected) << "the EEPROM holds the file";
         } else {
-            EXPECT_EQ(rig.messages.boxes(), (Boxes{{"Downloading Parameters Fails!", "Warning"}}));
             // Whatever the failure left behind, the drive takes the file once the line
             // is quiet again.
-            rig.messages.clear();
             EXPECT_EQ(ParametersDownloadCommand(rig.link, image, rig.messages, choose, lastPath),
                       CommandOutcome::Succeeded);
-            EXPECT_EQ(DriveImage(*rig.drive), expected);
         }
+        EXPECT_EQ(DriveImage(*rig.drive), expected) << "the head words stay the drive's own";
         EXPECT_EQ(ReadFile(path), std::vector<uint8_t>(file.begin(), file.end()))
             << "the file is only read";
-        std::filesystem::remove(path);
-        tally.add(ok, rig.faults());
-    }
+        rig.succeeded = uploaded && ok;
+    });
+    std::filesystem::remove(path);
 }
 
 INSTANTIATE_TEST_SUITE_P(Mix, SoakParams, ::testing::Values(kPercentLine, kRoughLine), MixName);

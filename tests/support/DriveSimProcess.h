@@ -15,6 +15,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 extern char** environ;
@@ -67,7 +68,6 @@ class DriveSimProcess {
 
     // The device path printed last.
     const std::string& device() const { return device_; }
-    pid_t pid() const { return pid_; }
 
     // Pulls the simulated cable now (SIGUSR1), and plugs it back in (SIGUSR2).
     void unplug() const { ::kill(pid_, SIGUSR1); }
@@ -76,26 +76,20 @@ class DriveSimProcess {
     // Waits at most `bound` for the next device path (printed when the cable comes back).
     std::optional<std::string> nextDevice(std::chrono::milliseconds bound) {
         const auto deadline = std::chrono::steady_clock::now() + bound;
-        std::string line;
-        for (;;) {
+        for (char c = 0;;) {
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-                deadline - std::chrono::steady_clock::now());
+                                  deadline - std::chrono::steady_clock::now())
+                                  .count();
             pollfd p{out_, POLLIN, 0};
-            if (left.count() <= 0 || ::poll(&p, 1, static_cast<int>(left.count())) <= 0) {
-                pending_ += line;
-                return std::nullopt;
+            if (left <= 0 || ::poll(&p, 1, static_cast<int>(left)) <= 0 ||
+                ::read(out_, &c, 1) != 1) {
+                return std::nullopt;  // a line begun stays in line_ for the next wait
             }
-            char c = 0;
-            if (::read(out_, &c, 1) != 1) {
-                return std::nullopt;
+            if (c == '\n') {
+                device_ = std::exchange(line_, {});
+                return device_;
             }
-            if (c != '\n') {
-                line.push_back(c);
-                continue;
-            }
-            device_ = pending_ + line;
-            pending_.clear();
-            return device_;
+            line_.push_back(c);
         }
     }
 
@@ -115,7 +109,7 @@ class DriveSimProcess {
     pid_t pid_ = -1;
     int out_ = -1;
     std::string device_;
-    std::string pending_;  // a line begun before a wait gave up
+    std::string line_;
 };
 
 }  // namespace qx::test

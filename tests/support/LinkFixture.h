@@ -1,7 +1,6 @@
 #pragma once
 
 #include <memory>
-#include <set>
 #include <string>
 
 #include "app/SharedState.h"
@@ -22,14 +21,8 @@ struct SimLink {
     SharedState state;
     std::shared_ptr<sim::SimDrive> drive = std::make_shared<sim::SimDrive>();
     RecordingMessageSink messages;
-    std::set<std::string> absentPorts;  // names whose device cannot be opened
-    DriveLink link{state.link, clock,
-                   [this](const std::string& name) -> std::unique_ptr<SerialPort> {
-                       auto port = std::make_unique<sim::SimPort>(drive, clock);
-                       if (absentPorts.count(name) != 0) {
-                           port->failNextOpen(OpenResult::NotFound);
-                       }
-                       return port;
+    DriveLink link{state.link, clock, [this](const std::string&) -> std::unique_ptr<SerialPort> {
+                       return std::make_unique<sim::SimPort>(drive, clock);
                    }};
 
     SimLink() { ApplyStartupValues(state); }
@@ -39,16 +32,16 @@ struct SimLink {
 struct ScriptedLink {
     VirtualClock clock{1'000'000};
     SharedState state;
-    ScriptedPort* port = nullptr;                    // owned by the link once opened
-    std::vector<std::vector<uint8_t>> firstReplies;  // scripted into each new port
+    ScriptedPort* port = nullptr;  // owned by the link once opened
+    bool answerProbe = false;      // each new port answers its probe
     bool lastPortClosed = false;
     RecordingMessageSink messages;
     DriveLink link{state.link, clock, [this](const std::string&) -> std::unique_ptr<SerialPort> {
                        auto p = std::make_unique<ScriptedPort>(clock);
                        lastPortClosed = false;
                        p->closedFlag = &lastPortClosed;
-                       for (const auto& r : firstReplies) {
-                           p->script(r);
+                       if (answerProbe) {
+                           p->script(AckReply(0xCF, 0));
                        }
                        port = p.get();
                        return p;
@@ -57,9 +50,9 @@ struct ScriptedLink {
     ScriptedLink() { ApplyStartupValues(state); }
     // Opens the port past an answered probe, so tests start from a working link.
     void open() {
-        firstReplies = {AckReply(0xCF, 0)};
+        answerProbe = true;
         link.OpenDrivePort(messages, 1);
-        firstReplies.clear();
+        answerProbe = false;
     }
 };
 

@@ -11,19 +11,6 @@ OpenResult ScriptedPort::open() {
     return openResult;
 }
 
-bool ScriptedPort::purge() {
-    ++purges_;
-    inbox_.dropArrived(clock_.nowUs());
-    return open_;
-}
-
-void ScriptedPort::inject(const std::vector<uint8_t>& bytes, uint32_t delayUs) {
-    const uint64_t at = clock_.nowUs() + delayUs;
-    for (uint8_t b : bytes) {
-        inbox_.push(b, at);
-    }
-}
-
 std::size_t ScriptedPort::read(uint8_t* buffer, std::size_t maxBytes) {
     return open_ ? inbox_.read(buffer, maxBytes, timeouts_, clock_) : 0;
 }

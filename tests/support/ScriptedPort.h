@@ -26,23 +26,21 @@ class ScriptedPort final : public SerialPort {
 
     void script(std::vector<uint8_t> bytes) { replies_.push_back({Piece{std::move(bytes)}}); }
     void script(Reply reply) { replies_.push_back(std::move(reply)); }
-    void scriptSilence() { replies_.push_back({}); }
     // Every request from now on meets this reply, however many attempts a call makes.
     void scriptAlways(std::vector<uint8_t> bytes) { always_ = Reply{Piece{std::move(bytes)}}; }
-    // Bytes that arrive `delayUs` from now whatever is written.
-    void inject(const std::vector<uint8_t>& bytes, uint32_t delayUs = 0);
 
     std::vector<std::vector<uint8_t>> requests() const { return requests_; }
     // Every write, sync bursts included.
     std::vector<std::vector<uint8_t>> writes() const { return writes_; }
-    std::size_t remainingReplies() const { return replies_.size(); }
-    int purges() const { return purges_; }
     void shortenWrites(std::size_t maxBytes) { writeLimit_ = maxBytes; }
 
     OpenResult open() override;
     bool configure(const LineSettings&) override { return open_ && configureOk_; }
     bool setQueueSizes(std::size_t, std::size_t) override { return open_; }
-    bool purge() override;
+    bool purge() override {
+        inbox_.dropArrived(clock_.nowUs());
+        return open_;
+    }
     bool setTimeouts(const PortTimeouts& t) override {
         timeouts_ = t;
         return open_;
@@ -68,7 +66,6 @@ class ScriptedPort final : public SerialPort {
   private:
     Clock& clock_;
     bool open_ = false;
-    int purges_ = 0;
     std::size_t writeLimit_ = SIZE_MAX;
     PortTimeouts timeouts_;
     std::deque<Reply> replies_;

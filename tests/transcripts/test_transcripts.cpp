@@ -18,8 +18,7 @@
 //   : name                  a label; '< other.txt name' takes other.txt's lines up to it
 //   !run OP [ARG]           the operation; '!fault SPEC' a fault of the drive (as
 //                           --sim-fault takes it); '!motor SPEC' the simulated motor (as
-//                           --sim-motor); '!disabled why' makes it a disabled case
-//                           (--gtest_also_run_disabled_tests runs it all the same)
+//                           --sim-motor)
 
 #include <gtest/gtest.h>
 
@@ -35,7 +34,6 @@
 #include "capture/LoopTuner.h"
 #include "link/ConnectDrive.h"
 #include "link/ForwardingPort.h"
-#include "monitor/PortLamps.h"
 #include "monitor/StatusPoll.h"
 #include "motor/AutoMatch.h"
 #include "motor/EncoderFixing.h"
@@ -57,10 +55,8 @@ constexpr std::size_t kMostEntries = 200'000;
 
 std::string Hex(const uint8_t* bytes, std::size_t n) {
     std::string s;
-    char b[4];
     for (std::size_t k = 0; k < n; ++k) {
-        std::snprintf(b, sizeof b, " %02X", bytes[k]);
-        s += b;
+        s += {' ', "0123456789ABCDEF"[bytes[k] >> 4], "0123456789ABCDEF"[bytes[k] & 15]};
     }
     return s;
 }
@@ -84,10 +80,7 @@ class Transcript final : public MessageSink, public AutoMatchObserver {
         entries_.push_back({clock_.nowUs(), std::move(text), request});
         return true;
     }
-    void clear() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        entries_.clear();
-    }
+    void clear() { entries_.clear(); }  // no worker runs between operations
     void show(const std::string& text, const std::string& title) override {
         add("box " + title + ": " + text);
     }
@@ -161,8 +154,7 @@ struct Rig {
                            std::make_unique<sim::SimPort>(drive, clock, true), log);
                    }};
 
-    explicit Rig(const sim::SimOptions& options = {}, const std::string& motor = "")
-        : drive(sim::MakeSimDrive(options, clock.nowUs())) {
+    explicit Rig(const std::string& motor) : drive(sim::MakeSimDrive({}, clock.nowUs())) {
         ApplyStartupValues(state);
         for (const DriveWords& d : kDriveWords) {
             for (std::size_t k = 0; k < d.words.size(); ++k) {
@@ -182,21 +174,18 @@ struct Rig {
 };
 
 // Stands in for a capture window: waits for its one record.
-class RecordWaiter final : public SampleDoneListener {
-  public:
+struct RecordWaiter final : SampleDoneListener {
     void sampleDone() override {
-        std::call_once(once_, [this] { record_.set_value(); });
+        std::call_once(once, [this] { record.set_value(); });
     }
     bool wait() {
-        return record_.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
+        return record.get_future().wait_for(std::chrono::seconds(10)) == std::future_status::ready;
     }
-
-  private:
-    std::once_flag once_;
-    std::promise<void> record_;
+    std::once_flag once;
+    std::promise<void> record;
 };
 
-std::string TempPar() {
+std::optional<std::string> TempPar() {
     return ::testing::TempDir() + "transcript.par";
 }
 
@@ -225,22 +214,18 @@ const std::map<std::string, Operation> kOperations = {
      }},
     {"upload",
      [](Rig& r, const std::string&) {
-         ParamImage image{};
          std::string last;
-         ParametersUploadCommand(
-             r.link, image, r.log, [] { return TempPar(); }, last);
+         ParametersUploadCommand(r.link, r.state.parameterImage, r.log, TempPar, last);
      }},
     {"download",
      [](Rig& r, const std::string&) {
-         std::ofstream file(TempPar(), std::ios::binary);
+         std::ofstream file(*TempPar(), std::ios::binary);
          for (int word = 0x0200; word <= 0x03FF; ++word) {  // each word holds its address
              file.put(static_cast<char>(word >> 8)).put(static_cast<char>(word & 0xFF));
          }
          file.close();
-         ParamImage image{};
          std::string last;
-         ParametersDownloadCommand(
-             r.link, image, r.log, [] { return TempPar(); }, last);
+         ParametersDownloadCommand(r.link, r.state.parameterImage, r.log, TempPar, last);
      }},
     {"save", [](Rig& r, const std::string&) { SaveToEepromCommand(r.link, r.log); }},
     {"defaults", [](Rig& r, const std::string&) { LoadDefaultCommand(r.link, r.log); }},
@@ -343,7 +328,7 @@ struct Pattern {
 };
 
 struct Expected {
-    std::string run, fault, motor, disabled;  // the directives
+    std::string run, fault, motor;  // the directives
     std::vector<Pattern> patterns;
 };
 
@@ -363,10 +348,8 @@ void Parse(const std::string& name, const std::string& until, Expected& e) {
         } else if (head == "<") {
             Parse(rest.substr(0, rest.find(' ')), rest.substr(rest.find(' ') + 1), e);
         } else if (!head.empty() && head[0] == '!' && until.empty()) {
-            std::map<std::string, std::string*>{{"!run", &e.run},
-                                                {"!fault", &e.fault},
-                                                {"!motor", &e.motor},
-                                                {"!disabled", &e.disabled}}
+            std::map<std::string, std::string*>{
+                {"!run", &e.run}, {"!fault", &e.fault}, {"!motor", &e.motor}}
                 .at(head)
                 ->assign(rest);
         } else if (head.size() == 2 && std::isxdigit(head[0]) && std::isxdigit(head[1])) {
@@ -431,14 +414,10 @@ std::string Compare(const std::vector<Pattern>& expected,
     return a == actual.size() ? "" : "more than expected from entry " + std::to_string(a);
 }
 
-// The cases whose transcript is (or is not) marked "!disabled".
-std::vector<std::string> TranscriptNames(bool disabled) {
+std::vector<std::string> TranscriptNames() {
     std::vector<std::string> names;
     for (const auto& f : fs::directory_iterator(QX_TRANSCRIPT_DIR)) {
-        std::stringstream text;
-        text << std::ifstream(f.path()).rdbuf();
-        if (f.path().extension() == ".txt" &&
-            (text.str().find("\n!disabled ") != std::string::npos) == disabled) {
+        if (f.path().extension() == ".txt") {
             names.push_back(f.path().stem().string());
         }
     }
@@ -453,7 +432,7 @@ TEST_P(Transcripts, WholeExchangeAsTheDriveExpectsIt) {
     Parse(GetParam() + ".txt", "", e);
     const auto blank = e.run.find(' ');
     const std::string op = e.run.substr(0, blank);
-    Rig rig({}, e.motor);
+    Rig rig(e.motor);
     if (op != "identify") {
         rig.connect();
         rig.log.clear();
@@ -474,46 +453,8 @@ TEST_P(Transcripts, WholeExchangeAsTheDriveExpectsIt) {
     EXPECT_EQ(departure, "") << "the transcript:\n" << all;
 }
 
-const auto kCaseName = [](const auto& param) { return param.param; };
-INSTANTIATE_TEST_SUITE_P(Operations, Transcripts, ::testing::ValuesIn(TranscriptNames(false)),
-                         kCaseName);
-// Waiting for a change of the code: the transcript says why.
-INSTANTIATE_TEST_SUITE_P(DISABLED_Waiting, Transcripts, ::testing::ValuesIn(TranscriptNames(true)),
-                         kCaseName);
-
-// The lamps a status poll lights, with the examples of the port monitor.
-TEST(PortLamps, ThePollsSignalWordsLightTheirLamps) {
-    struct Row {
-        uint16_t inputs, outputs, phases;
-        const char* lit;
-    };
-    const Row rows[] = {
-        {0x0200, 0x0001, 0x0020, "ServoEn|PhaseU"},
-        {0x0001, 0x0002, 0x003F, "PulseInv|BRK|PhaseU|PhaseV|PhaseW|PhaseA|PhaseB|PhaseZ"},
-        {0x0000, 0x0010, 0x0000, "SRDY "},
-        {0xFC00, 0xFFE1, 0xFFC0, ""},  // bits beyond the lamps, and outputs' bit 0
-        {0x0155, 0x000A, 0x0015,
-         "AlarmClr|CWDis|CWTLtd|INH/SC2|PulseInv|ALM|BRK|PhaseV|PhaseA|PhaseZ"},
-    };
-    for (const Row& row : rows) {
-        sim::SimOptions options;
-        options.status.inputBits = row.inputs;
-        options.status.outputBits = row.outputs;
-        options.status.phaseBits = row.phases;
-        Rig rig(options);
-        rig.connect();
-        ASSERT_EQ(RunStatusPoll(rig.link, rig.state.driveStatus), kStatusOk);
-        const LampStates states = ComputeLampStates(LoadStatusWords(rig.state.driveStatus));
-        std::string lit;
-        for (int k = 0; k < kLampCount; ++k) {
-            if (states[k] == 1) {
-                lit += (lit.empty() ? "" : "|") + std::string(kLamps[k].label);
-            }
-        }
-        EXPECT_EQ(lit, row.lit) << std::hex << row.inputs << " " << row.outputs << " "
-                                << row.phases;
-    }
-}
+INSTANTIATE_TEST_SUITE_P(Operations, Transcripts, ::testing::ValuesIn(TranscriptNames()),
+                         [](const auto& param) { return param.param; });
 
 }  // namespace
 }  // namespace qx::test
