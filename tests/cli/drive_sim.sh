@@ -6,8 +6,10 @@ start_drive_sim() {
   trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
   "$sim" "$@" >"$out/sim" &
   simpid=$!
-  for _ in $(seq 50); do [ -s "$out/sim" ] && break; sleep 0.1; done
+  # A loaded machine may take a while to start it: up to 30 s.
+  for _ in $(seq 300); do [ -s "$out/sim" ] && break; sleep 0.1; done
   dev=$(head -n1 "$out/sim")
+  [ -e "$dev" ] || { echo "the simulated drive did not start" >&2; return 1; }
 }
 
 # Reads the whole output before matching: grep -q leaving early would end the
