@@ -1,5 +1,5 @@
 // The tuning assistant: captures judged by their metrics, the search's steps, the search
-// against the simulated drive in virtual time (both motors, danger, Stop, a lost link),
+// against the simulated drive in virtual time (danger, Stop, a lost link),
 // and the assistant of a tuning window (it has no link, so it never reaches the EEPROM).
 
 #include <gtest/gtest.h>
@@ -17,7 +17,6 @@ using Box = RecordingMessageSink::Box;
 using enum TrialVerdict;
 using K = CaptureKind;
 const sim::MotorConstants kStandard = *sim::SimLoadNamed("standard");
-const sim::MotorConstants kHeavy = *sim::SimLoadNamed("heavy");
 
 CaptureOutcome Out(double rise, double settling, double overshoot, bool settled = true) {
     return {.captured = true,
@@ -174,55 +173,6 @@ struct TuneRig : CaptureRig {
     }
     int32_t word(K kind, int k) { return drive->read(GainAddress(kind) + k); }
 };
-
-TEST(GainSearch, FromPoorGainsItReachesTheTargetOnBothMotorsAndFindsEachItsOwn) {
-    const struct {
-        K kind;
-        LoopGains start;  // the knobs' words; 0 keeps the drive's own
-        bool apply;       // the oscillating starts apply what they find
-    } starts[] = {
-        {K::Current, {{0, 0, 0, 50}, 4}, false},  // creeps, never settles
-        {K::Speed, {{100, 5, 0, 0}, 4}, true},
-        {K::Position, {{100, 50, 0, 0}, 3}, false},
-    };
-    for (const auto& s : starts) {
-        std::vector<LoopGains> found;
-        for (const sim::MotorConstants& motor : {kStandard, kHeavy}) {
-            TuneRig rig(motor, s.kind, s.start);
-            GainSearchRun run(rig.state, rig.link, s.kind, rig.messages, rig.main);
-            ASSERT_EQ(run.run(SearchTarget{}, s.apply), SearchRunStatus::Finished);
-            const GainSearch& search = *run.search();
-            ASSERT_NE(search.best(), nullptr);
-            const StepMetrics& best = search.best()->outcome.metrics;
-            const Trial& first = search.trials().front();
-            EXPECT_TRUE(s.apply
-                            ? first.verdict == Oscillates
-                            : !(first.outcome.metrics.settlingTimeMs < 2 * best.settlingTimeMs));
-            EXPECT_EQ(search.end(), SearchEnd::Done);
-            EXPECT_LE(search.trials().size(), static_cast<std::size_t>(kDefaultMaxCaptures));
-            EXPECT_TRUE(best.settled && best.overshootPercent <= kDefaultMaxOvershootPercent);
-            // Only the loop's gains change (current Ki; speed Kp, T_rc; position Kp, Kd),
-            // by a factor of 2 at most from one capture to the next.
-            for (std::size_t i = 1; i < search.trials().size(); ++i) {
-                for (int k = 0; k < 4; ++k) {
-                    const int32_t was = search.trials()[i - 1].gains.words[k];
-                    const int32_t now = search.trials()[i].gains.words[k];
-                    const bool knob = s.kind == K::Current ? k == 3 : k < 2;
-                    EXPECT_TRUE(knob ? now <= 2 * was && was <= 2 * now
-                                     : now == search.startGains().words[k]);
-                }
-            }
-            // The drive keeps the starting gains, or the best when they are applied.
-            const LoopGains kept = s.apply ? search.best()->gains : search.startGains();
-            for (int k = 0; k < kept.count; ++k) {
-                EXPECT_EQ(rig.word(s.kind, k), kept.words[k]);
-            }
-            EXPECT_TRUE(rig.messages.boxes().empty() && rig.main.boxes().empty());
-            found.push_back(search.best()->gains);
-        }
-        EXPECT_NE(found[0], found[1]) << "each motor has gains of its own";
-    }
-}
 
 TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot) {
     const std::vector<Box> none;
