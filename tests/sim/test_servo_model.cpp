@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "capture/StepMetrics.h"
+#include "sim/CaptureFeatures.h"
 #include "sim/ServoLoopModel.h"
 
 namespace qx::sim {
