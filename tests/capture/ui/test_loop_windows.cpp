@@ -38,7 +38,8 @@ TEST_F(LoopWindowTest, TuneStopsDiscardsAndAppliesWithoutTheEeprom) {
             << "the panel adds, moves nothing";
         for (QPushButton* choice : {panel.discardButton(), panel.applyButton()}) {
             panel.startButton()->click();
-            EXPECT_FALSE(FindControl<CommitLineEdit>(&d, 1229)->isEnabled()) << "the search's edits";
+            EXPECT_FALSE(FindControl<CommitLineEdit>(&d, 1229)->isEnabled())
+                << "the search's edits";
             ASSERT_TRUE(RunEventsUntil([&] {
                 const Trial* best = window.assistant().search()->best();
                 return best != nullptr && best->number > 1;  // better than the starting Ki
