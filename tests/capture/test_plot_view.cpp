@@ -127,7 +127,10 @@ TEST(PlotView, AReferenceIsShownUnderRecordsOfItsKind) {
     ASSERT_EQ(r.pic.reference2.size(), 256u);
     EXPECT_EQ(r.pic.reference2[1].x, r.pic.trace1[2].x);
     EXPECT_EQ(r.view.view(1).reference->trace2[255], 255.0f / 512.0f) << "a copy";
+    r.view.wheel(300, r.pic.yBase, 1, true);
+    ASSERT_TRUE(r.view.valueWindow());
     r.view.showRecord({CaptureKind::Speed, 512, 1, 4000});
+    EXPECT_FALSE(r.view.valueWindow()) << "another kind: its own values";
     EXPECT_EQ(r.view.view(1).reference, nullptr);
     r.view.showRecord(r.shape);
     r.view.clearReference();

@@ -29,6 +29,8 @@ TEST(RecordExport, NumbersReadBackExactlyAndFilesAreWrittenWhole) {
               "time_ms,command_A,feedback_A\n0,0.1,16777216\n3.25,3e-07,0.33333334\n");
     const std::string json = StepRecordJson(plot, {CaptureKind::Speed, 1, 4, 4000}, {}, {});
     EXPECT_NE(json.find("\"step\":{\"time_ms\":null,\"end_ms\":null,"), std::string::npos);
+    EXPECT_NE(json.find("\"samples\":{\"time_ms\":[0],\"command\":[0.1],\"feedback\":[16777216]}"),
+              std::string::npos);
     const fs::path dir = fs::temp_directory_path() / ("qx-export-" + std::to_string(::getpid()));
     fs::remove_all(dir);
     fs::create_directories(dir);
