@@ -1,49 +1,40 @@
 #pragma once
 
 // A connected, identified simulated drive with its capture unit, in virtual time, and
-// helpers to read back what the tool sent.
+// what the tool sent it.
 
 #include <chrono>
 #include <condition_variable>
-#include <cstdint>
 #include <mutex>
 #include <vector>
 
+#include "capture/CaptureControl.h"
 #include "capture/CaptureJob.h"
 #include "capture/CaptureSequence.h"
 #include "capture/SampleThread.h"
 #include "link/ConnectDrive.h"
+#include "link/DriveCommands.h"
 #include "sim/CaptureFeatures.h"
 #include "tests/support/LinkFixture.h"
 
 namespace qx::test {
 
 struct Request {
-    uint8_t command = 0;
-    uint8_t selector = 0;
+    uint8_t command = 0, selector = 0;
     std::vector<uint8_t> payload;
     int sub() const { return payload.size() >= 2 ? (payload[0] << 8 | payload[1]) : -1; }
     int word(std::size_t at) const { return payload[at] << 8 | payload[at + 1]; }
+    bool operator==(const Request&) const = default;
 };
 
-inline std::vector<Request> Requests(const sim::SimDrive& drive) {
+// The requests sent, retries of the one before left out: one per step of a capture.
+inline std::vector<Request> Exchanges(const sim::SimDrive& drive, bool retries = false) {
     std::vector<Request> out;
     for (const auto& f : drive.requestLog()) {
-        out.push_back({f[1], f[2], std::vector<uint8_t>(f.begin() + 4, f.end() - 2)});
-    }
-    return out;
-}
-
-// Requests that are not retries of the one before (same command and selector): one per
-// step of a capture.
-inline std::vector<Request> Exchanges(const sim::SimDrive& drive) {
-    std::vector<Request> out;
-    for (const Request& r : Requests(drive)) {
-        if (!out.empty() && out.back().command == r.command && out.back().selector == r.selector &&
-            out.back().payload == r.payload) {
-            continue;
+        const Request r{f[1], f[2], std::vector<uint8_t>(f.begin() + 4, f.end() - 2)};
+        if (retries || out.empty() || !(out.back() == r)) {
+            out.push_back(r);
         }
-        out.push_back(r);
     }
     return out;
 }
@@ -52,19 +43,13 @@ inline std::vector<Request> Exchanges(const sim::SimDrive& drive) {
 class Window final : public SampleDoneListener {
   public:
     void sampleDone() override {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++done_;
-        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++done_;
         cv_.notify_all();
     }
     bool waitFor(int records, std::chrono::milliseconds bound = std::chrono::seconds(20)) {
         std::unique_lock<std::mutex> lock(mutex_);
         return cv_.wait_for(lock, bound, [&] { return done_ >= records; });
-    }
-    int done() {
-        std::lock_guard<std::mutex> lock(mutex_);
-        return done_;
     }
 
   private:
@@ -74,19 +59,26 @@ class Window final : public SampleDoneListener {
 };
 
 struct CaptureRig : SimLink {
-    CaptureRig() {
+    Window window;
+    explicit CaptureRig(bool connect = true) {
         sim::InstallCaptureFeatures(*drive);
-        open();
-        ConnectDrive(link, state.identity, messages);
-        messages.clear();
-        drive->clearRequestLog();
+        if (connect) {
+            open();
+            ConnectDrive(link, state.identity, messages);
+            messages.clear();
+            drive->clearRequestLog();
+        }
     }
 
-    // A tuning capture of `kind` as the shared records describe it after the window
-    // filled them, with `count` points.
-    CaptureJob TuningJob(CaptureKind kind, int count) {
-        state.loopCaptureRun.tuningActive = 1;
+    // The drive set up for a step test of `kind`; the shared records as a window that
+    // asks for `count` points fills them.
+    CaptureJob TuningJob(CaptureKind kind, int count, int32_t ticks = 300) {
         state.loopCaptureRequest.loopKind = static_cast<int32_t>(kind);
+        state.loopCaptureRequest.excitationAmplitude = 128;
+        state.loopCaptureRequest.excitationTicks = ticks;
+        SetupCapture(link, state);
+        drive->clearRequestLog();
+        state.loopCaptureRun.tuningActive = 1;
         state.loopCaptureRun.sampleCount = count;
         state.loopCaptureRun.sampleDivider = 1;
         state.loopCaptureRun.triggerPhase = 1;
@@ -95,8 +87,23 @@ struct CaptureRig : SimLink {
         return SnapshotCaptureJob(state);
     }
 
-    // Sends the capture set-up the step test needs.
-    void SetUpDrive(CaptureKind kind, int32_t amplitude, int32_t ticks = 300);
+    // A drive that answers free-running captures at once, its trigger at ring word
+    // `trigger`, ring word w holding w - 1024; and the job of `count` points of `mode`.
+    CaptureJob FreeJob(uint16_t trigger, int32_t mode, int count, float pre) {
+        drive->setSubCommandHandler(0x0013,
+                                    [this](sim::SimDrive&, std::span<const uint8_t>, uint64_t) {
+                                        ++starts;
+                                        return sim::Answer::Ok();
+                                    });
+        drive->write(drive_address::kTriggerPosition, trigger);
+        for (int w = 0; w < 2048; ++w) {
+            drive->write(1024 + w, static_cast<uint16_t>(w));
+        }
+        state.loopCaptureRun.tuningActive = 0;
+        state.freeRunRequest = {pre, mode, -192, 1, count, 0};
+        return SnapshotCaptureJob(state);
+    }
+    std::atomic<int> starts{0};
 
     // Runs steps until the record is complete; false if `maxSteps` pass first.
     static bool RunToRecord(CaptureSequence& seq, int maxSteps = 100000) {

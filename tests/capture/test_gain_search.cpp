@@ -1,14 +1,12 @@
-// The tuning assistant: captures judged by their metrics, the search's steps, and the
-// search against the simulated drive in virtual time (both motors, danger, Stop, a lost
-// link), checked once on the window's own exchanges.
+// The tuning assistant: captures judged by their metrics, the search's steps, the search
+// against the simulated drive in virtual time (danger, Stop, a lost link),
+// and the assistant of a tuning window (it has no link, so it never reaches the EEPROM).
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "capture/GainSearchRun.h"
+#include "capture/TuningAssistant.h"
 #include "capture/TuningRequest.h"
-#include "link/ConnectDrive.h"
 #include "sim/SimOptions.h"
 #include "tests/capture/CaptureRig.h"
 
@@ -17,77 +15,53 @@ namespace {
 
 using Box = RecordingMessageSink::Box;
 using enum TrialVerdict;
+using K = CaptureKind;
 const sim::MotorConstants kStandard = *sim::SimLoadNamed("standard");
-const sim::MotorConstants kHeavy = *sim::SimLoadNamed("heavy");
 
-CaptureOutcome Measured(bool settled, double rise, double settling, double overshoot) {
-    CaptureOutcome o;
-    o.captured = true;
-    o.metrics.status = StepStatus::Ok;
-    o.metrics.settled = settled;
-    o.metrics.riseTimeMs = rise;
-    o.metrics.settlingTimeMs = settling;
-    o.metrics.overshootPercent = overshoot;
+CaptureOutcome Out(double rise, double settling, double overshoot, bool settled = true) {
+    return {.captured = true,
+            .metrics = {.status = StepStatus::Ok,
+                        .riseTimeMs = rise,
+                        .overshootPercent = overshoot,
+                        .settlingTimeMs = settling,
+                        .settled = settled}};
+}
+const CaptureOutcome kCreeps = Out(1, 1, 0, false);
+const CaptureOutcome kOsc = [] {
+    CaptureOutcome o = kCreeps;
+    o.metrics.oscillating = true;
     return o;
+}();
+LoopGains Ki(int32_t ki) {
+    return {{4, 1228, 48, ki}, 4};
 }
-CaptureOutcome Settled(double rise, double settling, double overshoot) {
-    return Measured(true, rise, settling, overshoot);
-}
-
-struct TuneRig : SimLink {
-    RecordingMessageSink main;
-    TuneRig(const sim::MotorConstants& motor, CaptureKind kind, LoopGains start) {
-        sim::SimOptions options;
-        options.load = motor;
-        drive = sim::MakeSimDrive(options, clock.nowUs());
-        for (int k = 0; k < start.count; ++k) {
-            if (start.words[k] != 0) {
-                drive->write(GainAddress(kind) + k, static_cast<uint16_t>(start.words[k]));
-            }
-        }
-        // Steps small enough to keep the speed and position loops clear of their limits.
-        state.speedCaptureSettings.range = 100;
-        state.positionCaptureSettings.range = 2000;
-        open();
-        ConnectDrive(link, state.identity, messages);
-        messages.clear();
-        drive->clearRequestLog();
-    }
-    int32_t word(CaptureKind kind, int k) { return drive->read(GainAddress(kind) + k); }
-};
 
 TEST(GainSearch, CapturesAreJudgedByTheirMetrics) {
-    CaptureOutcome noStep = Settled(1, 1, 0), saturated = noStep, ringing = noStep,
-                   oscillating = noStep;
+    CaptureOutcome noStep = Out(1, 1, 0), saturated = noStep, ringing = noStep;
     noStep.metrics.status = StepStatus::StepOutsideRecord;
     saturated.saturated = true;
     ringing.ringing = true;
-    oscillating.metrics.oscillating = true;
-    const std::pair<CaptureOutcome, TrialVerdict> cases[] = {
-        {CaptureOutcome{}, Failed},
-        {noStep, NoStep},
-        {saturated, Saturates},
-        {ringing, Oscillates},
-        {oscillating, Oscillates},
-        {Measured(false, 1, 1, 2.1), Oscillates},
-        {Measured(false, 1, 1, 2.0), TooSlow},
-        {Settled(1, 1, 5.1), Overshoots},
-        {Settled(1, 1, 5.0), WithinTarget}};
+    const std::pair<CaptureOutcome, TrialVerdict> cases[] = {{CaptureOutcome{}, Failed},
+                                                             {noStep, NoStep},
+                                                             {saturated, Saturates},
+                                                             {ringing, Oscillates},
+                                                             {kOsc, Oscillates},
+                                                             {Out(1, 1, 2.1, false), Oscillates},
+                                                             {Out(1, 1, 2.0, false), TooSlow},
+                                                             {Out(1, 1, 5.1), Overshoots},
+                                                             {Out(1, 1, 5.0), WithinTarget}};
     for (const auto& [outcome, verdict] : cases) {
         EXPECT_EQ(ClassifyCapture(outcome, 5.0), verdict) << VerdictText(verdict);
     }
-    EXPECT_TRUE(AtRecordLimit(CaptureKind::Current, -256.0f));
-    EXPECT_FALSE(AtRecordLimit(CaptureKind::Current, 255.9f));
-    EXPECT_TRUE(AtRecordLimit(CaptureKind::Speed, 8191.75f));
-    EXPECT_TRUE(AtRecordLimit(CaptureKind::Position, 2147483647.0f));
-    EXPECT_FALSE(AtRecordLimit(CaptureKind::Position, -2147483000.0f));
-
+    EXPECT_TRUE(AtRecordLimit(K::Current, -256.0f) && !AtRecordLimit(K::Current, 255.9f));
+    EXPECT_TRUE(AtRecordLimit(K::Speed, 8191.75f) && AtRecordLimit(K::Position, 2147483647.0f));
+    EXPECT_FALSE(AtRecordLimit(K::Position, -2147483000.0f));
     // A record of the current window's default step test: -1 A, then +1 A from point 100.
     SharedState state;
     ApplyStartupValues(state);
     state.identity.baseSampleRateHz = 4000;
     state.identity.msPerTick = 1.0f;
-    FillTuningRequest(state, CaptureKind::Current);
+    FillTuningRequest(state, K::Current);
     std::vector<float> clean(512, 1.0f);
     std::fill_n(clean.begin(), 100, -1.0f);
     std::vector<float> cut = clean, rings = clean;
@@ -105,13 +79,9 @@ TEST(GainSearch, CapturesAreJudgedByTheirMetrics) {
 
 // A search told scripted outcomes: which gains it proposes in turn, and how it ends.
 TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
-    const CaptureOutcome creeps = Measured(false, 1, 1, 0);
-    CaptureOutcome osc = creeps;
-    osc.metrics.oscillating = true;
-    const auto ki = [](int32_t k) { return LoopGains{{4096, 1228, 1280, k}, 4}; };
     using Steps = std::vector<std::pair<std::vector<int32_t>, CaptureOutcome>>;  // knobs' words
     const struct {
-        CaptureKind kind;
+        K kind;
         LoopGains start;
         Steps steps;
         SearchEnd end;
@@ -119,45 +89,52 @@ TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
     } scripts[] = {
         // Doubling while faster, half a step near the limit; a step no faster ends the pass;
         // the second starts with half the step (a quarter near the limit).
-        {CaptureKind::Current, ki(1000),
-         Steps{{{1000}, Settled(1.0, 3, 0)},
-               {{2000}, Settled(0.8, 2.5, 3)},
-               {{2828}, Settled(0.79, 2.5, 4)},
-               {{2378}, Settled(0.7, 2, 6)}},
-         SearchEnd::Done, 2},
+        {K::Current,
+         Ki(1000),
+         {{{1000}, Out(1, 3, 0)},
+          {{2000}, Out(.8, 2.5, 3)},
+          {{2828}, Out(.79, 2.5, 4)},
+          {{2378}, Out(.7, 2, 6)}},
+         SearchEnd::Done,
+         2},
         // The edge between within and beyond is halved; the second pass starts from it.
-        {CaptureKind::Current, ki(2000),
-         Steps{{{2000}, Settled(0.8, 2.5, 1)},
-               {{4000}, Settled(0.6, 3, 6)},
-               {{2828}, Settled(0.7, 2.4, 3)},
-               {{3363}, Settled(0.69, 2.4, 4.5)},
-               {{3668}, Settled(0.65, 3, 5.5)},
-               {{3221}, Settled(0.65, 2.3, 3.5)}},
-         SearchEnd::Done, 6},
+        {K::Current,
+         Ki(2000),
+         {{{2000}, Out(.8, 2.5, 1)},
+          {{4000}, Out(.6, 3, 6)},
+          {{2828}, Out(.7, 2.4, 3)},
+          {{3363}, Out(.69, 2.4, 4.5)},
+          {{3668}, Out(.65, 3, 5.5)},
+          {{3221}, Out(.65, 2.3, 3.5)}},
+         SearchEnd::Done,
+         6},
         // No faster: the starting gains stay the best (half the limit is not near it yet).
-        {CaptureKind::Current, ki(2000),
-         Steps{{{2000}, Settled(0.8, 2.5, 2.5)}, {{4000}, Settled(0.9, 2.5, 0)}}, SearchEnd::Done,
+        {K::Current,
+         Ki(2000),
+         {{{2000}, Out(.8, 2.5, 2.5)}, {{4000}, Out(.9, 2.5, 0)}},
+         SearchEnd::Done,
          1},
         // A response that creeps to the command is judged by its settling, not its rise.
-        {CaptureKind::Current, ki(100),
-         Steps{{{100}, Settled(1.0, 60, 0)}, {{200}, Settled(1.2, 5, 0)}, {{400}, osc}},
-         SearchEnd::Danger, 2},
+        {K::Current,
+         Ki(100),
+         {{{100}, Out(1, 60, 0)}, {{200}, Out(1.2, 5, 0)}, {{400}, kOsc}},
+         SearchEnd::Danger,
+         2},
         // Overshooting at first: back off, halve the edge of Kp, then Kd (less of it is
         // faster); oscillation after a loop at rest ends the search at once.
-        {CaptureKind::Position,
+        {K::Position,
          {{1600, 100, 100, 0}, 3},
-         Steps{{{1600, 100}, Settled(15, 40, 17)},
-               {{800, 100}, Settled(30, 60, 0)},
-               {{1131, 100}, Settled(20, 40, 2)},
-               {{1345, 100}, Settled(16, 40, 8)},
-               {{1233, 100}, Settled(18, 38, 3)},
-               {{1233, 71}, osc}},
+         {{{1600, 100}, Out(15, 40, 17)},
+          {{800, 100}, Out(30, 60, 0)},
+          {{1131, 100}, Out(20, 40, 2)},
+          {{1345, 100}, Out(16, 40, 8)},
+          {{1233, 100}, Out(18, 38, 3)},
+          {{1233, 71}, kOsc}},
          SearchEnd::Danger,
          5},
         // At rest, overshooting or creeping, then oscillating: danger.
-        {CaptureKind::Current, ki(8000), Steps{{{8000}, Settled(0.4, 3, 11)}, {{4000}, osc}},
-         SearchEnd::Danger, 0},
-        {CaptureKind::Current, ki(100), Steps{{{100}, creeps}, {{200}, osc}}, SearchEnd::Danger, 0},
+        {K::Current, Ki(8000), {{{8000}, Out(.4, 3, 11)}, {{4000}, kOsc}}, SearchEnd::Danger, 0},
+        {K::Current, Ki(100), {{{100}, kCreeps}, {{200}, kOsc}}, SearchEnd::Danger, 0},
     };
     for (const auto& script : scripts) {
         GainSearch search(script.kind, script.start);
@@ -176,59 +153,26 @@ TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
     }
 }
 
-TEST(GainSearch, FromPoorGainsItReachesTheTargetOnBothMotorsAndFindsEachItsOwn) {
-    const struct {
-        CaptureKind kind;
-        LoopGains start;  // the knobs' words; 0 keeps the drive's own
-        bool apply;       // the oscillating starts apply what they find
-    } starts[] = {
-        {CaptureKind::Current, {{0, 0, 0, 50}, 4}, false},  // creeps, never settles
-        {CaptureKind::Current, {{0, 0, 0, 65535}, 4}, true},
-        {CaptureKind::Speed, {{100, 400, 0, 0}, 4}, false},
-        {CaptureKind::Speed, {{100, 5, 0, 0}, 4}, true},
-        {CaptureKind::Position, {{100, 50, 0, 0}, 3}, false},
-        {CaptureKind::Position, {{12800, 0, 0, 0}, 3}, true},
-    };
-    for (const auto& s : starts) {
-        std::vector<LoopGains> found;
-        for (const sim::MotorConstants& motor : {kStandard, kHeavy}) {
-            TuneRig rig(motor, s.kind, s.start);
-            GainSearchRun run(rig.state, rig.link, s.kind, rig.messages, rig.main);
-            ASSERT_EQ(run.run(SearchTarget{}, s.apply), SearchRunStatus::Finished);
-            const GainSearch& search = *run.search();
-            ASSERT_NE(search.best(), nullptr);
-            const StepMetrics& best = search.best()->outcome.metrics;
-            const Trial& first = search.trials().front();
-            EXPECT_TRUE(s.apply
-                            ? first.verdict == Oscillates
-                            : !(first.outcome.metrics.settlingTimeMs < 2 * best.settlingTimeMs));
-            EXPECT_EQ(search.end(), SearchEnd::Done);
-            EXPECT_LE(search.trials().size(), static_cast<std::size_t>(kDefaultMaxCaptures));
-            EXPECT_TRUE(best.settled && best.overshootPercent <= kDefaultMaxOvershootPercent);
-            // Only the loop's gains change (current Ki; speed Kp, T_rc; position Kp, Kd),
-            // by a factor of 2 at most from one capture to the next.
-            for (std::size_t i = 1; i < search.trials().size(); ++i) {
-                for (int k = 0; k < 4; ++k) {
-                    const int32_t was = search.trials()[i - 1].gains.words[k];
-                    const int32_t now = search.trials()[i].gains.words[k];
-                    const bool knob = s.kind == CaptureKind::Current ? k == 3 : k < 2;
-                    EXPECT_TRUE(knob ? now <= 2 * was && was <= 2 * now
-                                     : now == search.startGains().words[k]);
-                }
+struct TuneRig : CaptureRig {
+    RecordingMessageSink main;
+    TuneRig(const sim::MotorConstants& motor, K kind, LoopGains start) : CaptureRig(false) {
+        sim::SimOptions options;
+        options.load = motor;
+        drive = sim::MakeSimDrive(options, clock.nowUs());
+        for (int k = 0; k < start.count; ++k) {
+            if (start.words[k] != 0) {
+                drive->write(GainAddress(kind) + k, static_cast<uint16_t>(start.words[k]));
             }
-            // The drive keeps the starting gains, or the best when they are applied.
-            const LoopGains kept = s.apply ? search.best()->gains : search.startGains();
-            for (int k = 0; k < kept.count; ++k) {
-                EXPECT_EQ(rig.word(s.kind, k), kept.words[k]);
-            }
-            EXPECT_TRUE(rig.messages.boxes().empty() && rig.main.boxes().empty());
-            found.push_back(search.best()->gains);
         }
-        if (s.kind != CaptureKind::Current || !s.apply) {
-            EXPECT_NE(found[0], found[1]) << "each motor has gains of its own";
-        }
+        // Steps small enough to keep the speed and position loops clear of their limits.
+        state.speedCaptureSettings.range = 100;
+        state.positionCaptureSettings.range = 2000;
+        open();
+        ConnectDrive(link, state.identity, messages);
+        messages.clear();
     }
-}
+    int32_t word(K kind, int k) { return drive->read(GainAddress(kind) + k); }
+};
 
 TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot) {
     const std::vector<Box> none;
@@ -253,8 +197,8 @@ TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot)
         {-1, false, 1'000'000, 20, SearchEnd::Danger, false, 3, 2, 600, {restore}, {reset}},
     };
     for (const auto& c : cases) {
-        TuneRig rig(kStandard, CaptureKind::Current, {{0, 0, 0, 300}, 4});
-        GainSearchRun run(rig.state, rig.link, CaptureKind::Current, rig.messages, rig.main);
+        TuneRig rig(kStandard, K::Current, {{0, 0, 0, 300}, 4});
+        GainSearchRun run(rig.state, rig.link, K::Current, rig.messages, rig.main);
         bool armed = false;
         const auto polls = rig.drive->pollHandler();
         rig.drive->setPollHandler([&](sim::SimDrive& d, uint64_t now) {
@@ -277,15 +221,113 @@ TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot)
         EXPECT_EQ(status == SearchRunStatus::Finished, c.written) << c.trials;
         EXPECT_EQ(run.search()->end(), c.end);
         EXPECT_EQ(run.search()->trials().size(), c.trials);
-        std::size_t stepTests = 0;
-        for (const Request& r : Exchanges(*rig.drive)) {
-            stepTests += r.sub() == 0x0012 ? 1 : 0;
-        }
-        EXPECT_EQ(stepTests, c.stepTests) << c.trials;
-        EXPECT_EQ(rig.word(CaptureKind::Current, 3), c.ki);
+        const auto x = Exchanges(*rig.drive);
+        EXPECT_EQ(std::count_if(x.begin(), x.end(), [](auto& r) { return r.sub() == 0x0012; }),
+                  c.stepTests)
+            << c.trials;
+        EXPECT_EQ(rig.word(K::Current, 3), c.ki);
         EXPECT_EQ(rig.messages.boxes(), c.window);
         EXPECT_EQ(rig.main.boxes(), c.main);
     }
+}
+
+constexpr uint32_t kLimitMs = 500;
+RecordShape RecordOf(int32_t ki) {
+    return {.gains = {4, 1228, 48, static_cast<uint16_t>(ki)}, .gainCount = 4};
+}
+
+TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest) {
+    TuningAssistant a(K::Current);
+    EXPECT_EQ(a.statusLine(), "Start captures with the gains shown, then changes Ki by experiment");
+    EXPECT_EQ(TuningAssistant(K::Speed).statusLine(),
+              "Start captures with the gains shown, then changes T_rc and Kp by experiment");
+    a.start(Ki(1000), {}, kLimitMs, 0);
+    EXPECT_EQ(a.phase(), AssistantPhase::Searching);
+    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "given once";
+    a.start(Ki(7), {}, kLimitMs, 0);
+    EXPECT_EQ(a.search()->startGains(), Ki(1000)) << "a second Start while searching";
+    // The record's gains, what it measured -> its use, the gains the edits take.
+    const struct {
+        int32_t capturedKi;
+        CaptureOutcome outcome;
+        RecordUse use;
+        std::optional<LoopGains> edits;
+        bool driveBehind;
+    } rows[] = {
+        {2000, Out(1, 2, 0), RecordUse::Ignored, std::nullopt, false},  // begun earlier
+        {1000, Out(2, 4, 0), RecordUse::NewBest, Ki(2000), true},
+        {2000, Out(1, 2, 1), RecordUse::NewBest, Ki(4000), true},
+        {4000, kOsc, RecordUse::Judged, Ki(1000), true},  // danger
+        {4000, kOsc, RecordUse::Ignored, std::nullopt, true},
+        {1000, Out(2, 4, 0), RecordUse::Ignored, std::nullopt, false},  // restored
+    };
+    uint32_t now = 0;
+    for (const auto& r : rows) {
+        now += 100;
+        const LoopGains window = a.search()->running() ? a.search()->proposal() : Ki(1000);
+        EXPECT_EQ(a.recordArrived(RecordOf(r.capturedKi), r.outcome, window, now), r.use);
+        EXPECT_EQ(a.takeWindowGains(), r.edits) << r.capturedKi;
+        EXPECT_EQ(a.driveBehind(), r.driveBehind) << r.capturedKi;
+    }
+    EXPECT_EQ(a.search()->trials().size(), 3u);
+    EXPECT_EQ(a.phase(), AssistantPhase::Choosing);
+    EXPECT_FALSE(a.tick(now + 10 * kLimitMs)) << "no capture waited for";
+    EXPECT_EQ(a.statusLine(),
+              "danger, capture 3 oscillates: best #2 (Ki 2000); starting gains restored");
+    using Cells = std::array<std::string, 6>;
+    EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[1]),
+              (Cells{"2", "Ki 2000", "1.000", "1.0", "2.00", "within target"}));
+    EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[2]),
+              (Cells{"3", "Ki 4000", "1.000", "0.0", "not settled", "oscillates"}));
+    ASSERT_TRUE(a.canApply());
+    a.apply();
+    EXPECT_EQ(a.phase(), AssistantPhase::Idle);
+    EXPECT_EQ(a.takeWindowGains(), Ki(2000));
+    EXPECT_TRUE(a.driveBehind());
+    EXPECT_STREQ(a.unwrittenText(), kApplyFailsText);
+    EXPECT_EQ(a.statusLine(), "applied: Ki 2000 (not yet in the drive)");
+    a.apply();
+    a.discard();
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "the choice is made once";
+    EXPECT_EQ(a.recordArrived(RecordOf(2000), Out(1, 2, 1), Ki(2000), now), RecordUse::Ignored);
+    EXPECT_FALSE(a.driveBehind());
+}
+
+TEST(TuningAssistant, StopAndALostRecordRestoreTheStartingGains) {
+    TuningAssistant a(K::Current);
+    a.stop();
+    a.discard();
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "nothing to stop";
+    a.start(Ki(1000), {}, kLimitMs, 1000);
+    a.recordArrived(RecordOf(1000), Out(2, 4, 0), Ki(1000), 1100);
+    EXPECT_EQ(a.takeWindowGains(), Ki(2000));
+    EXPECT_EQ(a.statusLine(), "searching: capture 2 of at most 20, Ki 2000");
+    a.stop();
+    EXPECT_EQ(std::pair(a.phase(), a.search()->end()),
+              std::pair(AssistantPhase::Choosing, SearchEnd::Stopped));
+    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_STREQ(a.unwrittenText(), kRestoreFailsText);
+    a.discard();
+    EXPECT_EQ(a.phase(), AssistantPhase::Idle);
+    EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "the starting gains are in the edits";
+    EXPECT_FALSE(a.canApply());
+    EXPECT_EQ(a.statusLine(),
+              "discarded: the starting gains stay (Ki 1000) (not yet in the drive)");
+    // A new search; its first proposal's record does not come within the limit.
+    a.start(Ki(1000), {3.0, 8}, kLimitMs, 2000);
+    EXPECT_EQ(a.search()->target().maxCaptures, 8);
+    EXPECT_FALSE(a.tick(2000 + kLimitMs));
+    EXPECT_TRUE(a.tick(2001 + kLimitMs));
+    EXPECT_EQ(a.search()->end(), SearchEnd::Danger);
+    EXPECT_FALSE(a.canApply()) << "no capture within the target";
+    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[0]),
+              (std::array<std::string, 6>{"1", "Ki 1000", "-", "-", "-", "capture failed"}));
+    EXPECT_EQ(a.statusLine(),
+              "danger, capture 1 capture failed: no capture within the target; starting gains "
+              "restored (not yet in the drive)")
+        << "Ki 2000 may still be in the drive";
 }
 
 }  // namespace

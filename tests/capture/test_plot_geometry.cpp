@@ -250,6 +250,7 @@ TEST(CapturePreview, TheDefaultSettingsAndTheStretchsCoordinates) {
         {2, {PreviewPen::Excitation, 360, m, 355, m - 5}},
         {3, {PreviewPen::Excitation, 50, 40, 50, 300}},
         {6, {PreviewPen::Excitation, 50, m - 60, 120, m - 60}},
+        {8, {PreviewPen::Excitation, 120, m + 60, 190, m + 60}},
         {11, {PreviewPen::Excitation, 260, m - 60, 260, m + 60}},
         {12, {PreviewPen::Continuation, 260, m + 60, 310, m + 60}},
         // 0.5 starts at the second level; 100 ms of a 100 ms level is 70 pixels.

@@ -127,7 +127,10 @@ TEST(PlotView, AReferenceIsShownUnderRecordsOfItsKind) {
     ASSERT_EQ(r.pic.reference2.size(), 256u);
     EXPECT_EQ(r.pic.reference2[1].x, r.pic.trace1[2].x);
     EXPECT_EQ(r.view.view(1).reference->trace2[255], 255.0f / 512.0f) << "a copy";
+    r.view.wheel(300, r.pic.yBase, 1, true);
+    ASSERT_TRUE(r.view.valueWindow());
     r.view.showRecord({CaptureKind::Speed, 512, 1, 4000});
+    EXPECT_FALSE(r.view.valueWindow()) << "another kind: its own values";
     EXPECT_EQ(r.view.view(1).reference, nullptr);
     r.view.showRecord(r.shape);
     r.view.clearReference();
@@ -136,37 +139,25 @@ TEST(PlotView, AReferenceIsShownUnderRecordsOfItsKind) {
 
 TEST(ScopeTexts, StateMetricsAndCursorLines) {
     using P = CapturePhase;
-    // Connected, gains unread, worker, phase, armed edge (-1: not armed), level, kind, a
-    // record taken at 14:03:09.
-    auto S = [](bool connected, bool unread, bool worker, P phase = P::Idle, int edge = -1,
-                double level = 0, CaptureKind kind = CaptureKind::Speed, bool recorded = false) {
-        CaptureState s;
-        s.connected = connected;
-        s.gainsUnread = unread;
-        s.worker = worker;
-        s.phase = phase;
-        s.armed = edge >= 0;
-        s.edge = edge;
-        s.level = level;
-        s.kind = kind;
-        s.lastRecord = recorded ? std::optional(TimeOfDay{14, 3, 9}) : std::nullopt;
-        return s;
-    };
+    // Connected, gains unread, worker, phase, armed, edge, level, kind, a record at 14:03:09.
+    const TimeOfDay at{14, 3, 9};
+    const auto R = kTriggerRising;
+    const auto F = kTriggerFalling;
+    const auto S = CaptureKind::Speed;
     const std::pair<CaptureState, const char*> cases[] = {
-        {{}, "no drive connected: nothing is captured"},
-        {S(1, 1, 0), "the drive's gains could not be read: nothing is captured"},
-        {S(1, 0, 0), "no capture worker: nothing is captured"},
-        {S(1, 0, 1), "idle"},
-        {S(1, 0, 1, P::Starting), "capturing"},
-        {S(1, 0, 1, P::Waiting), "waiting for the drive"},
-        {S(1, 0, 1, P::Waiting, kTriggerRising, 500),
-         "armed: waiting for a rising edge at 500 rpm"},
-        {S(1, 0, 1, P::Waiting, kTriggerFalling, -1.5, CaptureKind::Current),
-         "armed: waiting for a falling edge at -1.5 A"},
-        {S(1, 0, 1, P::Idle, -1, 0, {}, true), "record taken at 14:03:09"},
-        {S(1, 0, 1, P::Restarting, -1, 0, {}, true),
+        {CaptureState{}, "no drive connected: nothing is captured"},
+        {{1, 1, 0, P::Idle, 0, R, 0, S, {}},
+         "the drive's gains could not be read: nothing is captured"},
+        {{1, 0, 0, P::Idle, 0, R, 0, S, {}}, "no capture worker: nothing is captured"},
+        {{1, 0, 1, P::Idle, 0, R, 0, S, {}}, "idle"},
+        {{1, 0, 1, P::Starting, 0, R, 0, S, {}}, "capturing"},
+        {{1, 0, 1, P::Waiting, 0, R, 0, S, {}}, "waiting for the drive"},
+        {{1, 0, 1, P::Waiting, 1, R, 500, S, {}}, "armed: waiting for a rising edge at 500 rpm"},
+        {{1, 0, 1, P::Waiting, 1, F, -1.5, {}, {}}, "armed: waiting for a falling edge at -1.5 A"},
+        {{1, 0, 1, P::Idle, 0, R, 0, S, at}, "record taken at 14:03:09"},
+        {{1, 0, 1, P::Restarting, 0, R, 0, S, at},
          "no reply from the drive (restarting) - last record taken at 14:03:09"},
-        {S(1, 0, 1, P::Reading, -1, 0, {}, true), "capturing - last record taken at 14:03:09"},
+        {{1, 0, 1, P::Reading, 0, R, 0, S, at}, "capturing - last record taken at 14:03:09"},
     };
     for (const auto& [state, line] : cases) {
         EXPECT_EQ(CaptureStateLine(state), line);

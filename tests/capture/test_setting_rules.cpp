@@ -1,9 +1,13 @@
 // The rules behind the tuning windows' edits and the capture setting dialogs:
-// quantisation, the ranges of every entry, rate snapping and the arrows.
+// quantisation, the ranges of every entry, rate snapping and the arrows; and the free-
+// running capture window's edits.
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "capture/CaptureSettingsForm.h"
+#include "capture/FreeRunEdits.h"
 #include "capture/TuningEdits.h"
 
 namespace qx {
@@ -156,6 +160,51 @@ TEST(CaptureSettings, RatesSnapToADividerAndTheStartBelowOneThousandth) {
         s.delta == 0 ? SnapSampleStart(f) : SpinSampleStart(f, s.delta);
         EXPECT_FLOAT_EQ(f.samplePosition, s.next) << s.start;
     }
+}
+
+TEST(FreeRunEdits, OffsetsRatesLevelsAndCounts) {
+    // 0.29 x 100 falls just below 29 in double precision.
+    for (auto [typed, offset] : {std::pair{0.257, 0.25f},
+                                 {1.5, 1.0f},
+                                 {-0.2, 0.0f},
+                                 {0.29, 0.28f},
+                                 {NAN, 0.0f},
+                                 {INFINITY, 0.0f}}) {
+        EXPECT_FLOAT_EQ(TruncateWaveOffset(typed), offset) << typed;
+    }
+    const struct {
+        int32_t base;
+        int64_t typed, rate, divider;
+    } rates[] = {{4000, 3000, 4000, 1}, {4000, 300, 307, 13}, {4000, 9000, 4000, 1},
+                 {4000, 1, 1, 4000},    {0, 1000, 1000, 4},   {2000, 1000, 1000, 2}};
+    for (const auto& r : rates) {
+        EXPECT_EQ(SnapSampleRate(r.base, r.typed).rateHz, r.rate) << r.typed;
+        EXPECT_EQ(SnapSampleRate(r.base, r.typed).divider, r.divider) << r.typed;
+    }
+    EXPECT_EQ(RateOfDivider(4000, 0).divider, 1);
+    const struct {
+        K kind;
+        double typed, limited;
+        int32_t raw;
+    } levels[] = {{K::Speed, 7000.0, 6000.0, 24000},
+                  {K::Speed, -7000.0, -6000.0, -24000},
+                  {K::Speed, -12.9, -12.0, -48},
+                  {K::Current, -1.5, -1.5, -192},
+                  {K::Current, 250.0, 100.0, 12800},
+                  {K::Current, -250.0, -100.0, -12800},
+                  {K::Position, 123456.7, 123456.0, 123456},
+                  {K::Position, NAN, 0.0, 0},
+                  {K::Position, 1e12, 2147483647.0, 2147483647},
+                  {K::Position, -1e12, -2147483648.0, -2147483647 - 1}};
+    for (const auto& l : levels) {
+        EXPECT_EQ(LimitTriggerValue(l.kind, l.typed), l.limited) << l.typed;
+        EXPECT_EQ(TriggerLevelRaw(l.kind, l.typed), l.raw) << l.typed;
+    }
+    EXPECT_EQ(LimitSampleCount(K::Position, 1000), 512);
+    EXPECT_EQ(LimitSampleCount(K::Position, 512), 512);
+    EXPECT_EQ(LimitSampleCount(K::Current, 0), 1);
+    EXPECT_EQ(LimitSampleCount(K::Speed, 5000), 1024);
+    EXPECT_EQ(LimitSampleCount(K::Speed, 1024), 1024);
 }
 
 }  // namespace

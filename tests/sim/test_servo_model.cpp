@@ -1,15 +1,11 @@
-// The simulated motor and drive: on both motors, gains that suit the motor give clean
-// step responses and more gain overshoots, then oscillates; and the capture unit's timing
-// as the tool sees it.
+// The simulated motor: on both motors, gains that suit the motor give clean step
+// responses and more gain overshoots, then oscillates.
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
-#include <numeric>
 
 #include "capture/StepMetrics.h"
-#include "link/DriveLink.h"
 #include "sim/CaptureFeatures.h"
 #include "sim/ServoLoopModel.h"
 
@@ -51,42 +47,6 @@ TEST(ServoLoopModel, OnBothMotorsTooMuchGainOvershootsAndThenOscillates) {
         EXPECT_TRUE(m[1].settled && m[1].overshootPercent > 5.0) << r.kind << r.motor.inertiaKgM2;
         EXPECT_TRUE(m[2].oscillating) << r.kind << r.motor.inertiaKgM2;
     }
-}
-
-// Whether the drive acknowledged `payload` (command 0xC2 when empty, else 0xC1) at `us`.
-bool Acknowledged(SimDrive& drive, std::vector<uint8_t> payload, uint64_t us) {
-    std::vector<uint8_t> frame(payload.size() + 6);
-    BuildFrame(payload.empty() ? 0xC2 : 0xC1, 0, payload, frame);
-    const Frame reply = drive.handleRequest(frame, us);
-    return reply.size() >= 6 && reply[4] == 0xAA && reply[5] == 0x55;
-}
-
-TEST(CaptureFeatures, PollsAreBusyOnlyWhileAStepTestRecords) {
-    SimDrive drive;
-    int handedOn = 0;
-    drive.setPollHandler([&](SimDrive&, uint64_t) {
-        ++handedOn;
-        return Answer::NotAcknowledged();
-    });
-    InstallCaptureFeatures(drive);
-    const std::vector<uint8_t> step = {0x00, 0x12, 0x00, 0x00, 0x00, 0x01,
-                                       0x00, 0x0A, 0x00, 0x40, 0x00, 0x01};
-    EXPECT_FALSE(Acknowledged(drive, {}, 0) || Acknowledged(drive, step, 0)) << "no set-up yet";
-    EXPECT_EQ(handedOn, 1) << "no step test: the earlier handler answers the poll";
-    EXPECT_TRUE(Acknowledged(drive,
-                             {0x00, 0x10, 0x00, 0x00, 0x01, 0x2C, 0x00, 0x00, 0x00, 0x80, 0x32,
-                              0x00, 0x5D, 0xC0, 0x7F, 0xFF, 0xFF, 0xFF, 0x80, 0x00, 0x00, 0x00},
-                             0));
-    EXPECT_TRUE(Acknowledged(drive, step, 1'000'000));
-    // 310 ms of excitation and 16 ms of sampling; then other polls are handed on again.
-    EXPECT_FALSE(Acknowledged(drive, {}, 1'000'000 + 325'000));
-    EXPECT_TRUE(Acknowledged(drive, {}, 1'000'000 + 326'000));
-    EXPECT_EQ(handedOn, 1);
-    EXPECT_FALSE(Acknowledged(drive, {}, 1'000'000 + 327'000));
-    EXPECT_EQ(handedOn, 2);
-    // The record: command then feedback of each point, from word 1024 on.
-    EXPECT_EQ(drive.read(1024), 0xFF80) << "-1 A: sampling starts in the low level";
-    EXPECT_NE(drive.read(1025), 0);
 }
 
 }  // namespace

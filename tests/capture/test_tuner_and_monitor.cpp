@@ -1,0 +1,259 @@
+// The logic of the tuning windows and the free-running capture window (their exchanges
+// are the transcripts'): the gains read, the timer's change test, records following one
+// another, failures, per-type settings, decoding with the request a record was captured
+// with, and closing.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "capture/FreeRunMonitor.h"
+#include "capture/LoopTuner.h"
+#include "tests/capture/CaptureRig.h"
+
+namespace qx::test {
+namespace {
+
+using namespace std::chrono_literals;
+using Box = RecordingMessageSink::Box;
+using K = CaptureKind;
+
+TEST(LoopTuner, WithoutADriveItShowsDefaultsAndNeverTalksToIt) {
+    for (auto [kind, defaults] : {std::pair{K::Current, LoopGains{{0, 0, 0, 2000}, 4}},
+                                  {K::Speed, LoopGains{{100, 50, 500, 500}, 4}},
+                                  {K::Position, LoopGains{{400, 0, 100, 0}, 3}}}) {
+        CaptureRig rig(false);
+        LoopTuner tuner(rig.state, rig.link, kind, rig.messages, rig.messages, rig.window);
+        EXPECT_FALSE(tuner.open());
+        EXPECT_EQ(tuner.values(), defaults);
+        EXPECT_FALSE(tuner.timerTick());
+        tuner.close();
+        EXPECT_EQ(rig.state.loopCaptureRun.tuningActive.load(), 1u);
+        EXPECT_TRUE(rig.drive->requestLog().empty() && rig.messages.boxes().empty());
+    }
+}
+
+TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) {
+    CaptureRig rig;
+    const LoopGains held{{120, 60, 450, 400}, 4};  // not the window's defaults
+    for (int k = 0; k < 4; ++k) {
+        rig.drive->write(GainAddress(K::Speed) + k, static_cast<uint16_t>(held.words[k]));
+    }
+    rig.state.speedCaptureSettings.sampleCount = 64;
+    RecordingMessageSink main;
+    LoopTuner tuner(rig.state, rig.link, K::Speed, rig.messages, main, rig.window);
+    ASSERT_TRUE(tuner.open());
+    EXPECT_TRUE(tuner.gainsRead());
+    EXPECT_EQ(tuner.values(), held);
+    EXPECT_EQ(SharedGains(rig.state, K::Speed), held);
+    // The first tick finds the gains changed from the zero copy and asks for a capture.
+    EXPECT_TRUE(tuner.timerTick());
+    EXPECT_EQ(tuner.dataValid(), 0);
+    EXPECT_FALSE(tuner.timerTick());
+    ASSERT_TRUE(rig.window.waitFor(1));
+    PlotData plot;
+    tuner.sampleDone(plot);
+    EXPECT_EQ(tuner.dataValid(), 1);
+    ASSERT_TRUE(rig.window.waitFor(2)) << "the next capture follows at once";
+    tuner.sampleDone(plot, false);
+    EXPECT_FALSE(tuner.timerTick());
+    EXPECT_FALSE(rig.window.waitFor(3, 20ms)) << "none asked for";
+    // A changed gain asks again, and the capture writes it.
+    LoopGains changed = held;
+    changed.words[1] += 7;
+    StoreGains(rig.state, K::Speed, changed);
+    EXPECT_TRUE(tuner.timerTick());
+    EXPECT_EQ(tuner.dataValid(), 0);
+    ASSERT_TRUE(rig.window.waitFor(3));
+    tuner.close();
+    EXPECT_FALSE(tuner.capturing());
+    EXPECT_EQ(rig.state.workerSync.sampleThreadEnded.load(), 1u);
+    EXPECT_EQ(rig.drive->read(GainAddress(K::Speed) + 1), 67);
+    EXPECT_EQ(Exchanges(*rig.drive).back().sub(), 0x0011) << "servo off comes last";
+    EXPECT_TRUE(main.boxes().empty() && rig.messages.boxes().empty());
+    const std::size_t after = rig.drive->requestLog().size();
+    tuner.close();
+    EXPECT_EQ(rig.drive->requestLog().size(), after);
+}
+
+TEST(LoopTuner, AFailedGainReadOrSetUpIsReportedAndNothingIsWritten) {
+    const struct {
+        K kind;
+        int sub;
+        bool gainsRead;
+        uint32_t connected;
+    } cases[] = {{K::Position, 0x0091, false, 1},  // the set-up still went through
+                 {K::Current, 0x0091, false, 1},
+                 {K::Speed, 0x0010, true, 0}};  // the drive would refuse every step test
+    for (const auto& c : cases) {
+        CaptureRig rig;
+        rig.drive->addFault({sim::Fault::Silence, 0xC1, c.sub, -1, 0, -1});
+        RecordingMessageSink main;
+        LoopTuner tuner(rig.state, rig.link, c.kind, rig.messages, main, rig.window);
+        const uint32_t before = rig.clock.tickMs();
+        EXPECT_FALSE(tuner.open());
+        EXPECT_EQ(rig.clock.tickMs() - before >= kReadGainsLimitMs, !c.gainsRead);
+        EXPECT_EQ(tuner.gainsRead(), c.gainsRead);
+        EXPECT_EQ(rig.messages.boxes(),
+                  (std::vector<Box>{{"Communication with Servo Fails!", "Warning"}}));
+        EXPECT_FALSE(tuner.capturing());
+        EXPECT_EQ(tuner.captureState().gainsUnread, !c.gainsRead);
+        EXPECT_EQ(rig.state.link.driveConnected.load(), c.connected);
+        EXPECT_FALSE(tuner.timerTick());
+        tuner.close();
+        for (const Request& r : Exchanges(*rig.drive)) {
+            EXPECT_TRUE(r.sub() != 0x0012 && r.sub() != 0x0015) << "no step test, no gains";
+        }
+        EXPECT_EQ(Exchanges(*rig.drive).back().sub(), c.connected ? 0x0011 : c.sub);
+        EXPECT_TRUE(main.boxes().empty());
+        // Once the line is quiet again, the next opening works.
+        rig.drive->clearFaults();
+        rig.state.link.driveConnected = 1;
+        LoopTuner again(rig.state, rig.link, c.kind, rig.messages, main, rig.window);
+        EXPECT_TRUE(again.open() && again.timerTick() && rig.window.waitFor(1));
+    }
+}
+
+struct MonitorRig : CaptureRig {
+    MonitorRig() : monitor(state, link, messages, window) {
+        state.link.driveConnected = 1;
+        FreeJob(1100, 0, 0, 0);
+    }
+    ~MonitorRig() { monitor.close(); }
+    FreeRunMonitor monitor;
+    PlotData plot;
+};
+
+TEST(FreeRunMonitor, OpensInAutoRunAndCapturesOnTheFirstTickOnly) {
+    MonitorRig rig;
+    rig.state.loopCaptureRun.tuningActive = 1;
+    rig.state.freeRunSettings.sampleCount[FreeRunSettings::kCurrent] = 256;
+    ASSERT_TRUE(rig.monitor.open());
+    const FreeRunView& v = rig.monitor.view();
+    EXPECT_EQ(rig.state.loopCaptureRun.tuningActive.load(), 0);
+    EXPECT_EQ(std::tuple(v.kind, v.autoRun, v.sampleCount, v.sampleRateHz, v.sampleDivider),
+              std::tuple(K::Current, 1, 256, 4000, 1));
+    EXPECT_EQ(rig.state.freeRunRequest.sampleCount, 256);
+    EXPECT_EQ(v.caption, "Horizontal Unit: ms       Vertical Unit: A");
+    EXPECT_FALSE(rig.monitor.triggerControlsEnabled());
+    EXPECT_EQ(rig.state.freeRunRequest.triggerMode, kTriggerAutoRun);
+    ASSERT_TRUE(rig.monitor.timerTick(rig.plot)) << "the first tick starts capturing";
+    EXPECT_FALSE(rig.monitor.timerTick(rig.plot)) << "nothing changed";
+    ASSERT_TRUE(rig.window.waitFor(1));
+    rig.monitor.sampleDone(rig.plot);
+    EXPECT_EQ(rig.monitor.dataValid(), 1);
+    ASSERT_TRUE(rig.window.waitFor(2)) << "auto run asks for the next record at once";
+    rig.monitor.editSampleRate(2000);
+    EXPECT_TRUE(rig.monitor.timerTick(rig.plot)) << "a changed rate asks again";
+    EXPECT_EQ(rig.monitor.dataValid(), 0);
+    // Without a drive nothing is captured.
+    MonitorRig away;
+    away.state.link.driveConnected = 0;
+    away.drive->clearRequestLog();
+    EXPECT_FALSE(away.monitor.open() || away.monitor.capturing());
+    EXPECT_FALSE(away.monitor.timerTick(away.plot));
+    away.monitor.chooseAutoRun(false);
+    EXPECT_FALSE(away.monitor.refresh());
+    EXPECT_TRUE(away.drive->requestLog().empty());
+}
+
+TEST(FreeRunMonitor, EachTypeKeepsItsOwnSettingsAndTheArrowsStepThem) {
+    MonitorRig rig;
+    FreeRunMonitor& m = rig.monitor;
+    const FreeRunView& v = m.view();
+    const FreeRunSettings& s = rig.state.freeRunSettings;
+    m.open();
+    const struct {
+        std::function<void()> act;
+        int count, rate, divider;
+    } steps[] = {
+        {[&] { m.editSampleCount(1024); }, 1024, 4000, 1},
+        {[&] { m.chooseType(K::Position); }, 512, 200, 20},
+        {[&] { m.chooseType(K::Speed); }, 512, 1000, 4},
+        {[&] { m.editTriggerValue(7000); }, 512, 1000, 4},
+        {[&] { m.chooseType(K::Current); }, 1024, 4000, 1},
+        {[&] { m.editSampleRate(300); }, 1024, 307, 13},
+        {[&] { m.editSampleRate(0); }, 1024, 307, 13},  // ignored
+        {[&] { m.spinSampleRate(-1); }, 1024, 333, 12},
+        {[&] { m.spinSampleRate(500); }, 1024, 20, 200},
+        {[&] { m.spinSampleCount(-1); }, 1024, 20, 200},
+        {[&] { m.spinSampleCount(1); }, 1023, 20, 200},
+    };
+    for (const auto& step : steps) {
+        step.act();
+        EXPECT_EQ(std::tuple(v.sampleCount, v.sampleRateHz, v.sampleDivider),
+                  std::tuple(step.count, step.rate, step.divider));
+    }
+    EXPECT_EQ(s.sampleRateHz[FreeRunSettings::kCurrent], 20);
+    EXPECT_EQ(s.triggerValue[FreeRunSettings::kSpeed], 6000.0);
+    m.chooseType(K::Position);
+    EXPECT_EQ(std::pair(v.unit, v.caption),
+              std::pair(std::string("pulse"),
+                        std::string("Horizontal Unit: ms           Vertical Unit: Pulse")));
+    m.chooseType(K::Speed);
+    EXPECT_EQ(v.caption, "Horizontal Unit: ms          Vertical Unit: RPM");
+    m.chooseType(K::Current);
+    m.spinTriggerValue(-1);
+    EXPECT_NEAR(v.triggerValue, 0.01, 1e-6);
+    m.spinWaveOffset(-1);
+    EXPECT_FLOAT_EQ(v.waveOffset, 0.01f);
+    m.spinWaveOffset(5);
+    EXPECT_FLOAT_EQ(s.waveOffset[FreeRunSettings::kCurrent], 0.0f);
+    m.chooseAutoRun(false);
+    m.chooseEdge(kTriggerFalling);
+    m.chooseType(K::Speed);
+    EXPECT_EQ(v.autoRun, 1);
+    m.chooseType(K::Current);
+    EXPECT_EQ(std::pair(v.autoRun, v.edge), std::pair(0, kTriggerFalling));
+    EXPECT_EQ(s.triggerEdge[FreeRunSettings::kCurrent], kTriggerFalling);
+}
+
+TEST(FreeRunMonitor, RefreshArmsOneCaptureDecodedWithTheRequestItWasCapturedWith) {
+    MonitorRig rig;
+    rig.monitor.open();
+    rig.monitor.chooseAutoRun(false);
+    EXPECT_TRUE(rig.monitor.triggerControlsEnabled());
+    rig.monitor.editTriggerValue(-1.5);
+    rig.monitor.editWaveOffset(0.25);
+    rig.monitor.editSampleCount(512);
+    EXPECT_FALSE(rig.monitor.timerTick(rig.plot)) << "single trigger waits for Refresh";
+    EXPECT_EQ(rig.state.freeRunRequest.triggerLevelRaw, -192);
+    EXPECT_NE(rig.state.freeRunRequest.preTriggerFraction, 0.25f) << "only Refresh takes it";
+    ASSERT_TRUE(rig.monitor.refresh());
+    EXPECT_EQ(rig.state.freeRunRequest.preTriggerFraction, 0.25f);
+    ASSERT_TRUE(rig.window.waitFor(1));
+    const CaptureState armed = rig.monitor.captureState();
+    EXPECT_TRUE(armed.armed && armed.level == -1.5);
+    // The type changes while the record is on its way to the window.
+    rig.monitor.chooseType(K::Position);
+    rig.monitor.chooseAutoRun(false);
+    rig.monitor.timerTick(rig.plot);
+    ASSERT_EQ(rig.state.freeRunRequest.monitorType, 2);
+    rig.plot.trace1.fill(-7.0f);
+    rig.monitor.sampleDone(rig.plot);
+    // The trigger sits at ring word 1100; 128 points (256 words) before it start at 2892.
+    EXPECT_FLOAT_EQ(rig.plot.trace1[0], (2892 - 1024) / 128.0f) << "a current record";
+    EXPECT_EQ(rig.plot.trace1[511], (2892 - 1024 + 1022 - 2048) / 128.0f);
+    EXPECT_EQ(rig.plot.trace1[512], -7.0f) << "only the captured count";
+    EXPECT_FALSE(rig.window.waitFor(2, 50ms)) << "one record per Refresh";
+}
+
+TEST(FreeRunMonitor, QuitWhileArmedEndsTheWorkerBetweenTwoPolls) {
+    MonitorRig rig;
+    rig.drive->setPollHandler(
+        [](sim::SimDrive&, uint64_t) { return sim::Answer::NotAcknowledged(); });
+    rig.monitor.open();
+    rig.monitor.chooseAutoRun(false);
+    ASSERT_TRUE(rig.monitor.refresh());
+    for (int i = 0; i < 2000 && rig.starts == 0; ++i) {
+        std::this_thread::sleep_for(1ms);
+    }
+    ASSERT_GT(rig.starts, 0);
+    rig.monitor.close();
+    EXPECT_FALSE(rig.monitor.capturing());
+    EXPECT_EQ(rig.state.workerSync.sampleThreadEnded.load(), 1);
+    EXPECT_FALSE(rig.window.waitFor(1, 0ms));
+}
+
+}  // namespace
+}  // namespace qx::test
