@@ -278,7 +278,8 @@ TEST(AutoMatch, FindsWhatEachMotorIsAndTheDriveHoldsWhatItShows) {
 }
 
 // A stop asked for while the match waits on the motor ends the waiting loop at its next
-// turn: the requests under way finish, the servo-off follows at once.
+// turn, and one between two steps ends the match before the next: the requests under way
+// finish, the servo-off follows at once.
 TEST(AutoMatch, AStopEndsEachWaitAtOnceAndTheServoIsSwitchedOff) {
     const struct {
         const char* during;
@@ -286,6 +287,7 @@ TEST(AutoMatch, AStopEndsEachWaitAtOnceAndTheServoIsSwitchedOff) {
         std::size_t requestsAfter;  // before the servo-off's session
         int questions;
     } rows[] = {
+        {"the first servo-off, between two steps", 0x0018, 0x0005, 0, 0},
         {"the 2 s turn", 0x0018, 0x0002, 0, 0},
         {"the direction passes", 0x0091, 0x0011, 2, 1},
         {"the Z type trials", 0x0015, 0x0217, 2, 1},
