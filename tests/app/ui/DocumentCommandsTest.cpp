@@ -29,37 +29,27 @@ QByteArray Read(const QString& path) {
 
 class DocumentCommandsTest : public ShellTest {
   protected:
-    void SetUp() override {
-        ShellTest::SetUp();
-        Profile().clear();
-    }
-    void TearDown() override {
-        Profile().clear();
-        ShellTest::TearDown();
-    }
-    // Starts the program with its window active, so that its accelerators work.
-    void startActive() {
-        start();
-        frame()->activateWindow();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(frame()));
-    }
+    void SetUp() override { Profile().clear(); }
+    void TearDown() override { Profile().clear(); }
     void press(Qt::Key key) { QTest::keyClick(frame(), key, Qt::ControlModifier); }
-    QString makeFile(const char* name, const QByteArray& content) {
-        QFile file(dir.filePath(QString::fromLatin1(name)));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-        return file.fileName();
-    }
     QTemporaryDir dir;
 };
 
-// Ctrl+N and Ctrl+O change nothing of the settings, the connection or the shared
+// Ctrl+N, Ctrl+O and Ctrl+S change nothing of the settings, the connection or the shared
 // records, and send nothing; Ctrl+O reads nothing of the file and only remembers it (a
-// file it cannot open is reported and not remembered).
-TEST_F(DocumentCommandsTest, CtrlNAndCtrlOChangeNothingAndOpenOnlyRemembersTheFile) {
-    startActive();
+// file it cannot open is reported and not remembered); Ctrl+S saves an opened file under
+// its own name without emptying it, and a new document as an empty file of a name asked.
+TEST_F(DocumentCommandsTest, NewOpenAndSaveChangeNothingAndNeverEmptyAFile) {
+    start();
+    frame()->activateWindow();  // for its accelerators
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame()));
     connectDrive();
-    const QString path = makeFile("drive.par", QByteArray(1024, '\x7f'));
-    fileAnswers = {dir.filePath(QStringLiteral("missing.par")), path};
+    const QString path = dir.filePath(QStringLiteral("drive.par"));
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(QByteArray(1024, '\x7f')) == 1024);
+    file.close();
+    const QString fresh = dir.filePath(QStringLiteral("saved"));
+    fileAnswers = {dir.filePath(QStringLiteral("missing.par")), path, fresh};
     const auto before = snapshot();
     const uint64_t requests = drive->requestCount();
     press(Qt::Key_N);
@@ -69,37 +59,25 @@ TEST_F(DocumentCommandsTest, CtrlNAndCtrlOChangeNothingAndOpenOnlyRemembersTheFi
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("Untitled - Quendrix"));
     EXPECT_TRUE(Profile().allKeys().isEmpty());
     press(Qt::Key_O);
+    press(Qt::Key_S);
     ASSERT_EQ(fileRequests.size(), 2u);
     EXPECT_EQ(fileRequests[1].mode, FileDialogRequest::Mode::Open);
     EXPECT_EQ(fileRequests[1].owner, frame());
-    EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(drive->requestCount(), requests);
     EXPECT_EQ(Read(path), QByteArray(1024, '\x7f'));
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("drive.par - Quendrix"));
     EXPECT_EQ(Profile().allKeys(), QStringList{QStringLiteral("Recent File List/File1")});
     EXPECT_EQ(Profile().value(QStringLiteral("Recent File List/File1")).toString(),
               QFileInfo(path).absoluteFilePath());
-    EXPECT_EQ(boxes.size(), 1u) << "the refused file's";
-}
-
-// Ctrl+S on a new document asks for a name and writes an empty file there; Ctrl+O then
-// Ctrl+S saves under the file's own name, without a dialog, and never empties it.
-TEST_F(DocumentCommandsTest, CtrlSWritesAnEmptyNewFileButNeverEmptiesAnExistingOne) {
-    startActive();
-    const QString fresh = dir.filePath(QStringLiteral("saved"));
-    const QString old = makeFile("old.par", QByteArray(1024, '\x5a'));
-    fileAnswers = {fresh, old};
+    press(Qt::Key_N);
     press(Qt::Key_S);
-    ASSERT_EQ(fileRequests.size(), 1u);
-    EXPECT_EQ(fileRequests[0].mode, FileDialogRequest::Mode::Save);
-    EXPECT_EQ(fileRequests[0].defaultName, QStringLiteral("Untitled"));
+    ASSERT_EQ(fileRequests.size(), 3u);
+    EXPECT_EQ(fileRequests[2].mode, FileDialogRequest::Mode::Save);
+    EXPECT_EQ(fileRequests[2].defaultName, QStringLiteral("Untitled"));
     EXPECT_EQ(Read(fresh), QByteArray());
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("saved - Quendrix"));
-    press(Qt::Key_O);
-    press(Qt::Key_S);
-    EXPECT_EQ(fileRequests.size(), 2u);
-    EXPECT_EQ(Read(old), QByteArray(1024, '\x5a'));
-    EXPECT_TRUE(boxes.empty());
+    EXPECT_EQ(snapshot(), before);
+    EXPECT_EQ(drive->requestCount(), requests);
+    EXPECT_EQ(boxes.size(), 1u) << "the refused file's";
 }
 
 TEST_F(DocumentCommandsTest, RecentFileListKeepsTheFourNewestOnceEach) {

@@ -38,7 +38,7 @@ std::string Describe(const QList<QAction*>& actions) {
 using MenuTest = ShellTest;
 
 // The menu caption for caption, nothing greyed or ticked; no toolbar, no status bar.
-TEST_F(MenuTest, MenuBarIsTheMenuOfTheToolCaptionForCaption) {
+TEST_F(MenuTest, MenuAcceleratorsAndExit) {
     start();
     EXPECT_EQ(Describe(frame()->menuBar()->actions()),
               "&File[Load Default |32805, -, Save to EEPROM|32797, -, Parameters Setting...|32803, "
@@ -56,12 +56,9 @@ TEST_F(MenuTest, MenuBarIsTheMenuOfTheToolCaptionForCaption) {
     EXPECT_EQ(frame()->findChild<QStatusBar*>(), nullptr);
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("Untitled - Quendrix"));
     EXPECT_FALSE(frame()->windowIcon().isNull());
-}
 
-// The accelerators carry their keys (no menu item shows one); only new, open and save
-// are handled: the others change nothing and send nothing.
-TEST_F(MenuTest, AcceleratorsCarryTheirKeysAndOnlyTheDocumentOnesAreHandled) {
-    start();
+    // The accelerators carry their keys (no menu item shows one); only new, open and save
+    // are handled: the others change nothing and send nothing.
     const auto before = snapshot();
     std::string keys;
     for (const int id : {ID_FILE_NEW, ID_FILE_OPEN, ID_FILE_SAVE, ID_EDIT_UNDO, ID_EDIT_CUT,
@@ -82,15 +79,12 @@ TEST_F(MenuTest, AcceleratorsCarryTheirKeysAndOnlyTheDocumentOnesAreHandled) {
     EXPECT_EQ(dialogsOpened, 0);
     EXPECT_EQ(snapshot(), before);
     EXPECT_EQ(drive->requestCount(), 0u);
-}
 
-TEST_F(MenuTest, ExitClosesTheMainWindowWithoutTalkingToTheDrive) {
-    start();
     choose(ID_COM1);
     const uint64_t requests = drive->requestCount();
     choose(ID_APP_EXIT);
     EXPECT_FALSE(frame()->isVisible());
-    EXPECT_EQ(drive->requestCount(), requests);
+    EXPECT_EQ(drive->requestCount(), requests) << "Exit says nothing to the drive";
 }
 
 }  // namespace

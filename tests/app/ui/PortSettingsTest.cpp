@@ -1,15 +1,13 @@
-// "Port Settings...", the COM ports that follow the adapters, and the view that shows
-// the connection.
+// "Port Settings..." and the COM ports that follow the adapters. (A COM port that reaches
+// a drive through an adapter is the devices script's; the view is ComCommandTest's.)
 
 #include <QComboBox>
 #include <QSettings>
 
 #include "app/ui/AppInfo.h"
-#include "app/ui/CQuendrixView.h"
 #include "link/ComSettingsFile.h"
 #include "link/ui/CPortSettingsDlg.h"
 #include "tests/app/ui/ShellFixture.h"
-#include "tests/support/DriveSimProcess.h"
 #include "tests/support/FakeDeviceTree.h"
 
 namespace qx::test {
@@ -20,10 +18,6 @@ using PortSettingsTest = ShellTest;
 
 constexpr const char* kIdA = "usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0";
 constexpr const char* kIdB = "usb-FTDI_FT232R_USB_UART_B7731QX2-if00-port0";
-
-QStringList ViewLines(CQuendrixApp& app) {
-    return app.view()->summary().split(QLatin1Char('\n'));
-}
 
 TEST_F(PortSettingsTest, ChoicesAreStoredBesideTheRecentFilesWhereTheCommandLineToolReadsThem) {
     FakeDeviceTree tree;
@@ -71,46 +65,6 @@ TEST_F(PortSettingsTest, ChoicesAreStoredBesideTheRecentFilesWhereTheCommandLine
                   "Please enter a device path such as /dev/ttyUSB0, or pick an entry."});
     EXPECT_EQ(ReadStoredComChoices(profile.fileName().toStdString()), stored);
     QSettings(profile.fileName(), QSettings::NativeFormat).remove(QStringLiteral("Ports"));
-}
-
-TEST_F(PortSettingsTest, TheViewShowsTheConnectionAfterEveryCommand) {
-    start();
-    EXPECT_EQ(ViewLines(*app).front(), "Port: none picked yet (COM menu)");
-    choose(ID_COM1);
-    EXPECT_EQ(ViewLines(*app),
-              (QStringList{"Port: COM1 on the simulated drive", "Drive: connected",
-                           "Versions: boot ROM 101, software 913, FPGA 258",
-                           "Last operation: Notes: Connectting with servo succeeds!"}));
-    // A dialog's failed exchange clears the flag; the view says so once the dialog closed.
-    state.link.driveConnected = 0;
-    choose(ID_APP_ABOUT);
-    EXPECT_EQ(ViewLines(*app)[1], "Drive: not connected (the port is open)");
-
-    choose(ID_COM2);
-    EXPECT_EQ(
-        boxes.back().detail,
-        std::string("Device: ") + kNoDevice +
-            "\nReason: the device is not there (was the adapter unplugged?)\nRemedy: plug the "
-            "adapter in and pick COM2 again, or choose the device in COM > Port Settings... "
-            "(quendrix-cli: --port or --com)");
-    EXPECT_EQ(ViewLines(*app).back(), "Last operation: Warning: Create COM2 Fails!");
-}
-
-TEST_F(PortSettingsTest, StartedWithoutOptionsAndOneAdapterCom1ReachesTheDrive) {
-    DriveSimProcess sim(QX_DRIVE_SIM, {"--pace"});
-    FakeDeviceTree tree;
-    tree.addAdapter("ttyUSB0", "usb-Quendrix_Drive_Cable_Q1-if00-port0", 1, "Quendrix",
-                    "Drive Cable", "Q1", sim.device());
-    tree.addUart("ttyS0", "0");
-    ports = PortMap{};
-    programClock = &steadyClock();
-    start();
-    context->comMapping().setRoots(tree.roots());
-    choose(ID_COM1);
-    EXPECT_EQ(boxTexts(), std::vector<std::string>{"Connectting with servo succeeds!"});
-    EXPECT_EQ(ViewLines(*app).front().toStdString(),
-              "Port: COM1 on " + tree.byId("usb-Quendrix_Drive_Cable_Q1-if00-port0") +
-                  " (Quendrix Drive Cable (Q1))");
 }
 
 }  // namespace
