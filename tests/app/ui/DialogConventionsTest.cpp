@@ -1,7 +1,5 @@
 // The conventions every dialog is built on: data exchange with the standard prompts,
-// edits that commit on losing the focus, and arrows that report a delta. (Dialog units,
-// dialogs that end before they are seen and OK refusing a field show in the pictures',
-// the parameter and the motor dialogs' tests.)
+// edits that commit on losing the focus, and arrows that report a delta.
 
 #include <gtest/gtest.h>
 

@@ -37,8 +37,6 @@ struct SeenBox {
 
 class ShellTest : public ::testing::Test {
   protected:
-    static constexpr const char* kNoDevice = "/nonexistent/quendrix-test-port";
-
     // Starts the program with COM1 on the simulated drive and COM2 to COM4 on nothing,
     // unless the test maps them otherwise first.
     void start() {
@@ -63,7 +61,7 @@ class ShellTest : public ::testing::Test {
     ShellTest() {
         TestApplication();
         for (int n = 1; n <= PortMap::kPortCount; ++n) {
-            ports.setDevice(n, n == 1 ? PortMap::kSimulatedDevice : kNoDevice);
+            ports.setDevice(n, n == 1 ? PortMap::kSimulatedDevice : "/nonexistent/quendrix-port");
         }
     }
 
@@ -130,20 +128,15 @@ class ShellTest : public ::testing::Test {
     std::unique_ptr<ui::CQuendrixApp> app;
 
   private:
-    class Forwarder final : public MessageSink {
-      public:
-        Forwarder(ShellTest& test, QWidget* owner) : test_(test), owner_(owner) {}
+    struct Forwarder final : MessageSink {
+        Forwarder(ShellTest& t, QWidget* o) : test(t), owner(o) {}
         void show(const std::string& text, const std::string& title) override {
-            SeenBox box{text, title, owner_, std::nullopt};
-            if (const QCursor* cursor = QGuiApplication::overrideCursor()) {
-                box.cursor = cursor->shape();
-            }
-            test_.boxes.push_back(box);
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            test.boxes.push_back(
+                {text, title, owner, cursor ? std::optional(cursor->shape()) : std::nullopt});
         }
-
-      private:
-        ShellTest& test_;
-        QWidget* owner_;
+        ShellTest& test;
+        QWidget* owner;
     };
 
     int runDialog(QDialog& dialog) {
