@@ -286,37 +286,42 @@ TEST(ParamFile, AReadOnlyFolderTakesWritesInPlaceOnly) {
     EXPECT_EQ(Contents(path), std::string(1024, '\x24'));
 }
 
-// Cancelled, or a file the upload cannot create, is one box and nothing more; a drive that
-// does not answer gives each EEPROM command its failure box. (Upload and download against
-// a drive that fails now and then are the soak's; a file of another size than 1024 bytes
-// for the download, the par_file fuzz target's.)
+// A file the commands cannot use is their one box, and nothing is sent for it; a drive
+// that does not answer gives each EEPROM command its failure box. (Upload and download
+// against a drive that fails now and then are the soak's.)
 TEST(ParamCommands, OutcomesAndBoxes) {
     ParamSimLink sim;
     TempDir dir;
     std::string last;
-    const std::string none = dir.file("none/up.par");
+    const std::string none = dir.file("none/up.par"), bad = dir.file("bad.par");
+    WriteBytes(bad, std::string(1000, '\x22'));
     const auto upload = [&](std::optional<std::string> path) {
         return ParametersUploadCommand(
             sim.link, sim.state.parameterImage, sim.messages, [path] { return path; }, last);
     };
+    const auto download = [&](std::optional<std::string> path) {
+        return ParametersDownloadCommand(
+            sim.link, sim.state.parameterImage, sim.messages, [path] { return path; }, last);
+    };
     using O = CommandOutcome;
     EXPECT_EQ(upload(std::nullopt), O::Cancelled);
-    EXPECT_EQ(sim.state.parameterImage[1], 913 & 0xFF) << "the image keeps the uploaded words";
     EXPECT_EQ(upload(none), O::Failed);
     sim.drive->clearRequestLog();
-    EXPECT_EQ(ParametersDownloadCommand(
-                  sim.link, sim.state.parameterImage, sim.messages,
-                  [] { return std::optional<std::string>(); }, last),
-              O::Cancelled);
+    EXPECT_EQ(download(std::nullopt), O::Cancelled);
+    EXPECT_EQ(download(bad), O::Failed);
     EXPECT_TRUE(sim.drive->requestLog().empty());
+    EXPECT_EQ(last, bad);
     sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
     EXPECT_EQ(SaveToEepromCommand(sim.link, sim.messages), O::Failed);
     EXPECT_EQ(LoadDefaultCommand(sim.link, sim.messages), O::Failed);
     EXPECT_EQ(sim.messages.texts(),
               (std::vector<std::string>{
                   "Cannot create the parameter file \"" + none + "\": No such file or directory.",
+                  "The file \"" + bad +
+                      "\" holds 1000 bytes, but a parameter file holds exactly 1024 bytes. "
+                      "Nothing was sent to the servo.",
                   "Save to EEPROM Fails!", "Loading Default Parameters from EEPROM Fails!"}));
-    EXPECT_EQ(sim.messages.boxes()[2].title, "Warning");
+    EXPECT_EQ(sim.messages.boxes()[3].title, "Warning");
 }
 
 }  // namespace
