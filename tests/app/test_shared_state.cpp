@@ -7,16 +7,22 @@
 namespace qx {
 namespace {
 
+// The flags, the capture request and the free-run settings a run may have left are reset; a
+// capture's sample rate keeps what it held.
 TEST(SharedState, StartupValuesOfAFreshProgram) {
     SharedState s;
+    s.link.portOpen = s.link.driveConnected = s.parameterTable.parametersLoaded = 1;
+    s.speedCaptureSettings.sampleRateHz = 2000;
+    s.loopCaptureRequest.loopKind = 2;
+    s.freeRunSettings = {{1, 1, 1}, {1, 1, 1}, {1, 1, 1}, {0, 0, 0}, {}, {}, 2};
     ApplyStartupValues(s);
-    // Lasting time, range, sample position, divider, rate (not set), count.
+    // Lasting time, range, sample position, divider, rate, count.
     const auto loop = [](const LoopCaptureSettings& c) {
         return std::make_tuple(c.lastingTimeMs, c.range, c.samplePosition, c.sampleDivider,
                                c.sampleRateHz, c.sampleCount);
     };
     EXPECT_EQ(loop(s.currentCaptureSettings), std::make_tuple(300, 1.0f, 0.96f, 1, 0, 512));
-    EXPECT_EQ(loop(s.speedCaptureSettings), std::make_tuple(500, 2500.0f, 0.95f, 4, 0, 512));
+    EXPECT_EQ(loop(s.speedCaptureSettings), std::make_tuple(500, 2500.0f, 0.95f, 4, 2000, 512));
     EXPECT_EQ(loop(s.positionCaptureSettings), std::make_tuple(1000, 100000.0f, 0.95f, 16, 0, 512));
 
     // Position, speed, current: offset, trigger value, edge, type, rate, count; current
@@ -30,10 +36,10 @@ TEST(SharedState, StartupValuesOfAFreshProgram) {
     EXPECT_EQ(f.sampleRateHz, (std::array<int32_t, 3>{200, 1000, 4000}));
     EXPECT_EQ(f.sampleCount, (std::array<int32_t, 3>{512, 512, 512}));
 
-    EXPECT_EQ(std::make_tuple(s.link.portOpen.load(), s.link.driveConnected.load(),
-                              s.parameterTable.parametersLoaded.load(),
-                              s.identity.baseSampleRateHz.load()),
-              std::make_tuple(0u, 0u, 0u, 0));
+    EXPECT_EQ(
+        std::make_tuple(s.link.portOpen.load(), s.link.driveConnected.load(),
+                        s.parameterTable.parametersLoaded.load(), s.loopCaptureRequest.loopKind),
+        std::make_tuple(0u, 0u, 0u, 0));
 }
 
 }  // namespace

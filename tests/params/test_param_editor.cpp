@@ -16,56 +16,51 @@ namespace {
 
 constexpr uint32_t kSupported = 2003;
 constexpr uint32_t kUnsupported = 2004;
-#define QX_RATED_TORQUE                                                                    \
-    "(2) Parameter value is the percentage of the rated torque, for example, if you want " \
-    "to set maximum torque to the 1 times of the rated torque, the parameter is 100."
-#define QX_DEMO_LOOP "(2) Demo programe runs from step 1 to 10, and loops forever."
 
-// Title and help as the editor gets them for a drive of a version; "untouched" is what
-// the title held before, and the help held a stale text first. A null help is only
-// checked to be a help.
+// Title and help as the editor gets them for a drive of a version: the title, and the
+// help's beginning (whole where a family's paragraphs are joined); "untouched" is what
+// the title held before, and the help held a stale text first.
 TEST(BuildParamText, TitlesAndHelpsOfTheCatalogue) {
     using Row = std::tuple<int, uint32_t, const char*, const char*>;
     const Row rows[] = {
         {2, kSupported, "User Parameter Protection Code",
-         "(1) User Parameter Protection Code is used to prevent the parameters from being "
-         "changed accidentally. The user parameters can be modified only when User Parameter "
-         "Protection Code set to 40613. \r\n\r\n(2) Suggest to change it to a value other than "
-         "40613 after adjusting parameters."},
+         "(1) User Parameter Protection Code is used to prevent the parameters from being "},
         {22, kSupported, "Torque Overload Value",
-         "(1) Set torque overload value. The value is the percentage of rated torque, no matter "
-         "what the direction is;\r\n\r\n(2) If the motor torque > Pn22 and lasting time > Pn23, "
-         "the servo will report a alarm and stop the motor."},
+         "(1) Set torque overload value. The value is the percentage of rated torque, no matter "},
         {41, kUnsupported, "Speed in JOG Mode",
          "(1) Set the speed value in JOG control mode. Unit is r/min."},
         {58, kUnsupported, "untouched", ""},
-        {63, kSupported, "Demo or P2P Mode Selection", nullptr},
+        {63, kSupported, "Demo or P2P Mode Selection", "(1) "},
         {64, 4003, "Torque Value in Torque Demo step 1",
-         "(1) Maximum torque in torque demo step 1.\r\n\r\n" QX_RATED_TORQUE},
+         "(1) Maximum torque in torque demo step 1.\r\n\r\n(2) Parameter value is the percentage "
+         "of the rated torque, for example, if you want to set maximum torque to the 1 times of "
+         "the rated torque, the parameter is 100."},
         {65, kSupported, "Demo Time in Torque Demo Step 1",
-         "(1) Demo lasting time in torque demo step 1, the unit is s.\r\n\r\n" QX_DEMO_LOOP},
+         "(1) Demo lasting time in torque demo step 1, the unit is s.\r\n\r\n(2) Demo programe "
+         "runs from step 1 to 10, and loops forever."},
         {84, kSupported, "Speed Value in Speed Demo step 1",
          "(1) Speed value in speed demo step 1.\r\n\r\n(2) Speed unit is r/min."},
         {103, kSupported, "Demo Time in Speed Demo Step 10",
-         "(1) Demo lasting time in speed demo step 10, unit is S.\r\n\r\n" QX_DEMO_LOOP},
+         "(1) Demo lasting time in speed demo step 10, unit is S.\r\n\r\n(2) Demo"},
         {104, kSupported, "High part of Position 1",
          "(1) The actual value of position 1 is: \r\n  high part x 10000 + low part\r\n\r\n"
          "(2) The unit is pulse."},
+        {105, kSupported, "Low part of Position 1", "(1) The actual value of position 1 is: "},
         {106, kSupported, "Speed of position 1",
          "(1) The speed of Position 1.\r\n\r\n(2) Speed unit is r/min."},
-        {108, kSupported, "Maximum Torque of position 1",
-         "(1) The maximum torque in Position 1.\r\n\r\n" QX_RATED_TORQUE},
+        {108, kSupported, "Maximum Torque of position 1", "(1) The maximum torque in Position 1."},
         {182, kSupported, "Accelaration of position 16",
          "(1) The accelarattion of motor in Position 16.\r\n\r\n(2) The accelarattion and "
          "deceleration share the same value.\r\n\r\n(3) The unit is r/(s*s)."},
-        {183, kSupported, "Maximum Torque of position 16", nullptr},
+        {183, kSupported, "Maximum Torque of position 16", "(1) The maximum torque in Position 16"},
         {184, kSupported, "untouched", ""}};
     for (const auto& [pn, version, title, help] : rows) {
         std::string shownTitle = "untouched";
         std::string shownHelp = "stale help";
         BuildParamText(pn, version, shownTitle, shownHelp);
         EXPECT_EQ(shownTitle, title) << "Pn " << pn << " of " << version;
-        EXPECT_EQ(help ? shownHelp : shownHelp.substr(0, 4), help ? help : "(1) ") << "Pn " << pn;
+        EXPECT_EQ(shownHelp.substr(0, std::string_view(help).size()), help) << "Pn " << pn;
+        EXPECT_EQ(shownHelp.empty(), *help == 0) << "Pn " << pn;
     }
 }
 

@@ -33,44 +33,35 @@ struct SeenBox {
     std::string title;
     QWidget* owner = nullptr;
     std::optional<Qt::CursorShape> cursor;  // the override cursor while it was up
-    std::string detail;
 };
 
 class ShellTest : public ::testing::Test {
   protected:
-    static constexpr const char* kNoDevice = "/nonexistent/quendrix-test-port";
-
-    void SetUp() override { TestApplication(); }
-
-    void TearDown() override {
-        app.reset();
-        context.reset();
-    }
-
     // Starts the program with COM1 on the simulated drive and COM2 to COM4 on nothing,
     // unless the test maps them otherwise first.
     void start() {
         drive = sim::MakeSimDrive(simOptions, clock.nowUs());
-        context = std::make_unique<ui::GuiContext>(state, *programClock, ports, drive);
+        context = std::make_unique<ui::GuiContext>(state, clock, ports, drive);
         context->setMessageSinkFactory(
             [this](QWidget* owner) { return std::make_unique<Forwarder>(*this, owner); });
         context->setDialogRunner([this](QDialog& dialog) { return runDialog(dialog); });
         context->setFileDialogRunner([this](const ui::FileDialogRequest& request) {
             fileRequests.push_back(request);
-            if (fileAnswers.empty()) {
-                return std::optional<QString>();
+            std::optional<QString> answer;
+            if (!fileAnswers.empty()) {
+                answer = fileAnswers.front();
+                fileAnswers.pop_front();
             }
-            const QString answer = fileAnswers.front();
-            fileAnswers.pop_front();
-            return std::optional<QString>(answer);
+            return answer;
         });
         app = std::make_unique<ui::CQuendrixApp>(*context);
         ASSERT_TRUE(app->initInstance());
     }
 
     ShellTest() {
+        TestApplication();
         for (int n = 1; n <= PortMap::kPortCount; ++n) {
-            ports.setDevice(n, n == 1 ? PortMap::kSimulatedDevice : kNoDevice);
+            ports.setDevice(n, n == 1 ? PortMap::kSimulatedDevice : "/nonexistent/quendrix-port");
         }
     }
 
@@ -122,14 +113,9 @@ class ShellTest : public ::testing::Test {
 
     SharedState state;
     VirtualClock clock{1'000'000};
-    // The program's clock: the virtual one, unless a test reaches a real device.
-    Clock* programClock = &clock;
     PortMap ports;
     sim::SimOptions simOptions;
     std::shared_ptr<sim::SimDrive> drive;
-    std::unique_ptr<ui::GuiContext> context;
-    std::unique_ptr<ui::CQuendrixApp> app;
-
     std::vector<SeenBox> boxes;
     // Runs while a modal dialog is open (after its set-up); the dialog is then closed
     // with OK unless the hook closed it already.
@@ -137,27 +123,20 @@ class ShellTest : public ::testing::Test {
     int dialogsOpened = 0;  // dialogs that reached their modal loop
     std::vector<ui::FileDialogRequest> fileRequests;
     std::deque<QString> fileAnswers;
+    // Last, so that the program ends before what it reports to.
+    std::unique_ptr<ui::GuiContext> context;
+    std::unique_ptr<ui::CQuendrixApp> app;
 
   private:
-    class Forwarder final : public MessageSink {
-      public:
-        Forwarder(ShellTest& test, QWidget* owner) : test_(test), owner_(owner) {}
+    struct Forwarder final : MessageSink {
+        Forwarder(ShellTest& t, QWidget* o) : test(t), owner(o) {}
         void show(const std::string& text, const std::string& title) override {
-            SeenBox box{text, title, owner_, std::nullopt, {}};
-            if (const QCursor* cursor = QGuiApplication::overrideCursor()) {
-                box.cursor = cursor->shape();
-            }
-            test_.boxes.push_back(box);
+            const QCursor* cursor = QGuiApplication::overrideCursor();
+            test.boxes.push_back(
+                {text, title, owner, cursor ? std::optional(cursor->shape()) : std::nullopt});
         }
-        void showDetailed(const std::string& text, const std::string& title,
-                          const std::string& detail) override {
-            show(text, title);
-            test_.boxes.back().detail = detail;
-        }
-
-      private:
-        ShellTest& test_;
-        QWidget* owner_;
+        ShellTest& test;
+        QWidget* owner;
     };
 
     int runDialog(QDialog& dialog) {
