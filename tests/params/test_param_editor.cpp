@@ -100,6 +100,9 @@ TEST(ParseParamText, DecimalAndBitFields) {
     for (const auto& [width, text, value] : accepted) {
         EXPECT_EQ(ParseParamText(text, width), value) << width << " '" << text << "'";
     }
+    // Typing waits for as many characters as bits ("1\u00e9" is two), a number for a digit.
+    EXPECT_TRUE(ParamTextIncomplete("1\u00e9", 3) && ParamTextIncomplete("-", 0));
+    EXPECT_FALSE(ParamTextIncomplete("1\u00e91", 3) || ParamTextIncomplete("-1", 0));
     EXPECT_EQ(ParseParamText("2147483647", 0), INT32_MAX);
     EXPECT_EQ(ParseParamText("-2147483648", 0), INT32_MIN);
     for (const char* text : {"x", " 1", "1 ", "+1", "1.5", "--1", "1-", "0x10", "\u0663",
