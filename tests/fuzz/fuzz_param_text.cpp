@@ -1,18 +1,15 @@
 // The parameter editor driven by arbitrary typing: any text in the number and value
 // fields, spins of any size, fields left, for every Pn and any range and value the drive
-// may report. A text that cannot be complete yet (empty, a lone "-", a bit field shorter
-// than its width) waits as typed until its field is left; any other text is either
-// refused with "Invalid input value!" and changes nothing but the field, or read exactly
-// as an independent reading of the accepted forms says, a word typed unsigned taken as
-// its signed self, with the value clamped into the parameter's range. A value the editor
-// shows reads back as itself.
+// may report. Whatever comes, the editor stays on a Pn that exists, refuses only with
+// "Invalid input value!" and then changes nothing but the field, keeps every value it
+// reads inside the parameter's range, and a value it shows reads back as itself. (Which
+// texts mean what is the parameter tests' table.)
 //
 // Input: a software version, then operations until the input runs out.
 
 #include <fuzzer/FuzzedDataProvider.h>
 
-#include <charconv>
-#include <limits>
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -28,100 +25,10 @@ namespace {
 using Box = qx::test::RecordingMessageSink::Box;
 using qx::fuzz::Check;
 
-bool IsContinuation(char c) {
-    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
-}
-
-std::size_t Characters(const std::string& text) {
-    std::size_t chars = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        chars += (i == 0 || !IsContinuation(text[i])) ? 1 : 0;
-    }
-    return chars;
-}
-
-// What the editor should make of `text`, written apart from ParamText: a text of at most
-// eleven characters (UTF-8 code points; a stray continuation byte at the start still
-// counts as one); for a bit field exactly `width` characters, "1" a set bit; otherwise
-// an optional "-" and digits, within 32 bits.
-std::optional<int32_t> Expected(const std::string& text, int width) {
-    const std::size_t chars = Characters(text);
-    if (chars > qx::kMaxParamTextChars) {
-        return std::nullopt;
-    }
-    if (width > 0) {
-        if (chars != static_cast<std::size_t>(width)) {
-            return std::nullopt;
-        }
-        int32_t value = 0;
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            if (i > 0 && IsContinuation(text[i])) {
-                continue;
-            }
-            const bool one =
-                text[i] == '1' && (i + 1 == text.size() || !IsContinuation(text[i + 1]));
-            value = value * 2 + (one ? 1 : 0);
-        }
-        return value;
-    }
-    const std::size_t digits = !text.empty() && text[0] == '-' ? 1 : 0;
-    if (text.size() == digits) {
-        return 0;
-    }
-    int64_t magnitude = 0;
-    const char* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data() + digits, end, magnitude);
-    if (ec != std::errc() || ptr != end || text[digits] == '-' || text[digits] == '+') {
-        return std::nullopt;
-    }
-    const int64_t value = digits ? -magnitude : magnitude;
-    if (value < std::numeric_limits<int32_t>::min() ||
-        value > std::numeric_limits<int32_t>::max()) {
-        return std::nullopt;
-    }
-    return static_cast<int32_t>(value);
-}
-
-// A text that waits for more: "" and "-" in a decimal field, fewer characters than a bit
-// field's width.
-bool Waits(const std::string& text, int width) {
-    return width > 0 ? Characters(text) < static_cast<std::size_t>(width)
-                     : text.empty() || text == "-";
-}
-
-// A decimal 32768 to 65535 above the maximum stands for its 16-bit word when that word,
-// read signed, is within the range.
-int32_t AsWord(int32_t value, int width, int32_t minimum, int32_t maximum) {
-    const int32_t word = static_cast<int16_t>(static_cast<uint16_t>(value));
-    const bool typedUnsigned = width == 0 && value > maximum && value >= 32768 && value <= 65535;
-    return typedUnsigned && word >= minimum && word <= maximum ? word : value;
-}
-
-// Where the editor puts `value` for a range: the range clamps it; a range whose bounds
-// are crossed gives one of them.
-int32_t Clamped(int64_t value, int32_t minimum, int32_t maximum) {
-    if (value >= maximum) {
-        return maximum;
-    }
-    if (value <= minimum) {
-        return minimum;
-    }
-    return static_cast<int32_t>(value);
-}
-
-// Whether the text shown for `value` can carry it: every decimal value, and bit-field
-// values within the width.
-bool Showable(int pn, int32_t value) {
-    const int width = qx::ParamBitWidth(pn);
-    return width == 0 || (value >= 0 && value < (int32_t{1} << width));
-}
-
 struct Fixture {
     qx::UserParamTable table;
     qx::test::RecordingMessageSink messages;
     std::optional<qx::ParamEditor> editor;
-    bool numberWaits = false;
-    bool valueWaits = false;
 
     explicit Fixture(uint32_t softwareVersion) {
         table.highestParamNumber = qx::kHighestParamNumber;
@@ -135,143 +42,112 @@ struct Fixture {
         editor->open();
     }
 
-    std::size_t boxes() const { return messages.boxes().size(); }
+    int width() const { return qx::ParamBitWidth(editor->pn()); }
 
-    // The value field shows the value; the number field too when it was just set (a
-    // refused number text stays in its field until the Pn changes).
-    void checkShown(bool numberSet) const {
+    // Runs one operation and checks what holds after any: a refusal is one warning and
+    // keeps Pn and value; an acceptance says nothing.
+    template <typename Op>
+    bool step(Op op) {
         const int pn = editor->pn();
-        Check(pn >= 0 && pn <= qx::kHighestParamNumber);
-        Check(!numberSet || editor->numberText() == std::to_string(pn));
-        Check(editor->valueText() == qx::FormatParamValue(pn, editor->value()));
+        const int32_t value = editor->value();
+        const std::size_t before = messages.boxes().size();
+        const bool accepted = op();
+        const auto boxes = messages.boxes();
+        Check(editor->pn() >= 0 && editor->pn() <= qx::kHighestParamNumber);
+        if (accepted) {
+            Check(boxes.size() == before);
+        } else {
+            Check(boxes.size() == before + 1 &&
+                  boxes.back() == Box{qx::kInvalidInputText, qx::kTitleWarning});
+            Check(editor->pn() == pn && editor->value() == value);
+        }
+        return accepted;
     }
 
-    void checkRefused(std::size_t boxesBefore) const {
-        const auto all = messages.boxes();
-        Check(all.size() == boxesBefore + 1);
-        Check(all.back() == Box{qx::kInvalidInputText, qx::kTitleWarning});
+    // A value the editor took: inside the range (a range with crossed bounds gives one
+    // of them), shown as itself, and its text typed again gives it back.
+    void checkValue() {
+        const int pn = editor->pn();
+        const int32_t value = editor->value();
+        const int32_t lo = std::min(table.minimum[pn], table.maximum[pn]);
+        const int32_t hi = std::max(table.minimum[pn], table.maximum[pn]);
+        Check(value >= lo && value <= hi);
+        const std::string shown = editor->valueText();
+        Check(shown == qx::FormatParamValue(pn, value));
+        if (width() > 0 && (value < 0 || value >= (int32_t{1} << width()))) {
+            return;  // a bit field cannot show what lies beyond its width
+        }
+        Check(qx::ParseParamText(shown, width()) == value);
+        if (table.minimum[pn] <= table.maximum[pn]) {
+            Check(step([&] { return editor->valueTextChanged(shown); }));
+            Check(editor->value() == value && editor->valueText() == shown);
+        }
+    }
+
+    // A Pn the editor moved to: its number and cached value shown.
+    void checkParam() {
+        Check(editor->numberText() == std::to_string(editor->pn()));
+        Check(editor->value() == table.value[editor->pn()]);
+        Check(editor->valueText() == qx::FormatParamValue(editor->pn(), editor->value()));
     }
 
     void typeNumber(const std::string& text) {
-        const int pn = editor->pn();
         const int32_t value = editor->value();
-        const std::size_t before = boxes();
-        const std::optional<int32_t> expected = Expected(text, 0);
-        const bool accepted = editor->numberTextChanged(text);
-        Check(accepted == expected.has_value());
-        numberWaits = Waits(text, 0);
-        if (numberWaits) {
-            Check(boxes() == before && editor->pn() == pn && editor->value() == value &&
-                  editor->numberText() == text);
-            return;
+        if (!step([&] { return editor->numberTextChanged(text); })) {
+            Check(editor->numberText() == text);
+        } else if (qx::ParamTextIncomplete(text, 0)) {
+            Check(editor->numberText() == text && editor->value() == value);
+        } else {
+            checkParam();
         }
-        if (!accepted) {
-            checkRefused(before);
-            Check(editor->pn() == pn && editor->value() == value && editor->numberText() == text);
-            return;
-        }
-        Check(boxes() == before);
-        Check(editor->pn() == std::clamp(*expected, 0, qx::kHighestParamNumber));
-        Check(editor->value() == table.value[editor->pn()]);
-        valueWaits = false;
-        checkShown(true);
-    }
-
-    void leaveNumber() {
-        const std::size_t before = boxes();
-        const int pn = editor->pn();
-        editor->numberFieldLeft();
-        Check(boxes() == before);
-        if (!numberWaits) {
-            Check(editor->pn() == pn);
-            return;
-        }
-        numberWaits = valueWaits = false;
-        Check(editor->pn() == 0 && editor->value() == table.value[0]);
-        checkShown(true);
     }
 
     void typeValue(const std::string& text) {
-        const int pn = editor->pn();
         const int32_t value = editor->value();
-        const std::size_t before = boxes();
-        const std::optional<int32_t> expected = Expected(text, qx::ParamBitWidth(pn));
-        const bool accepted = editor->valueTextChanged(text);
-        valueWaits = Waits(text, qx::ParamBitWidth(pn));
-        Check(accepted == (valueWaits || expected.has_value()));
-        Check(editor->pn() == pn);
-        if (valueWaits) {
-            Check(boxes() == before && editor->value() == value && editor->valueText() == text);
-            return;
+        const bool waits = qx::ParamTextIncomplete(text, width());
+        if (!step([&] { return editor->valueTextChanged(text); }) || waits) {
+            Check(editor->valueText() == text && editor->value() == value);
+        } else {
+            checkValue();
         }
-        if (!accepted) {
-            checkRefused(before);
-            Check(editor->value() == value && editor->valueText() == text);
-            return;
-        }
-        Check(boxes() == before);
-        Check(editor->value() == Clamped(AsWord(*expected, qx::ParamBitWidth(pn), table.minimum[pn],
-                                                table.maximum[pn]),
-                                         table.minimum[pn], table.maximum[pn]));
-        checkShown(false);
-        checkReadsBack();
     }
 
-    void leaveValue() {
-        const int pn = editor->pn();
-        const int32_t value = editor->value();
-        const std::size_t before = boxes();
-        const std::string text = editor->valueText();
-        const bool accepted = editor->valueFieldLeft();
-        if (!valueWaits) {
-            Check(accepted && boxes() == before && editor->value() == value);
-            return;
-        }
-        const std::optional<int32_t> expected = Expected(text, qx::ParamBitWidth(pn));
-        Check(accepted == expected.has_value());
-        if (!accepted) {
-            checkRefused(before);
-            Check(editor->value() == value && editor->valueText() == text);
-            return;
-        }
-        valueWaits = false;
-        Check(boxes() == before);
-        Check(editor->value() == Clamped(*expected, table.minimum[pn], table.maximum[pn]));
-        checkShown(false);
+    void spinNumber(int delta) {
+        const int64_t stepped = int64_t{editor->pn()} - delta;
+        step([&] { return editor->numberSpun(delta), true; });
+        Check(editor->pn() == std::clamp<int64_t>(stepped, 0, qx::kHighestParamNumber));
+        checkParam();
     }
 
     void spinValue(int delta) {
         const int pn = editor->pn();
         const int64_t stepped = int64_t{editor->value()} - delta;
-        editor->valueSpun(delta);
-        valueWaits = false;
-        Check(editor->value() == Clamped(stepped, table.minimum[pn], table.maximum[pn]));
-        checkShown(false);
-        checkReadsBack();
-    }
-
-    void spinNumber(int delta) {
-        const int64_t stepped = int64_t{editor->pn()} - delta;
-        editor->numberSpun(delta);
-        numberWaits = valueWaits = false;
-        Check(editor->pn() == std::clamp<int64_t>(stepped, 0, qx::kHighestParamNumber));
-        Check(editor->value() == table.value[editor->pn()]);
-        checkShown(true);
-    }
-
-    // The text shown for the value, typed again, is accepted and gives the value back.
-    void checkReadsBack() {
-        const int pn = editor->pn();
-        const int32_t value = editor->value();
-        if (!Showable(pn, value)) {
-            return;
+        step([&] { return editor->valueSpun(delta), true; });
+        if (stepped > table.minimum[pn] && stepped < table.maximum[pn]) {
+            Check(editor->value() == stepped);
         }
-        const std::string shown = editor->valueText();
-        Check(qx::ParseParamText(shown, qx::ParamBitWidth(pn)) == value);
-        if (value >= table.minimum[pn] && value <= table.maximum[pn]) {
-            const std::size_t before = boxes();
-            Check(editor->valueTextChanged(shown));
-            Check(boxes() == before && editor->value() == value && editor->valueText() == shown);
+        checkValue();
+    }
+
+    // A waiting number is read as 0 when left; a waiting value is read and clamped.
+    void leaveNumber() {
+        const bool waits = qx::ParamTextIncomplete(editor->numberText(), 0);
+        const int pn = editor->pn();
+        step([&] { return editor->numberFieldLeft(), true; });
+        Check(editor->pn() == (waits ? 0 : pn));
+        if (waits) {
+            checkParam();
+        }
+    }
+
+    void leaveValue() {
+        const bool waits = qx::ParamTextIncomplete(editor->valueText(), width());
+        const int32_t value = editor->value();
+        const bool accepted = step([&] { return editor->valueFieldLeft(); });
+        if (!waits) {
+            Check(accepted && editor->value() == value);
+        } else if (accepted) {
+            checkValue();
         }
     }
 };
@@ -315,16 +191,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
                 f.table.maximum[pn] = in.ConsumeIntegral<int16_t>();
                 f.table.value[pn] = in.ConsumeIntegral<int16_t>();
                 break;
+            case Op::AnyRange:
+                f.table.minimum[pn] = in.ConsumeIntegral<int32_t>();
+                f.table.maximum[pn] = in.ConsumeIntegral<int32_t>();
+                f.table.value[pn] = in.ConsumeIntegral<int32_t>();
+                break;
             case Op::LeaveNumber:
                 f.leaveNumber();
                 break;
             case Op::LeaveValue:
                 f.leaveValue();
-                break;
-            case Op::AnyRange:
-                f.table.minimum[pn] = in.ConsumeIntegral<int32_t>();
-                f.table.maximum[pn] = in.ConsumeIntegral<int32_t>();
-                f.table.value[pn] = in.ConsumeIntegral<int32_t>();
                 break;
         }
     }

@@ -12,10 +12,10 @@
 
 namespace qx::test {
 
-// A link in virtual time, behind either the simulated drive or a scripted port.
 // An acknowledged reply carrying `words`.
 std::vector<uint8_t> AckReply(uint8_t command, uint8_t selector, std::vector<uint16_t> words = {});
 
+// A link in virtual time, behind the simulated drive or a scripted port.
 struct SimLink {
     VirtualClock clock{1'000'000};
     SharedState state;

@@ -4,17 +4,6 @@
 
 namespace qx::test {
 
-OpenResult ScriptedPort::open() {
-    if (openResult == OpenResult::Ok) {
-        open_ = true;
-    }
-    return openResult;
-}
-
-std::size_t ScriptedPort::read(uint8_t* buffer, std::size_t maxBytes) {
-    return open_ ? inbox_.read(buffer, maxBytes, timeouts_, clock_) : 0;
-}
-
 std::size_t ScriptedPort::write(const uint8_t* data, std::size_t bytes) {
     if (!open_) {
         return 0;
@@ -29,9 +18,7 @@ std::size_t ScriptedPort::write(const uint8_t* data, std::size_t bytes) {
         return n;
     }
     const Reply reply = replies_.empty() ? *always_ : replies_.front();
-    if (!replies_.empty()) {
-        replies_.pop_front();
-    }
+    replies_.erase(replies_.begin(), replies_.begin() + (replies_.empty() ? 0 : 1));
     uint64_t at = clock_.nowUs();
     for (const Piece& piece : reply) {
         at += piece.delayUs;

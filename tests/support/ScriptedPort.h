@@ -34,7 +34,10 @@ class ScriptedPort final : public SerialPort {
     std::vector<std::vector<uint8_t>> writes() const { return writes_; }
     void shortenWrites(std::size_t maxBytes) { writeLimit_ = maxBytes; }
 
-    OpenResult open() override;
+    OpenResult open() override {
+        open_ = open_ || openResult == OpenResult::Ok;
+        return openResult;
+    }
     bool configure(const LineSettings&) override { return open_ && configureOk_; }
     bool setQueueSizes(std::size_t, std::size_t) override { return open_; }
     bool purge() override {
@@ -45,7 +48,9 @@ class ScriptedPort final : public SerialPort {
         timeouts_ = t;
         return open_;
     }
-    std::size_t read(uint8_t* buffer, std::size_t maxBytes) override;
+    std::size_t read(uint8_t* buffer, std::size_t maxBytes) override {
+        return open_ ? inbox_.read(buffer, maxBytes, timeouts_, clock_) : 0;
+    }
     std::size_t readAvailable(uint8_t* buffer, std::size_t maxBytes) override {
         return open_ ? inbox_.readArrived(buffer, maxBytes, clock_.nowUs()) : 0;
     }
