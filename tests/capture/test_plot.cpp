@@ -240,6 +240,8 @@ TEST(CapturePreview, TheDefaultSettingsAndTheStretchsCoordinates) {
         {14, {PreviewPen::Stretch, 190, m + 120, 190, m - 120}},
         {15, {PreviewPen::Stretch, 120, m - 100, 190, m - 100}},
         {16, {PreviewPen::Stretch, 120, m - 100, 125, m - 95}},
+        {17, {PreviewPen::Stretch, 120, m - 100, 125, m - 105}},
+        {18, {PreviewPen::Stretch, 190, m - 100, 185, m - 95}},
         {19, {PreviewPen::Stretch, 190, m - 100, 185, m - 105}},
     };
     for (const auto& [i, line] : lines) {
