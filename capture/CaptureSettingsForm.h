@@ -29,6 +29,7 @@ struct CaptureSettingLimits {
     int32_t countMax = 1024;
     float startCommitMin = -1.0f;
     float startCommitMax = 1.0f;
+    bool operator==(const CaptureSettingLimits&) const = default;
 };
 CaptureSettingLimits SettingLimits(CaptureKind kind);
 
@@ -40,6 +41,7 @@ struct CaptureSettingFields {
     float samplePosition = 0.0f;
     float range = 0.0f;
     int32_t lastingTimeMs = 0;
+    bool operator==(const CaptureSettingFields&) const = default;
 };
 
 // The rate a divider gives: base / divider in whole numbers (0 without a base rate).

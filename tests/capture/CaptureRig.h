@@ -23,16 +23,15 @@ struct Request {
     uint8_t command = 0, selector = 0;
     std::vector<uint8_t> payload;
     int sub() const { return payload.size() >= 2 ? (payload[0] << 8 | payload[1]) : -1; }
-    int word(std::size_t at) const { return payload[at] << 8 | payload[at + 1]; }
     bool operator==(const Request&) const = default;
 };
 
 // The requests sent, retries of the one before left out: one per step of a capture.
-inline std::vector<Request> Exchanges(const sim::SimDrive& drive, bool retries = false) {
+inline std::vector<Request> Exchanges(const sim::SimDrive& drive) {
     std::vector<Request> out;
     for (const auto& f : drive.requestLog()) {
         const Request r{f[1], f[2], std::vector<uint8_t>(f.begin() + 4, f.end() - 2)};
-        if (retries || out.empty() || !(out.back() == r)) {
+        if (out.empty() || !(out.back() == r)) {
             out.push_back(r);
         }
     }

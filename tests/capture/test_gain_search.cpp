@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "capture/GainSearchRun.h"
 #include "capture/TuningAssistant.h"
 #include "capture/TuningRequest.h"
@@ -77,78 +79,60 @@ TEST(GainSearch, CapturesAreJudgedByTheirMetrics) {
     EXPECT_TRUE(c.ringing && !c.saturated);
 }
 
-// A search told scripted outcomes: which gains it proposes in turn, and how it ends.
+// A search told scripted outcomes: which gains it proposes in turn, and how it ends. A
+// step is the knobs' words, then rise, settling and overshoot or "osc" / "creeps".
 TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
-    using Steps = std::vector<std::pair<std::vector<int32_t>, CaptureOutcome>>;  // knobs' words
+    using enum SearchEnd;
     const struct {
         K kind;
         LoopGains start;
-        Steps steps;
         SearchEnd end;
         int best;  // 0: none
+        const char* steps;
     } scripts[] = {
         // Doubling while faster, half a step near the limit; a step no faster ends the pass;
         // the second starts with half the step (a quarter near the limit).
-        {K::Current,
-         Ki(1000),
-         {{{1000}, Out(1, 3, 0)},
-          {{2000}, Out(.8, 2.5, 3)},
-          {{2828}, Out(.79, 2.5, 4)},
-          {{2378}, Out(.7, 2, 6)}},
-         SearchEnd::Done,
-         2},
+        {K::Current, Ki(1000), Done, 2, "1000 1 3 0, 2000 .8 2.5 3, 2828 .79 2.5 4, 2378 .7 2 6"},
         // The edge between within and beyond is halved; the second pass starts from it.
-        {K::Current,
-         Ki(2000),
-         {{{2000}, Out(.8, 2.5, 1)},
-          {{4000}, Out(.6, 3, 6)},
-          {{2828}, Out(.7, 2.4, 3)},
-          {{3363}, Out(.69, 2.4, 4.5)},
-          {{3668}, Out(.65, 3, 5.5)},
-          {{3221}, Out(.65, 2.3, 3.5)}},
-         SearchEnd::Done,
-         6},
+        {K::Current, Ki(2000), Done, 6,
+         "2000 .8 2.5 1, 4000 .6 3 6, 2828 .7 2.4 3, 3363 .69 2.4 4.5, 3668 .65 3 5.5, "
+         "3221 .65 2.3 3.5"},
         // No faster: the starting gains stay the best (half the limit is not near it yet).
-        {K::Current,
-         Ki(2000),
-         {{{2000}, Out(.8, 2.5, 2.5)}, {{4000}, Out(.9, 2.5, 0)}},
-         SearchEnd::Done,
-         1},
+        {K::Current, Ki(2000), Done, 1, "2000 .8 2.5 2.5, 4000 .9 2.5 0"},
         // A response that creeps to the command is judged by its settling, not its rise.
-        {K::Current,
-         Ki(100),
-         {{{100}, Out(1, 60, 0)}, {{200}, Out(1.2, 5, 0)}, {{400}, kOsc}},
-         SearchEnd::Danger,
-         2},
+        {K::Current, Ki(100), Danger, 2, "100 1 60 0, 200 1.2 5 0, 400 osc"},
         // Overshooting at first: back off, halve the edge of Kp, then Kd (less of it is
         // faster); oscillation after a loop at rest ends the search at once.
         {K::Position,
          {{1600, 100, 100, 0}, 3},
-         {{{1600, 100}, Out(15, 40, 17)},
-          {{800, 100}, Out(30, 60, 0)},
-          {{1131, 100}, Out(20, 40, 2)},
-          {{1345, 100}, Out(16, 40, 8)},
-          {{1233, 100}, Out(18, 38, 3)},
-          {{1233, 71}, kOsc}},
-         SearchEnd::Danger,
-         5},
+         Danger,
+         5,
+         "1600 100 15 40 17, 800 100 30 60 0, 1131 100 20 40 2, 1345 100 16 40 8, "
+         "1233 100 18 38 3, 1233 71 osc"},
         // At rest, overshooting or creeping, then oscillating: danger.
-        {K::Current, Ki(8000), {{{8000}, Out(.4, 3, 11)}, {{4000}, kOsc}}, SearchEnd::Danger, 0},
-        {K::Current, Ki(100), {{{100}, kCreeps}, {{200}, kOsc}}, SearchEnd::Danger, 0},
+        {K::Current, Ki(8000), Danger, 0, "8000 .4 3 11, 4000 osc"},
+        {K::Current, Ki(100), Danger, 0, "100 creeps, 200 osc"},
     };
     for (const auto& script : scripts) {
         GainSearch search(script.kind, script.start);
-        for (const auto& [words, outcome] : script.steps) {
-            ASSERT_TRUE(search.running());
-            for (std::size_t k = 0; k < words.size(); ++k) {
-                EXPECT_EQ(search.proposal().words[search.knobs()[k].index], words[k]);
+        std::istringstream steps(script.steps);
+        for (std::string step; std::getline(steps, step, ',');) {
+            ASSERT_TRUE(search.running()) << step;
+            std::istringstream in(step);
+            for (const SearchKnob& knob : search.knobs()) {
+                int32_t word = 0;
+                in >> word;
+                EXPECT_EQ(search.proposal().words[knob.index], word) << step;
             }
-            search.record(outcome);
+            double rise = 0, settling = 0, overshoot = 0;
+            const bool measured = static_cast<bool>(in >> rise >> settling >> overshoot);
+            search.record(measured ? Out(rise, settling, overshoot)
+                                   : (step.ends_with("osc") ? kOsc : kCreeps));
         }
         EXPECT_EQ(search.end(), script.end);
         EXPECT_EQ(search.best() ? search.best()->number : 0, script.best);
         EXPECT_EQ(search.finalGains(false), script.start);
-        const bool applies = script.end == SearchEnd::Done;
+        const bool applies = script.end == Done;
         EXPECT_EQ(search.finalGains(true), applies ? search.best()->gains : script.start);
     }
 }

@@ -14,15 +14,15 @@ namespace qx {
 namespace {
 
 using K = CaptureKind;
+using F = CaptureSettingFields;
 
 TEST(TuningEdits, WordsAndLimitsOfEveryGain) {
     // A word holds at most 65535: larger values are not sent with their top bits cut.
-    for (auto [value, perUnit, raw] : {std::tuple{1.2345f, kLsRsRawPerUnit, 1264},
-                                       {40.0f, kKeRawPerUnit, 1280},
-                                       {0.0299f, kKeRawPerUnit, 0},
-                                       {70.0f, kLsRsRawPerUnit, 65535},
-                                       {63.999f, kLsRsRawPerUnit, 65534},
-                                       {-1.0f, kLsRsRawPerUnit, 0}}) {
+    const std::tuple<float, float, int> raws[] = {
+        {1.2345f, kLsRsRawPerUnit, 1264},  {40.0f, kKeRawPerUnit, 1280},
+        {0.0299f, kKeRawPerUnit, 0},       {70.0f, kLsRsRawPerUnit, 65535},
+        {63.999f, kLsRsRawPerUnit, 65534}, {-1.0f, kLsRsRawPerUnit, 0}};
+    for (auto [value, perUnit, raw] : raws) {
         EXPECT_EQ(MotorConstantRaw(value, perUnit), raw) << value;
     }
     EXPECT_EQ(MotorConstantValue(1264, kLsRsRawPerUnit), 1.234375f);
@@ -40,86 +40,72 @@ TEST(TuningEdits, WordsAndLimitsOfEveryGain) {
         {K::Speed, 3, 1, 1000},     {K::Position, 0, 0, 65535}, {K::Position, 1, 0, 65535},
         {K::Position, 2, 0, 65535}, {K::Current, 3, 1, 65535},  {K::Current, 0, 0, 65535}};
     for (const auto& r : ranges) {
-        SCOPED_TRACE(testing::Message() << static_cast<int>(r.kind) << " " << r.index);
-        EXPECT_EQ(ClampGain(r.kind, r.index, r.min - 1), r.min);
-        EXPECT_EQ(ClampGain(r.kind, r.index, r.min), r.min);
-        EXPECT_EQ(ClampGain(r.kind, r.index, r.max), r.max);
-        EXPECT_EQ(ClampGain(r.kind, r.index, int64_t{r.max} + 1), r.max);
+        const auto clamp = [&](int64_t v) { return ClampGain(r.kind, r.index, v); };
+        EXPECT_EQ(std::tuple(clamp(r.min - 1), clamp(r.min), clamp(r.max), clamp(r.max + 1ll)),
+                  std::tuple(r.min, r.min, r.max, r.max))
+            << static_cast<int>(r.kind) << " " << r.index;
     }
 }
 
-TEST(CaptureSettings, TheRangesOfEachLoopsEntries) {
+TEST(CaptureSettings, TheLimitsOfEachLoopsEntriesAndWhereTheArrowsStop) {
+    // Range: float, commit min and max, spin min and max, step; lasting time: commit min and
+    // max, spin min and max; the most points; the start's commit limits.
+    EXPECT_EQ(SettingLimits(K::Current), (CaptureSettingLimits{true, 0, 100, 0.01, 100, 0.01f, 1,
+                                                               65535, 1, 65535, 1024, -1, 1}));
+    EXPECT_EQ(SettingLimits(K::Speed), (CaptureSettingLimits{false, 1, 6000, 1, 6000, 1, 20, 60000,
+                                                             20, 60000, 1024, -1, 1}));
+    EXPECT_EQ(SettingLimits(K::Position),
+              (CaptureSettingLimits{false, -4000000, 4000000, -400000, 400000, 1, 1, 65536, 1,
+                                    65535, 512, -1, 1}));
+    // The arrows (-1 is up) stop at the spin limits; typed values beyond them stay until
+    // moved. Range, lasting time, count, start, and the rate's divider within 1 to 40.
+    enum Arrow { R, L, C, S, D };  // range, lasting time, count, start, rate divider
     const struct {
         K kind;
-        bool rangeIsFloat;
-        double rangeMin, rangeMax, rangeSpinMin, rangeSpinMax, rangeStep;
-        int32_t lastingMin, lastingMax, lastingSpinMin, lastingSpinMax, countMax;
-    } rows[] = {
-        {K::Current, true, 0, 100, 0.01, 100, 0.01, 1, 65535, 1, 65535, 1024},
-        {K::Speed, false, 1, 6000, 1, 6000, 1, 20, 60000, 20, 60000, 1024},
-        {K::Position, false, -4000000, 4000000, -400000, 400000, 1, 1, 65536, 1, 65535, 512},
+        Arrow field;
+        double from;
+        int delta;
+        double to;
+    } arrows[] = {
+        {K::Current, R, 100, -1, 100},      {K::Current, R, 0, +1, 0.01},
+        {K::Current, R, 0.02, +1, 0.01},    {K::Current, C, 1024, -1, 1024},
+        {K::Current, C, 1, +1, 1},          {K::Current, L, 65535, -1, 65535},
+        {K::Speed, R, 6000, -1, 6000},      {K::Speed, R, 2, +1, 1},
+        {K::Speed, L, 60000, -1, 60000},    {K::Speed, L, 20, +1, 20},
+        {K::Speed, L, 20, -1, 21},          {K::Speed, C, 1024, -1, 1024},
+        {K::Position, R, -4e6, +1, -4e5},   {K::Position, R, 4e5, -1, 4e5},
+        {K::Position, L, 65536, -1, 65535}, {K::Position, L, 1, +1, 1},
+        {K::Position, C, 512, -1, 512},     {K::Position, C, 1, +1, 1},
+        {K::Current, S, 0.995, -1, 1},      {K::Current, S, 0.005, +1, 0},
+        {K::Current, S, 0.0105, +1, 0},     {K::Current, S, 0.5, -1, 0.51},
+        {K::Current, D, 40, +1, 100},       {K::Current, D, 40, -1, 102},
+        {K::Current, D, 1, -1, 4000},       {K::Current, D, 39, +1, 100},
     };
-    for (const auto& r : rows) {
-        const CaptureSettingLimits l = SettingLimits(r.kind);
-        EXPECT_EQ(l.rangeIsFloat, r.rangeIsFloat);
-        EXPECT_EQ(l.rangeCommitMin, r.rangeMin);
-        EXPECT_EQ(l.rangeCommitMax, r.rangeMax);
-        EXPECT_EQ(l.rangeSpinMin, r.rangeSpinMin);
-        EXPECT_EQ(l.rangeSpinMax, r.rangeSpinMax);
-        EXPECT_NEAR(l.rangeStep, r.rangeStep, 1e-6);
-        EXPECT_EQ(l.lastingCommitMin, r.lastingMin);
-        EXPECT_EQ(l.lastingCommitMax, r.lastingMax);
-        EXPECT_EQ(l.lastingSpinMin, r.lastingSpinMin);
-        EXPECT_EQ(l.lastingSpinMax, r.lastingSpinMax);
-        EXPECT_EQ(l.countMax, r.countMax);
-        EXPECT_EQ(l.startCommitMin, -1.0f);
-        EXPECT_EQ(l.startCommitMax, 1.0f) << "1.5 fails";
-
-        // The arrows stop at the spin limits, typed values beyond them stay until moved.
-        CaptureSettingFields f;
-        f.range = static_cast<float>(r.rangeSpinMax);
-        SpinRange(f, l, -1);
-        EXPECT_FLOAT_EQ(f.range, static_cast<float>(r.rangeSpinMax));
-        f.range = static_cast<float>(r.rangeMin);
-        SpinRange(f, l, +1);
-        EXPECT_FLOAT_EQ(f.range, static_cast<float>(r.rangeSpinMin)) << "...but not below";
-        f.range = static_cast<float>(r.rangeSpinMin + r.rangeStep);
-        SpinRange(f, l, +1);
-        EXPECT_FLOAT_EQ(f.range, static_cast<float>(r.rangeSpinMin));
-        f.lastingTimeMs = r.lastingMax;
-        SpinLastingTime(f, l, -1);
-        EXPECT_EQ(f.lastingTimeMs, r.lastingSpinMax);
-        f.lastingTimeMs = r.lastingSpinMin;
-        SpinLastingTime(f, l, +1);
-        EXPECT_EQ(f.lastingTimeMs, r.lastingSpinMin);
-        SpinLastingTime(f, l, -1);
-        EXPECT_EQ(f.lastingTimeMs, r.lastingSpinMin + 1);
-        f.sampleCount = r.countMax;
-        SpinSampleCount(f, l, -1);
-        EXPECT_EQ(f.sampleCount, r.countMax);
-        f.sampleCount = 1;
-        SpinSampleCount(f, l, +1);
-        EXPECT_EQ(f.sampleCount, 1);
+    for (const auto& a : arrows) {
+        const int whole = static_cast<int>(a.from);
+        const auto part = static_cast<float>(a.from);
+        CaptureSettingFields f{whole, 0, whole, part, part, whole};
+        const CaptureSettingLimits limits = SettingLimits(a.kind);
+        SpinRange(f, limits, a.delta);  // each arrow moves its own field only
+        SpinLastingTime(f, limits, a.delta);
+        SpinSampleCount(f, limits, a.delta);
+        SpinSampleStart(f, a.delta);
+        SpinSampleRate(f, 4000, a.delta);
+        const double after[] = {f.range, static_cast<double>(f.lastingTimeMs),
+                                static_cast<double>(f.sampleCount), f.samplePosition,
+                                static_cast<double>(f.sampleRateHz)};
+        EXPECT_NEAR(after[a.field], a.to, 1e-6)
+            << static_cast<int>(a.kind) << a.field << " " << a.from;
     }
 }
 
 TEST(CaptureSettings, OpeningSetsTheRateFromTheDividerEvenIfCancelled) {
     LoopCaptureSettings record = DefaultSpeedCaptureSettings();
     record.sampleRateHz = 7;
-    const CaptureSettingFields f = OpenCaptureSettings(record, 4000);
+    EXPECT_EQ(OpenCaptureSettings(record, 4000), (F{512, 1000, 4, 0.95f, 2500.0f, 500}));
     EXPECT_EQ(record.sampleRateHz, 1000);
-    EXPECT_EQ(f.sampleRateHz, 1000);
-    EXPECT_EQ(f.sampleDivider, 4);
-    EXPECT_EQ(f.sampleCount, 512);
-    EXPECT_EQ(f.samplePosition, 0.95f);
-    EXPECT_EQ(f.range, 2500.0f);
-    EXPECT_EQ(f.lastingTimeMs, 500);
-    CaptureSettingFields changed{100, 2000, 2, 0.5f, 3.0f, 900};
-    ApplyCaptureSettings(changed, record);
-    const LoopCaptureSettings& r = record;
-    EXPECT_EQ((std::tuple{r.sampleCount, r.sampleRateHz, r.sampleDivider, r.samplePosition, r.range,
-                          r.lastingTimeMs}),
-              (std::tuple{100, 2000, 2, 0.5f, 3.0f, 900}));
+    ApplyCaptureSettings({100, 2000, 2, 0.5f, 3.0f, 900}, record);
+    EXPECT_EQ(OpenCaptureSettings(record, 8000), (F{100, 4000, 2, 0.5f, 3.0f, 900}));
     EXPECT_EQ(OpenCaptureSettings(record, 0).sampleRateHz, 0) << "no drive, no rate";
 }
 
@@ -130,81 +116,63 @@ TEST(CaptureSettings, RatesSnapToADividerAndTheStartBelowOneThousandth) {
                  {4000, 1, 9000, 1, 4000}, {4000, 1, -5, 1, 4000},   {4000, 8, 0, 8, 500},
                  {0, 1, 1000, 1, 0}};  // 0 keeps the divider; without a base rate it is 0
     for (const auto& c : rates) {
-        CaptureSettingFields f;
-        f.sampleDivider = c.divider;
-        f.sampleRateHz = c.typed;
+        F f{0, c.typed, c.divider};
         SnapSampleRate(f, c.base);
-        EXPECT_EQ(f.sampleDivider, c.newDivider) << c.typed;
-        EXPECT_EQ(f.sampleRateHz, c.rate) << c.typed;
+        EXPECT_EQ(std::pair(f.sampleDivider, f.sampleRateHz), std::pair(c.newDivider, c.rate))
+            << c.typed;
     }
-    // The rate arrows move the divider within 1 to 40.
-    const struct {
-        int32_t divider, delta, newDivider, rate;
-    } arrows[] = {{40, +1, 40, 100}, {40, -1, 39, 102}, {1, -1, 1, 4000}, {39, +1, 40, 100}};
-    for (const auto& a : arrows) {
-        CaptureSettingFields f;
-        f.sampleDivider = a.divider;
-        SpinSampleRate(f, 4000, a.delta);
-        EXPECT_EQ(f.sampleDivider, a.newDivider);
-        EXPECT_EQ(f.sampleRateHz, a.rate);
-    }
-    const struct {
-        float start;
-        int delta;
-        float next;
-    } starts[] = {{-0.5f, 0, 0.0f},   {0.0009f, 0, 0.0f},  {0.001f, 0, 0.001f}, {0.995f, -1, 1.0f},
-                  {0.005f, +1, 0.0f}, {0.0105f, +1, 0.0f}, {0.5f, -1, 0.51f}};
-    for (const auto& s : starts) {
-        CaptureSettingFields f;
-        f.samplePosition = s.start;
-        s.delta == 0 ? SnapSampleStart(f) : SpinSampleStart(f, s.delta);
-        EXPECT_FLOAT_EQ(f.samplePosition, s.next) << s.start;
+    for (auto [start, snapped] : {std::pair{-0.5f, 0.0f}, {0.0009f, 0.0f}, {0.001f, 0.001f}}) {
+        F f{.samplePosition = start};
+        SnapSampleStart(f);
+        EXPECT_EQ(f.samplePosition, snapped) << start;
     }
 }
 
 TEST(FreeRunEdits, OffsetsRatesLevelsAndCounts) {
     // 0.29 x 100 falls just below 29 in double precision.
-    for (auto [typed, offset] : {std::pair{0.257, 0.25f},
-                                 {1.5, 1.0f},
-                                 {-0.2, 0.0f},
-                                 {0.29, 0.28f},
-                                 {NAN, 0.0f},
-                                 {INFINITY, 0.0f}}) {
+    const std::pair<double, float> offsets[] = {{0.257, 0.25f}, {1.5, 1.0f}, {-0.2, 0.0f},
+                                                {0.29, 0.28f},  {NAN, 0.0f}, {INFINITY, 0.0f}};
+    for (auto [typed, offset] : offsets) {
         EXPECT_FLOAT_EQ(TruncateWaveOffset(typed), offset) << typed;
     }
     const struct {
         int32_t base;
-        int64_t typed, rate, divider;
+        int64_t typed;
+        int32_t rate, divider;
     } rates[] = {{4000, 3000, 4000, 1}, {4000, 300, 307, 13}, {4000, 9000, 4000, 1},
                  {4000, 1, 1, 4000},    {0, 1000, 1000, 4},   {2000, 1000, 1000, 2}};
     for (const auto& r : rates) {
-        EXPECT_EQ(SnapSampleRate(r.base, r.typed).rateHz, r.rate) << r.typed;
-        EXPECT_EQ(SnapSampleRate(r.base, r.typed).divider, r.divider) << r.typed;
+        const SnappedRate snapped = SnapSampleRate(r.base, r.typed);
+        EXPECT_EQ(std::pair(snapped.rateHz, snapped.divider), std::pair(r.rate, r.divider));
     }
     EXPECT_EQ(RateOfDivider(4000, 0).divider, 1);
     const struct {
         K kind;
         double typed, limited;
         int32_t raw;
-    } levels[] = {{K::Speed, 7000.0, 6000.0, 24000},
-                  {K::Speed, -7000.0, -6000.0, -24000},
-                  {K::Speed, -12.9, -12.0, -48},
+    } levels[] = {{K::Speed, 7000, 6000, 24000},
+                  {K::Speed, -7000, -6000, -24000},
+                  {K::Speed, -12.9, -12, -48},
                   {K::Current, -1.5, -1.5, -192},
-                  {K::Current, 250.0, 100.0, 12800},
-                  {K::Current, -250.0, -100.0, -12800},
-                  {K::Position, 123456.7, 123456.0, 123456},
-                  {K::Position, NAN, 0.0, 0},
-                  {K::Position, 1e12, 2147483647.0, 2147483647},
-                  {K::Position, -1e12, -2147483648.0, -2147483647 - 1}};
+                  {K::Current, 250, 100, 12800},
+                  {K::Current, -250, -100, -12800},
+                  {K::Position, 123456.7, 123456, 123456},
+                  {K::Position, NAN, 0, 0},
+                  {K::Position, 1e12, 2147483647, 2147483647},
+                  {K::Position, -1e12, -2147483648.0, INT32_MIN}};
     for (const auto& l : levels) {
-        EXPECT_EQ(LimitTriggerValue(l.kind, l.typed), l.limited) << l.typed;
-        EXPECT_EQ(TriggerLevelRaw(l.kind, l.typed), l.raw) << l.typed;
+        EXPECT_EQ(std::pair(LimitTriggerValue(l.kind, l.typed), TriggerLevelRaw(l.kind, l.typed)),
+                  std::pair(l.limited, l.raw))
+            << l.typed;
     }
-    EXPECT_EQ(LimitSampleCount(K::Position, 1000), 512);
-    EXPECT_EQ(LimitSampleCount(K::Position, 512), 512);
-    EXPECT_EQ(LimitSampleCount(K::Current, 0), 1);
-    EXPECT_EQ(LimitSampleCount(K::Speed, 5000), 1024);
-    EXPECT_EQ(LimitSampleCount(K::Speed, 1024), 1024);
+    const std::tuple<K, int, int> counts[] = {{K::Position, 1000, 512},
+                                              {K::Position, 512, 512},
+                                              {K::Current, 0, 1},
+                                              {K::Speed, 5000, 1024},
+                                              {K::Speed, 1024, 1024}};
+    for (auto [kind, typed, count] : counts) {
+        EXPECT_EQ(LimitSampleCount(kind, typed), count) << typed;
+    }
 }
 
 }  // namespace
