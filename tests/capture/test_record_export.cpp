@@ -28,7 +28,8 @@ TEST(RecordExport, NumbersReadBackExactlyAndFilesAreWrittenWhole) {
     EXPECT_EQ(RecordCsv(plot, {CaptureKind::Current, 2, 13, 4000}),
               "time_ms,command_A,feedback_A\n0,0.1,16777216\n3.25,3e-07,0.33333334\n");
     const std::string json = StepRecordJson(plot, {CaptureKind::Speed, 1, 4, 4000}, {}, {});
-    EXPECT_NE(json.find("\"step\":{\"time_ms\":null,\"end_ms\":null,"), std::string::npos);
+    EXPECT_NE(json.find("\"step\":{\"time_ms\":null,\"end_ms\":null,\"from\":null,\"to\":null},"),
+              std::string::npos);
     EXPECT_NE(json.find("\"samples\":{\"time_ms\":[0],\"command\":[0.1],\"feedback\":[16777216]}"),
               std::string::npos);
     const fs::path dir = fs::temp_directory_path() / ("qx-export-" + std::to_string(::getpid()));

@@ -43,8 +43,9 @@ TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) 
     RecordingMessageSink main;
     LoopTuner tuner(rig.state, rig.link, K::Speed, rig.messages, main, rig.window);
     ASSERT_TRUE(tuner.open());
-    EXPECT_EQ(std::tuple(tuner.gainsRead(), tuner.values(), SharedGains(rig.state, K::Speed)),
-              std::tuple(true, held, held));
+    EXPECT_EQ(std::tuple(tuner.gainsRead(), tuner.values(), SharedGains(rig.state, K::Speed),
+                         rig.state.link.driveConnected.load()),
+              std::tuple(true, held, held, 1u));
     // The first tick finds the gains changed from the zero copy and asks for a capture.
     EXPECT_TRUE(tuner.timerTick());
     EXPECT_FALSE(tuner.timerTick());
@@ -56,13 +57,15 @@ TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) 
     ASSERT_TRUE(rig.window.waitFor(2)) << "the next capture follows at once";
     tuner.sampleDone(plot, false);
     EXPECT_FALSE(tuner.timerTick() || rig.window.waitFor(3, 20ms)) << "none asked for";
+    tuner.captureNext();
+    ASSERT_TRUE(rig.window.waitFor(3)) << "the next one asked for";
     // A changed gain asks again, and the capture writes it.
     LoopGains changed = held;
     changed.words[1] += 7;
     StoreGains(rig.state, K::Speed, changed);
     EXPECT_TRUE(tuner.timerTick());
     EXPECT_EQ(tuner.dataValid(), 0);
-    ASSERT_TRUE(rig.window.waitFor(3));
+    ASSERT_TRUE(rig.window.waitFor(4));
     tuner.close();  // what closing sends is the transcripts'
     EXPECT_EQ(std::tuple(tuner.capturing(), rig.state.workerSync.sampleThreadEnded.load(),
                          rig.drive->read(GainAddress(K::Speed) + 1)),
