@@ -219,7 +219,7 @@ TEST(FreeRunMonitor, RefreshArmsOneCaptureDecodedWithTheRequestItWasCapturedWith
     EXPECT_EQ(rig.state.freeRunRequest.preTriggerFraction, 0.25f);
     ASSERT_TRUE(rig.window.waitFor(1));
     const CaptureState armed = rig.monitor.captureState();
-    EXPECT_TRUE(armed.armed && armed.level == -1.5);
+    EXPECT_TRUE(armed.armed && armed.worker && armed.level == -1.5);
     // The type changes while the record is on its way to the window.
     rig.monitor.chooseType(K::Position);
     rig.monitor.chooseAutoRun(false);

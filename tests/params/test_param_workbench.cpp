@@ -39,6 +39,8 @@ TEST(ParamSheet, FilterByNumberWordsAndBitNames) {
     }
     sheet.setFilter(" ");
     EXPECT_EQ(sheet.rows().size(), 184u);
+    EXPECT_TRUE(ParamFilter("AZ").matches(0, SearchTextOf("az", "")) &&
+                ParamFilter("az").matches(0, SearchTextOf("", "AZ")));
     // A word starts after any character but a letter, a digit or "_".
     for (const char c : std::string("/:@[`{azAZ09_")) {
         EXPECT_EQ(ParamFilter("bar").matches(0, std::string("x") + c + "bar"),
