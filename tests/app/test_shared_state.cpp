@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/ConnectionSummary.h"
 #include "app/SharedState.h"
 
 namespace qx {
@@ -40,6 +41,26 @@ TEST(SharedState, StartupValuesOfAFreshProgram) {
         std::make_tuple(s.link.portOpen.load(), s.link.driveConnected.load(),
                         s.parameterTable.parametersLoaded.load(), s.loopCaptureRequest.loopKind),
         std::make_tuple(0u, 0u, 0u, 0));
+}
+
+// The main window's view before any port, and for a port without a device after a drive
+// that was refused.
+TEST(ConnectionSummary, BeforeAnyPortAndAfterARefusedDrive) {
+    using Lines = std::vector<std::string>;
+    SharedState s;
+    EXPECT_EQ(ConnectionSummary(s, "", "", ""),
+              (Lines{"Port: none picked yet (COM menu)", "Drive: not connected",
+                     "Versions: none read yet", "Last operation: none yet"}));
+    s.link.portOpen = 1;
+    s.identity.bootRomVersion = 101;
+    s.identity.softwareVersion = 1004;
+    s.identity.fpgaVersion = 258;
+    EXPECT_EQ(
+        ConnectionSummary(s, "COM3", "", "Warning: Quendrix mismatchs the servo!"),
+        (Lines{"Port: COM3, no device found for it", "Drive: not connected (the port is open)",
+               "Versions: boot ROM 101, software 1004, FPGA 258 (software version not "
+               "supported) (the drive identified last)",
+               "Last operation: Warning: Quendrix mismatchs the servo!"}));
 }
 
 }  // namespace

@@ -2,8 +2,6 @@
 # 'capture free' against quendrix-drive-sim over a pseudo-terminal: an auto-run record
 # and records that fire on a rising and a falling edge.
 set -euo pipefail
-cli=$1
-sim=$2
 source "$(dirname "$0")/drive_sim.sh"
 start_drive_sim
 

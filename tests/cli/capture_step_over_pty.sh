@@ -2,8 +2,6 @@
 # 'capture step' against quendrix-drive-sim over a pseudo-terminal: one step test of
 # each loop, written as CSV.
 set -euo pipefail
-cli=$1
-sim=$2
 source "$(dirname "$0")/drive_sim.sh"
 start_drive_sim
 

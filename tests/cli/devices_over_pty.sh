@@ -3,8 +3,6 @@
 # quendrix-drive-sim's pseudo-terminal; the window's Port Settings are read; a port
 # failure prints its detail.
 set -euo pipefail
-cli=$1
-sim=$2
 source "$(dirname "$0")/drive_sim.sh"
 start_drive_sim --pace
 

@@ -1,9 +1,12 @@
-# Sourced by the end-to-end scripts. start_drive_sim OPTIONS... starts
-# quendrix-drive-sim ($sim) with the options, sets $dev to its pseudo-terminal and $out
-# to a scratch folder, and cleans both up when the script exits.
+# Sourced by the end-to-end scripts, which get the tool and the drive simulator as $1 and
+# $2: sets $cli and $sim, and $out to a scratch folder removed when the script exits.
+# start_drive_sim OPTIONS... starts quendrix-drive-sim with the options (stopped at the
+# exit too) and sets $dev to its pseudo-terminal.
+cli=$1
+sim=${2:-}
+out=$(mktemp -d)
+trap 'kill ${simpid:-} 2>/dev/null || true; rm -rf "$out"' EXIT
 start_drive_sim() {
-  out=$(mktemp -d)
-  trap 'kill $simpid 2>/dev/null || true; rm -rf "$out"' EXIT
   "$sim" "$@" >"$out/sim" &
   simpid=$!
   # A loaded machine may take a while to start it: up to 30 s.

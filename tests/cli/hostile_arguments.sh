@@ -3,9 +3,8 @@
 # option and its range, before the port is picked (so nothing reaches the drive). Then
 # results that cannot be written: status 1 and the reason.
 set -euo pipefail
-cli=$1
-err=$(mktemp)
-trap 'rm -f "$err"' EXIT
+source "$(dirname "$0")/drive_sim.sh"
+err=$out/err
 
 while IFS='|' read -r want args message; do
   status=0

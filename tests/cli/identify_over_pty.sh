@@ -1,8 +1,6 @@
 #!/usr/bin/env bash
 # quendrix-cli against quendrix-drive-sim over a pseudo-terminal: the real termios path.
 set -euo pipefail
-cli=$1
-sim=$2
 source "$(dirname "$0")/drive_sim.sh"
 start_drive_sim --pace
 

@@ -2,10 +2,7 @@
 # The monitor and ports commands against the built-in simulated drive, and the monitor
 # against quendrix-drive-sim whose cable is pulled.
 set -euo pipefail
-cli=$1
 source "$(dirname "$0")/drive_sim.sh"
-out=$(mktemp -d)
-trap 'rm -rf "$out"' EXIT
 
 # One header and one line per poll; no DC bus column below software version 1001.
 "$cli" --port sim monitor --count 3 --interval 0 >"$out/m913" 2>/dev/null
@@ -36,9 +33,7 @@ status_is 1 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=2 monitor --cou
 [ "$(wc -l <"$out/once")" -eq 3 ]
 
 # A pulled cable: said once, and polling goes on when the device is back.
-"$2" --link "$out/com1" --unplug 12:1000 >"$out/sim" &
-trap 'kill $! 2>/dev/null || true; rm -rf "$out"' EXIT
-for _ in $(seq 50); do [ -e "$out/com1" ] && break; sleep 0.1; done
+start_drive_sim --link "$out/com1" --unplug 12:1000
 status_is 1 "$cli" --com 1="$out/com1" monitor --count 12 --interval 100 >"$out/pulled" \
   2>"$out/pulled.err"
 [ "$(grep -c "has gone" "$out/pulled.err")" -eq 1 ]

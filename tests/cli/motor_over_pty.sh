@@ -2,8 +2,6 @@
 # quendrix-cli's motor commands against quendrix-drive-sim over a pseudo-terminal: the
 # block written by one run is read back by the next, and a match finds the drive's motor.
 set -euo pipefail
-cli=$1
-sim=$2
 source "$(dirname "$0")/drive_sim.sh"
 start_drive_sim --pace
 

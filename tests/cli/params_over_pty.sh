@@ -2,8 +2,6 @@
 # The parameter commands of quendrix-cli against quendrix-drive-sim over a
 # pseudo-terminal: table dump, one parameter, files, EEPROM.
 set -euo pipefail
-cli=$1
-sim=$2
 source "$(dirname "$0")/drive_sim.sh"
 start_drive_sim
 q() { "$cli" --port "$dev" "$@"; }

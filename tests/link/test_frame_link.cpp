@@ -1,5 +1,6 @@
-// The frame link: the worked frames, every receive status, the retry loop and its time
-// budget, the sync burst.
+// The frame link: every receive status, the retry loop and its time budget, the sync burst.
+// (Request frames: the simulated drive checks their length and checksum in every transcript,
+// where replies arrive at the line's pace, a few bytes a read.)
 
 #include <gtest/gtest.h>
 
@@ -22,18 +23,6 @@ Bytes Hex(const std::string& text) {
         out.insert(out.end(), n, static_cast<uint8_t>(std::stoi(b.substr(0, 2), nullptr, 16)));
     }
     return out;
-}
-
-TEST(FrameFormat, WorkedFramesMatchByteForByte) {
-    ScriptedLink s;
-    s.open();
-    s.port->script(Hex("AA C1 03 05 AA 55 01 02 02 75"));
-    ASSERT_EQ(ReadWords(s.link, 3, 0x0000, 1, 500), kStatusOk);
-    EXPECT_EQ(s.port->requests().back(), Hex("AA C1 03 06 00 91 00 00 00 01 02 06"));
-    EXPECT_EQ(s.link.replyWord(0), 0x0102);
-    // The probe and its shortest acknowledged reply.
-    EXPECT_EQ(s.port->requests().front(), Hex("AA CF 00 03 01 7C"));
-    EXPECT_EQ(AckReply(0xCF, 0), Hex("AA CF 00 04 AA 55 02 7C"));
 }
 
 // Each reply meets a request C1, selector 7, after an acknowledged probe reply; none
@@ -68,20 +57,6 @@ TEST(ReceiveReply, EveryStatusCode) {
         EXPECT_EQ(s.link.SendCommand(0xC1, 7, 0, 0), status) << reply;
         EXPECT_LE(s.link.rxCount(), kRxFrameBytes) << reply;
     }
-}
-
-TEST(ReceiveReply, ParsesIncrementallyAcrossReadsAndPauses) {
-    ScriptedLink s;
-    s.open();
-    const Bytes good = AckReply(0xC1, 1, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10});
-    // Pieces 3 ms apart: each ends a read, the frame is still put together.
-    s.port->script(ScriptedPort::Reply{{Bytes(good.begin(), good.begin() + 3), 0},
-                                       {Bytes(good.begin() + 3, good.begin() + 11), 3000},
-                                       {Bytes(good.begin() + 11, good.end()), 3000}});
-    const uint32_t t0 = s.clock.tickMs();
-    EXPECT_EQ(s.link.SendCommand(0xC1, 1, 0, 500), kStatusOk);
-    EXPECT_LT(s.clock.tickMs() - t0, 20u) << "accepted as soon as the last byte is in";
-    EXPECT_EQ(s.link.replyWord(9), 10);
 }
 
 // Attempts go on until more than the budget has passed; the attempt that finds it spent

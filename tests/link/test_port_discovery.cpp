@@ -10,7 +10,6 @@
 #include <cerrno>
 #include <tuple>
 
-#include "app/ConnectionSummary.h"
 #include "link/ComChoices.h"
 #include "link/ComSettingsFile.h"
 #include "link/PortFailure.h"
@@ -166,9 +165,7 @@ TEST(PortDiscovery, FailureDetailNamesTheReasonAndTheRemedy) {
          "Permission denied\nRemedy: serial devices belong to the "
          "dialout group: add your user to it (sudo adduser $USER "
          "dialout), log out and in again, then pick COM2 again"},
-        {PortStage::Create, EBUSY, "in use", "in use\nRemedy: another program holds the port"},
         {PortStage::Create, ENXIO, "", "No such device or address\nRemedy: plug the adapter in"},
-        {PortStage::Create, EIO, "", "Input/output error"},
         {PortStage::Create, 0, "", "the port could not be opened"},
         {PortStage::Setup, 0, "", "the line settings were refused\nRemedy: the device takes no"},
         {PortStage::Probe, 0, "",
@@ -195,15 +192,12 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
     PosixSerialPort holder(pty);
     ASSERT_EQ(holder.open(), OpenResult::Ok);
     // Two holders; a process holding another device; "self" and this process.
-    for (const auto& [pid, device] :
-         std::vector<std::pair<std::string, std::string>>{{"4240", pty},
-                                                          {"52", pty},
-                                                          {"17", "/dev/null"},
-                                                          {"self", pty},
-                                                          {std::to_string(::getpid()), pty}}) {
+    const std::string me = std::to_string(::getpid());
+    for (const std::string pid : {"4240", "52", "17", "self", me.c_str()}) {
         t.write(t.root() / "proc" / pid / "comm", pid == "52" ? "ModemManager\n" : "minicom\n");
         std::filesystem::create_directories(t.root() / "proc" / pid / "fd");
-        std::filesystem::create_symlink(device, t.root() / "proc" / pid / "fd" / "3");
+        std::filesystem::create_symlink(pid == "17" ? "/dev/null" : pty,
+                                        t.root() / "proc" / pid / "fd" / "3");
     }
     ComMapping m(t.roots());
     EXPECT_NE(PickFails(m, 1).find("; held by ModemManager (pid 52), minicom (pid 4240)\n"),
@@ -225,34 +219,14 @@ TEST(PortDiscovery, HoldersOfABusyDeviceAndStoredChoicesFromTheSettingsFile) {
     ASSERT_EQ(::mkfifo((t.root() / "fifo.conf").c_str(), 0600), 0);
     EXPECT_EQ(ReadStoredComChoices(t.root() / "fifo.conf"), (std::array<std::string, 4>{}));
 
-    // Where the window keeps its settings: $XDG_CONFIG_HOME when it is absolute, else ~/.config.
-    const std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    // Where the window keeps its settings: $XDG_CONFIG_HOME when it is absolute, else ~/.config
+    // (each test runs in a process of its own).
     ::setenv("HOME", "/home/q", 1);
     for (const auto& [xdg, path] : {std::pair{"/x", "/x"}, std::pair{"x", "/home/q/.config"}}) {
         ::setenv("XDG_CONFIG_HOME", xdg, 1);
         EXPECT_EQ(ComSettingsPath(),
                   std::string(path) + "/Local AppWizard-Generated Applications/Quendrix.conf");
     }
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::setenv("HOME", home.c_str(), 1);
-}
-
-// The main window's view for a port without a device, after a drive that was refused.
-TEST(PortDiscovery, TheConnectionSummary) {
-    SharedState s;
-    EXPECT_EQ(ConnectionSummary(s, "", "", ""),
-              (Lines{"Port: none picked yet (COM menu)", "Drive: not connected",
-                     "Versions: none read yet", "Last operation: none yet"}));
-    s.link.portOpen = 1;
-    s.identity.bootRomVersion = 101;
-    s.identity.softwareVersion = 1004;
-    s.identity.fpgaVersion = 258;
-    EXPECT_EQ(
-        ConnectionSummary(s, "COM3", "", "Warning: Quendrix mismatchs the servo!"),
-        (Lines{"Port: COM3, no device found for it", "Drive: not connected (the port is open)",
-               "Versions: boot ROM 101, software 1004, FPGA 258 (software version not "
-               "supported) (the drive identified last)",
-               "Last operation: Warning: Quendrix mismatchs the servo!"}));
 }
 
 }  // namespace

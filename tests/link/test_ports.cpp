@@ -85,37 +85,30 @@ TEST(PosixSerialPort, ALongReplyTricklingInIsReadWholeAndAShortOneEndsWithTheSil
     // A silence long enough that a busy machine's scheduling cannot fake one.
     port.setTimeouts(PortTimeouts{.readIntervalMs = 50});
 
-    auto trickle = [&pty](std::size_t count) {
-        return std::thread([&pty, count] {
-            for (std::size_t k = 0; k < count; k += 4) {
-                const uint8_t batch[4] = {uint8_t(k), uint8_t(k + 1), uint8_t(k + 2),
-                                          uint8_t(k + 3)};
-                ASSERT_EQ(::write(pty.master, batch, 4), 4);
-                std::this_thread::sleep_for(std::chrono::microseconds(400));
-            }
-        });
-    };
     for (const std::size_t count : {200u, 48u}) {
         std::vector<uint8_t> got(200), sent(count);
         std::iota(sent.begin(), sent.end(), 0);
-        std::thread line = trickle(count);
+        std::thread line([&] {
+            for (std::size_t k = 0; k < count; k += 4) {
+                ASSERT_EQ(::write(pty.master, &sent[k], 4), 4);
+                std::this_thread::sleep_for(std::chrono::microseconds(400));
+            }
+        });
         EXPECT_EQ(port.read(got.data(), got.size()), count);
         line.join();
-        EXPECT_TRUE(std::equal(sent.begin(), sent.end(), got.begin()));
+        got.resize(count);
+        EXPECT_EQ(got, sent);
     }
 }
 
 // The line settings as the tty holds them afterwards. A pseudo-terminal keeps 8 data bits
 // and drops the parity enable bit itself, so odd parity shows as PARODD alone.
 std::string Describe(const termios& t) {
-    const std::pair<speed_t, const char*> speeds[] = {{B9600, "9600"},
-                                                      {B19200, "19200"},
-                                                      {B38400, "38400"},
-                                                      {B57600, "57600"},
-                                                      {B115200, "115200"}};
+    const speed_t codes[] = {B9600, B19200, B38400, B57600, B115200};
+    const char* texts[] = {"9600", "19200", "38400", "57600", "115200"};
     std::string s = "?";
-    for (const auto& [code, text] : speeds) {
-        s = cfgetospeed(&t) == code && cfgetispeed(&t) == code ? text : s;
+    for (std::size_t k = 0; k < std::size(codes); ++k) {
+        s = cfgetospeed(&t) == codes[k] && cfgetispeed(&t) == codes[k] ? texts[k] : s;
     }
     s += (t.c_cflag & CSIZE) == CS8 ? " 8" : " ?";
     s += t.c_cflag & PARODD ? " odd" : "";
@@ -256,12 +249,10 @@ TEST(PosixSerialPort, StepsAndWhatTheyGive) {
         {"pty", "open configure write seen feed read read excl close excl",
          "Ok 1 6 6:AACF0003017C 6 6:11130D0A03FF 0 1 - 0 | closed", 54},
         // The line settings change only what they name; flow control stays as it was.
-        {"pty", "open configure settings", "Ok 1 115200 8 odd 2 check raw | open", 0},
-        {"pty", "open 9600-7E1-nocheck settings", "Ok 1 9600 8 1 raw | open", 0},
-        {"pty", "open 19200-8N1 settings", "Ok 1 19200 8 1 check raw | open", 0},
-        {"pty", "rtscts open 38400-8O1-nocheck settings", "0 Ok 1 38400 8 odd 1 raw rtscts | open",
-         0},
-        {"pty", "open 57600-8O2-cooked settings", "Ok 1 57600 8 odd 2 check cooked | open", 0},
+        {"pty", "open 57600-8O2-cooked settings configure settings 9600-7E1-nocheck settings",
+         "Ok 1 57600 8 odd 2 check cooked 1 115200 8 odd 2 check raw 1 9600 8 1 raw | open", 0},
+        {"pty", "rtscts open 38400-8O1-nocheck settings 19200-8N1 settings",
+         "0 Ok 1 38400 8 odd 1 raw rtscts 1 19200 8 1 check raw rtscts | open", 0},
         {"pty", "open 4800-8O2 settings", "Ok 1 115200 8 odd 2 check raw | open", 0},
         {"/dev/quendrix-no-such-port", "open",
          "NotFound | closed ENOENT: cannot open: No such file or directory", 0},

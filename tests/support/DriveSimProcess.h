@@ -36,8 +36,7 @@ class DriveSimProcess {
         }
         // Everything the child needs is made before it exists: the calling process may
         // have threads of its own.
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
+        std::vector<char*> argv{const_cast<char*>(program.c_str())};
         for (std::string& a : args) {
             argv.push_back(a.data());
         }
@@ -50,12 +49,8 @@ class DriveSimProcess {
         ::posix_spawn_file_actions_destroy(&actions);
         ::close(out[1]);
         out_ = out[0];
-        if (err != 0) {
-            pid_ = -1;
-            ::close(out_);
-            throw std::runtime_error("cannot start " + program);
-        }
-        const std::optional<std::string> first = nextDevice(kStartWait);
+        pid_ = err == 0 ? pid_ : -1;
+        const std::optional<std::string> first = err == 0 ? nextDevice(kStartWait) : std::nullopt;
         if (!first) {
             stopChild();
             throw std::runtime_error("quendrix-drive-sim did not start: " + program);

@@ -18,7 +18,7 @@
 #include "link/ForwardingPort.h"
 #include "link/PortMap.h"
 #include "monitor/MonitorThread.h"
-#include "motor/AutoMatchWorker.h"
+#include "motor/AutoMatch.h"
 #include "params/GetPnRange.h"
 #include "params/ParamCatalog.h"
 #include "params/ParamFileCommands.h"
@@ -248,20 +248,29 @@ class UnplugTest : public ::testing::Test {
 // each shows its box within its limit (a load gives up once a step has failed for
 // longer than its limit), and an upload writes no file. Identification meets the dead
 // line at the first of the version reads and takes it for a mismatch.
+// The match is pulled as the motor is told to turn, and tries no servo-off over a line
+// that is gone.
+bool TurnRequest(int, const uint8_t* f, std::size_t n) {
+    return n >= 10 && f[1] == kCmdSubCommand &&
+           (f[4] << 8 | f[5]) == static_cast<int>(SubCommand::MotorTest) &&
+           (f[6] << 8 | f[7]) == static_cast<int>(MotorTestAction::Turn);
+}
 struct OperationCase {
     const char* operation;
-    int pullAt;
+    PullWhen pullWhen;
     const char* box;
     uint32_t limitMs;
 };
 const OperationCase kOperationCases[] = {
-    {"Identify", 3, "Quendrix mismatchs the servo!",
+    {"Identify", AtRequest(3), "Quendrix mismatchs the servo!",
      kConnectLimitMs + FailedRequestWorstMs(kBudgetLongMs)},
-    {"Load", 20, "Communication with Servo Fails!",
+    {"Load", AtRequest(20), "Communication with Servo Fails!",
      kParamLoadLimitMs + FailedRequestWorstMs(kBudgetLongMs)},
-    {"Upload", 5, "Parameters Upload Fails!", FailedRequestWorstMs(kBudgetShortMs)},
-    {"Download", 5, "Downloading Parameters Fails!", FailedRequestWorstMs(kBudgetLongMs)},
-    {"Save", 4, "Save to EEPROM Fails!", FailedRequestWorstMs(kBudgetEepromMs)},
+    {"Upload", AtRequest(5), "Parameters Upload Fails!", FailedRequestWorstMs(kBudgetShortMs)},
+    {"Download", AtRequest(5), "Downloading Parameters Fails!",
+     FailedRequestWorstMs(kBudgetLongMs)},
+    {"Save", AtRequest(4), "Save to EEPROM Fails!", FailedRequestWorstMs(kBudgetEepromMs)},
+    {"Match", TurnRequest, "", FailedRequestWorstMs(kBudgetShortMs)},
 };
 class OperationUnplugged : public UnplugTest,
                            public ::testing::WithParamInterface<OperationCase> {};
@@ -278,19 +287,30 @@ TEST_P(OperationUnplugged, FailsWithItsBoxWithinItsLimit) {
                   CommandOutcome::Succeeded);
         messages_.clear();
     }
-    cable_->pullAt(AtRequest(c.pullAt));
+    cable_->pullAt(c.pullWhen);
     WorkerDialogs dialogs(*link_, state_);
+    const auto match = [&] {
+        AutoMatchInput input;
+        SetMotorDefaults(input.fields);
+        input.loopModel = state_.currentLoopModel;
+        AnsweringObserver observer;
+        const std::atomic<bool> stop{false};
+        const AutoMatchResult r = AutoMatch(*link_, input, observer, messages_, stop);
+        return std::tuple(r.succeeded(), r.fields.message, r.percent, r.servoOffAfterFailure) ==
+               std::tuple(false, std::string(kTextMatchFailed), kProgressFailed, false);
+    };
     const bool failed =
         op == "Identify" ? !pickCom1()
         : op == "Load"   ? !ParametersSettingCommand(state_.parameterTable, dialogs, messages_)
         : op == "Upload" ? ParametersUploadCommand(*link_, image, messages_, choose, last) ==
                                CommandOutcome::Failed
-        : op == "Save" ? SaveToEepromCommand(*link_, messages_) == CommandOutcome::Failed
-                       : ParametersDownloadCommand(*link_, image, messages_, choose, last) ==
-                             CommandOutcome::Failed;
+        : op == "Save"  ? SaveToEepromCommand(*link_, messages_) == CommandOutcome::Failed
+        : op == "Match" ? match()
+                        : ParametersDownloadCommand(*link_, image, messages_, choose, last) ==
+                              CommandOutcome::Failed;
     EXPECT_TRUE(failed);
     EXPECT_LE(cable_->sincePull().first, c.limitMs + kMarginMs);
-    EXPECT_EQ(messages_.texts(), Texts{c.box});
+    EXPECT_EQ(messages_.texts(), c.box[0] ? Texts{c.box} : Texts{});
     EXPECT_EQ(dialogs.editorRuns + state_.parameterTable.parametersLoaded, 0u);
     EXPECT_EQ(state_.link.driveConnected, op == "Identify" ? 0u : 1u);
     EXPECT_EQ(std::filesystem::exists(file), op == "Download");
@@ -354,33 +374,6 @@ TEST_P(WindowUnplugged, ClosesWithinItsLimit) {
 INSTANTIATE_TEST_SUITE_P(Windows, WindowUnplugged,
                          ::testing::Values(Window::Tuning, Window::FreeRunning, Window::Monitor),
                          [](const auto& p) { return kWindowNames[int(p.param)]; });
-
-// Pulled as the motor is told to turn: the match fails, and no servo-off is tried over
-// a line that is gone.
-TEST_F(UnplugTest, AutoMatchFails) {
-    startConnected();
-    AutoMatchInput input;
-    SetMotorDefaults(input.fields);
-    input.loopModel = state_.currentLoopModel;
-    AnsweringObserver observer;
-    AutoMatchWorker worker(*link_, observer, messages_);
-    cable_->pullAt([](int, const uint8_t* f, std::size_t n) {
-        return n >= 10 && f[1] == kCmdSubCommand &&
-               (f[4] << 8 | f[5]) == static_cast<int>(SubCommand::MotorTest) &&
-               (f[6] << 8 | f[7]) == static_cast<int>(MotorTestAction::Turn);
-    });
-    std::promise<AutoMatchResult> done;
-    auto result = done.get_future();
-    ASSERT_TRUE(worker.start(input, [&](const AutoMatchResult& r) { done.set_value(r); }));
-    ASSERT_EQ(result.wait_for(milliseconds(60'000)), std::future_status::ready);
-    const uint32_t ms = cable_->sincePull().first;
-    worker.stop();
-    const AutoMatchResult r = result.get();
-    EXPECT_EQ(std::tuple(r.succeeded(), r.fields.message, r.percent, r.servoOffAfterFailure),
-              std::tuple(false, std::string(kTextMatchFailed), kProgressFailed, false));
-    EXPECT_LE(ms, FailedRequestWorstMs(kBudgetShortMs) + kMarginMs);
-    expectRecovery();
-}
 
 }  // namespace
 }  // namespace qx::test
