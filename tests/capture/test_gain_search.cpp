@@ -137,27 +137,6 @@ TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
     }
 }
 
-struct TuneRig : CaptureRig {
-    RecordingMessageSink main;
-    TuneRig(const sim::MotorConstants& motor, K kind, LoopGains start) : CaptureRig(false) {
-        sim::SimOptions options;
-        options.load = motor;
-        drive = sim::MakeSimDrive(options, clock.nowUs());
-        for (int k = 0; k < start.count; ++k) {
-            if (start.words[k] != 0) {
-                drive->write(GainAddress(kind) + k, static_cast<uint16_t>(start.words[k]));
-            }
-        }
-        // Steps small enough to keep the speed and position loops clear of their limits.
-        state.speedCaptureSettings.range = 100;
-        state.positionCaptureSettings.range = 2000;
-        open();
-        ConnectDrive(link, state.identity, messages);
-        messages.clear();
-    }
-    int32_t word(K kind, int k) { return drive->read(GainAddress(kind) + k); }
-};
-
 TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot) {
     const std::vector<Box> none;
     const Box restore{"Restoring the starting gains fails!", "Warning"};
@@ -181,8 +160,16 @@ TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot)
         {-1, false, 1'000'000, 20, SearchEnd::Danger, false, 3, 2, 600, {restore}, {reset}},
     };
     for (const auto& c : cases) {
-        TuneRig rig(kStandard, K::Current, {{0, 0, 0, 300}, 4});
-        GainSearchRun run(rig.state, rig.link, K::Current, rig.messages, rig.main);
+        CaptureRig rig(false);
+        sim::SimOptions options;
+        options.load = kStandard;
+        rig.drive = sim::MakeSimDrive(options, rig.clock.nowUs());
+        rig.drive->write(GainAddress(K::Current) + 3, 300);
+        rig.open();
+        ConnectDrive(rig.link, rig.state.identity, rig.messages);
+        rig.messages.clear();
+        RecordingMessageSink main;
+        GainSearchRun run(rig.state, rig.link, K::Current, rig.messages, main);
         bool armed = false;
         const auto polls = rig.drive->pollHandler();
         rig.drive->setPollHandler([&](sim::SimDrive& d, uint64_t now) {
@@ -203,15 +190,15 @@ TEST(GainSearch, StopAndALostLinkWriteTheStartingGainsBackOrSaySoWhenTheyCannot)
         }
         const SearchRunStatus status = run.run(SearchTarget{5.0, c.budget}, true);
         EXPECT_EQ(status == SearchRunStatus::Finished, c.written) << c.trials;
-        EXPECT_EQ(run.search()->end(), c.end);
-        EXPECT_EQ(run.search()->trials().size(), c.trials);
+        EXPECT_EQ(std::pair(run.search()->end(), run.search()->trials().size()),
+                  std::pair(c.end, c.trials));
         const auto x = Exchanges(*rig.drive);
         EXPECT_EQ(std::count_if(x.begin(), x.end(), [](auto& r) { return r.sub() == 0x0012; }),
                   c.stepTests)
             << c.trials;
-        EXPECT_EQ(rig.word(K::Current, 3), c.ki);
-        EXPECT_EQ(rig.messages.boxes(), c.window);
-        EXPECT_EQ(rig.main.boxes(), c.main);
+        EXPECT_EQ(std::tuple(rig.drive->read(GainAddress(K::Current) + 3), rig.messages.boxes(),
+                             main.boxes()),
+                  std::tuple(c.ki, c.window, c.main));
     }
 }
 
@@ -226,8 +213,8 @@ TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest
     EXPECT_EQ(TuningAssistant(K::Speed).statusLine(),
               "Start captures with the gains shown, then changes T_rc and Kp by experiment");
     a.start(Ki(1000), {}, kLimitMs, 0);
-    EXPECT_EQ(a.phase(), AssistantPhase::Searching);
-    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_EQ(std::pair(a.phase(), a.takeWindowGains()),
+              std::pair(AssistantPhase::Searching, std::optional(Ki(1000))));
     EXPECT_EQ(a.takeWindowGains(), std::nullopt) << "given once";
     a.start(Ki(7), {}, kLimitMs, 0);
     EXPECT_EQ(a.search()->startGains(), Ki(1000)) << "a second Start while searching";
@@ -254,8 +241,8 @@ TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest
         EXPECT_EQ(a.takeWindowGains(), r.edits) << r.capturedKi;
         EXPECT_EQ(a.driveBehind(), r.driveBehind) << r.capturedKi;
     }
-    EXPECT_EQ(a.search()->trials().size(), 3u);
-    EXPECT_EQ(a.phase(), AssistantPhase::Choosing);
+    EXPECT_EQ(std::pair(a.search()->trials().size(), a.phase()),
+              std::pair(std::size_t{3}, AssistantPhase::Choosing));
     EXPECT_FALSE(a.tick(now + 10 * kLimitMs)) << "no capture waited for";
     EXPECT_EQ(a.statusLine(),
               "danger, capture 3 oscillates: best #2 (Ki 2000); starting gains restored");
@@ -266,9 +253,8 @@ TEST(TuningAssistant, JudgesTheProposalsRecordsRestoresOnDangerAndAppliesTheBest
               (Cells{"3", "Ki 4000", "1.000", "0.0", "not settled", "oscillates"}));
     ASSERT_TRUE(a.canApply());
     a.apply();
-    EXPECT_EQ(a.phase(), AssistantPhase::Idle);
-    EXPECT_EQ(a.takeWindowGains(), Ki(2000));
-    EXPECT_TRUE(a.driveBehind());
+    EXPECT_EQ(std::tuple(a.phase(), a.takeWindowGains(), a.driveBehind()),
+              std::tuple(AssistantPhase::Idle, Ki(2000), true));
     EXPECT_STREQ(a.unwrittenText(), kApplyFailsText);
     EXPECT_EQ(a.statusLine(), "applied: Ki 2000 (not yet in the drive)");
     a.apply();
@@ -303,9 +289,9 @@ TEST(TuningAssistant, StopAndALostRecordRestoreTheStartingGains) {
     EXPECT_EQ(a.search()->target().maxCaptures, 8);
     EXPECT_FALSE(a.tick(2000 + kLimitMs));
     EXPECT_TRUE(a.tick(2001 + kLimitMs));
-    EXPECT_EQ(a.search()->end(), SearchEnd::Danger);
-    EXPECT_FALSE(a.canApply()) << "no capture within the target";
-    EXPECT_EQ(a.takeWindowGains(), Ki(1000));
+    EXPECT_EQ(std::tuple(a.search()->end(), a.canApply(), a.takeWindowGains()),
+              std::tuple(SearchEnd::Danger, false, std::optional(Ki(1000))))
+        << "no capture within the target";
     EXPECT_EQ(TrialCells(*a.search(), a.search()->trials()[0]),
               (std::array<std::string, 6>{"1", "Ki 1000", "-", "-", "-", "capture failed"}));
     EXPECT_EQ(a.statusLine(),

@@ -67,19 +67,11 @@ TEST(CaptureSettings, TheLimitsOfEachLoopsEntriesAndWhereTheArrowsStop) {
         int delta;
         double to;
     } arrows[] = {
-        {K::Current, R, 100, -1, 100},      {K::Current, R, 0, +1, 0.01},
-        {K::Current, R, 0.02, +1, 0.01},    {K::Current, C, 1024, -1, 1024},
-        {K::Current, C, 1, +1, 1},          {K::Current, L, 65535, -1, 65535},
-        {K::Speed, R, 6000, -1, 6000},      {K::Speed, R, 2, +1, 1},
-        {K::Speed, L, 60000, -1, 60000},    {K::Speed, L, 20, +1, 20},
-        {K::Speed, L, 20, -1, 21},          {K::Speed, C, 1024, -1, 1024},
-        {K::Position, R, -4e6, +1, -4e5},   {K::Position, R, 4e5, -1, 4e5},
-        {K::Position, L, 65536, -1, 65535}, {K::Position, L, 1, +1, 1},
-        {K::Position, C, 512, -1, 512},     {K::Position, C, 1, +1, 1},
+        {K::Current, R, 100, -1, 100},      {K::Current, R, 0.02, +1, 0.01},
+        {K::Position, L, 65536, -1, 65535}, {K::Speed, L, 20, +1, 20},
+        {K::Position, C, 512, -1, 512},     {K::Current, C, 1, +1, 1},
         {K::Current, S, 0.995, -1, 1},      {K::Current, S, 0.005, +1, 0},
-        {K::Current, S, 0.0105, +1, 0},     {K::Current, S, 0.5, -1, 0.51},
-        {K::Current, D, 40, +1, 100},       {K::Current, D, 40, -1, 102},
-        {K::Current, D, 1, -1, 4000},       {K::Current, D, 39, +1, 100},
+        {K::Current, D, 40, +1, 100},       {K::Current, D, 1, -1, 4000},
     };
     for (const auto& a : arrows) {
         const int whole = static_cast<int>(a.from);
@@ -151,12 +143,8 @@ TEST(FreeRunEdits, OffsetsRatesLevelsAndCounts) {
         double typed, limited;
         int32_t raw;
     } levels[] = {{K::Speed, 7000, 6000, 24000},
-                  {K::Speed, -7000, -6000, -24000},
                   {K::Speed, -12.9, -12, -48},
-                  {K::Current, -1.5, -1.5, -192},
-                  {K::Current, 250, 100, 12800},
                   {K::Current, -250, -100, -12800},
-                  {K::Position, 123456.7, 123456, 123456},
                   {K::Position, NAN, 0, 0},
                   {K::Position, 1e12, 2147483647, 2147483647},
                   {K::Position, -1e12, -2147483648.0, INT32_MIN}};
@@ -165,11 +153,8 @@ TEST(FreeRunEdits, OffsetsRatesLevelsAndCounts) {
                   std::pair(l.limited, l.raw))
             << l.typed;
     }
-    const std::tuple<K, int, int> counts[] = {{K::Position, 1000, 512},
-                                              {K::Position, 512, 512},
-                                              {K::Current, 0, 1},
-                                              {K::Speed, 5000, 1024},
-                                              {K::Speed, 1024, 1024}};
+    const std::tuple<K, int, int> counts[] = {
+        {K::Position, 1000, 512}, {K::Current, 0, 1}, {K::Speed, 5000, 1024}};
     for (auto [kind, typed, count] : counts) {
         EXPECT_EQ(LimitSampleCount(kind, typed), count) << typed;
     }

@@ -156,41 +156,32 @@ TEST(FreeRunMonitor, OpensInAutoRunAndCapturesOnTheFirstTickOnly) {
     EXPECT_TRUE(away.drive->requestLog().empty());
 }
 
-TEST(FreeRunMonitor, EachTypeKeepsItsOwnSettingsAndTheArrowsStepThem) {
+TEST(FreeRunMonitor, EachTypeKeepsItsOwnSettingsAndTheArrowsStopAtTheirLimits) {
     MonitorRig rig;
     FreeRunMonitor& m = rig.monitor;
     const FreeRunView& v = m.view();
     const FreeRunSettings& s = rig.state.freeRunSettings;
+    using Shown = std::tuple<int, int, int>;  // count, rate, divider
+    const auto shown = [&] { return Shown{v.sampleCount, v.sampleRateHz, v.sampleDivider}; };
     m.open();
-    const struct {
-        std::function<void()> act;
-        int count, rate, divider;
-    } steps[] = {
-        {[&] { m.editSampleCount(1024); }, 1024, 4000, 1},
-        {[&] { m.chooseType(K::Position); }, 512, 200, 20},
-        {[&] { m.chooseType(K::Speed); }, 512, 1000, 4},
-        {[&] { m.editTriggerValue(7000); }, 512, 1000, 4},
-        {[&] { m.chooseType(K::Current); }, 1024, 4000, 1},
-        {[&] { m.editSampleRate(300); }, 1024, 307, 13},
-        {[&] { m.editSampleRate(0); }, 1024, 307, 13},  // ignored
-        {[&] { m.spinSampleRate(-1); }, 1024, 333, 12},
-        {[&] { m.spinSampleRate(500); }, 1024, 20, 200},
-        {[&] { m.spinSampleCount(-1); }, 1024, 20, 200},
-        {[&] { m.spinSampleCount(1); }, 1023, 20, 200},
-    };
-    for (const auto& step : steps) {
-        step.act();
-        EXPECT_EQ(std::tuple(v.sampleCount, v.sampleRateHz, v.sampleDivider),
-                  std::tuple(step.count, step.rate, step.divider));
-    }
+    m.editSampleCount(1024);
+    m.editSampleRate(300);
+    m.chooseType(K::Position);
+    EXPECT_EQ(shown(), (Shown{512, 200, 20}));
+    EXPECT_EQ(v.unit + v.caption, "pulseHorizontal Unit: ms           Vertical Unit: Pulse");
+    m.chooseType(K::Speed);
+    m.editTriggerValue(7000);
+    EXPECT_EQ(shown(), (Shown{512, 1000, 4}));
+    EXPECT_EQ(v.caption, "Horizontal Unit: ms          Vertical Unit: RPM");
+    m.chooseType(K::Current);
+    m.editSampleRate(0);  // ignored
+    EXPECT_EQ(shown(), (Shown{1024, 307, 13}));
+    m.spinSampleRate(500);
+    m.spinSampleCount(-1);
+    EXPECT_EQ(shown(), (Shown{1024, 20, 200}));
     EXPECT_EQ(std::pair(s.sampleRateHz[FreeRunSettings::kCurrent],
                         s.triggerValue[FreeRunSettings::kSpeed]),
               std::pair(20, 6000.0));
-    m.chooseType(K::Position);
-    EXPECT_EQ(v.unit + v.caption, "pulseHorizontal Unit: ms           Vertical Unit: Pulse");
-    m.chooseType(K::Speed);
-    EXPECT_EQ(v.caption, "Horizontal Unit: ms          Vertical Unit: RPM");
-    m.chooseType(K::Current);
     m.spinTriggerValue(-1);
     m.spinWaveOffset(-1);
     EXPECT_EQ(std::pair(static_cast<float>(v.triggerValue), v.waveOffset), std::pair(0.01f, 0.01f));

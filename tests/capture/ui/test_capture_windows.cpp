@@ -159,8 +159,6 @@ TEST_F(CaptureWindowTest, OneBadEntryShowsOneBoxWhateverLeavesIt) {
         const char* prompt;
     } entries[] = {
         {ID_SET_POSITION_CAPTURE, 1082, "600", "Please enter an integer between 1 and 512."},
-        {ID_SET_CURRENT_CAPTURE, 1039, "2000", "Please enter an integer between 1 and 1024."},
-        {ID_SPEED_LOOP_ADJUST, 1094, "5000", "Please enter an integer between 1 and 1000."},
         {ID_POSITION_LOOP_ADJUST, 1092, "0", "Please enter an integer between 1 and 1000."},
     };
     start();
