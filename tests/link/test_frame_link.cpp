@@ -75,7 +75,6 @@ TEST(SendCommand, AttemptsStatusAndTimeWithinTheBudget) {
         uint32_t minMs, maxMs;
     } cases[] = {
         {"", "", 0, false, 0, kStatusNoReply, 2, 1000, 1712},
-        {good, "", 0, false, 0, kStatusOk, 1, 0, 20},
         {"", "", 0, false, 500, kStatusNoReply, 2, 1001, 1712},
         {"AA C0 00 04 AA 55 02 00", good, 0, false, 2000, kStatusOk, 2, 500, 856},
         {"", "AA C0 00 04 AA 55 02 6D 00 00", 0, false, 1000, kStatusTrailingBytes, 3, 1500, 2568},

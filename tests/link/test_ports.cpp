@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -18,6 +19,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "link/PortMap.h"
 #include "link/PosixSerialPort.h"
@@ -64,62 +66,30 @@ struct Pty {
     }
     ~Pty() { hangUp(); }
     // The other end goes away, as when the cable of a USB adapter is pulled.
-    void hangUp() {
-        if (master >= 0) {
-            ::close(master);
-        }
-        master = -1;
-    }
+    void hangUp() { ::close(std::exchange(master, -1)); }
     int master = -1;
     std::string slave;
 };
 
-// A long reply arrives a few bytes at a time, as off a line: the read sleeps through
-// most of it and still returns every byte in order; one that stops short returns what
-// came once the line has gone silent.
-TEST(PosixSerialPort, ALongReplyTricklingInIsReadWholeAndAShortOneEndsWithTheSilence) {
-    Pty pty;
-    PosixSerialPort port(pty.slave);
-    ASSERT_EQ(port.open(), OpenResult::Ok);
-    ASSERT_TRUE(port.configure(LineSettings{}));
-    // A silence long enough that a busy machine's scheduling cannot fake one.
-    port.setTimeouts(PortTimeouts{.readIntervalMs = 50});
-
-    for (const std::size_t count : {200u, 48u}) {
-        std::vector<uint8_t> got(200), sent(count);
-        std::iota(sent.begin(), sent.end(), 0);
-        std::thread line([&] {
-            for (std::size_t k = 0; k < count; k += 4) {
-                ASSERT_EQ(::write(pty.master, &sent[k], 4), 4);
-                std::this_thread::sleep_for(std::chrono::microseconds(400));
-            }
-        });
-        EXPECT_EQ(port.read(got.data(), got.size()), count);
-        line.join();
-        got.resize(count);
-        EXPECT_EQ(got, sent);
-    }
-}
-
 // The line settings as the tty holds them afterwards. A pseudo-terminal keeps 8 data bits
 // and drops the parity enable bit itself, so odd parity shows as PARODD alone.
 std::string Describe(const termios& t) {
-    const speed_t codes[] = {B9600, B19200, B38400, B57600, B115200};
-    const char* texts[] = {"9600", "19200", "38400", "57600", "115200"};
     std::string s = "?";
-    for (std::size_t k = 0; k < std::size(codes); ++k) {
-        s = cfgetospeed(&t) == codes[k] && cfgetispeed(&t) == codes[k] ? texts[k] : s;
+    for (const auto& [code, text] : {std::pair<speed_t, const char*>{B9600, "9600"},
+                                     {B19200, "19200"},
+                                     {B38400, "38400"},
+                                     {B57600, "57600"},
+                                     {B115200, "115200"}}) {
+        s = cfgetospeed(&t) == code && cfgetispeed(&t) == code ? text : s;
     }
     s += (t.c_cflag & CSIZE) == CS8 ? " 8" : " ?";
     s += t.c_cflag & PARODD ? " odd" : "";
     s += t.c_cflag & CSTOPB ? " 2" : " 1";
     s += t.c_iflag & INPCK ? " check" : "";
-    const bool cooked[] = {(t.c_iflag & ICRNL) != 0, (t.c_iflag & IXON) != 0,
-                           (t.c_oflag & OPOST) != 0, (t.c_lflag & ICANON) != 0,
-                           (t.c_lflag & ECHO) != 0,  (t.c_lflag & ISIG) != 0,
-                           (t.c_lflag & IEXTEN) != 0};
-    const std::size_t n = std::count(std::begin(cooked), std::end(cooked), true);
-    s += n == 0 ? " raw" : (n == std::size(cooked) ? " cooked" : " half-raw");
+    // Of the seven flags a raw line clears, how many are set.
+    const int n = std::popcount(t.c_iflag & (ICRNL | IXON)) + std::popcount(t.c_oflag & OPOST) +
+                  std::popcount(t.c_lflag & (ICANON | ECHO | ISIG | IEXTEN));
+    s += n == 0 ? " raw" : (n == 7 ? " cooked" : " half-raw");
     s += t.c_cflag & CLOCAL ? "" : " modem";
     return s + (t.c_cflag & CRTSCTS ? " rtscts" : "");
 }
@@ -142,6 +112,23 @@ std::string Hex(const uint8_t* bytes, std::size_t n) {
         s += "0123456789ABCDEF"[bytes[k] & 15];
     }
     return s;
+}
+
+// 200 bytes arrive 4 at a time, as off a line: the read sleeps through most of it and still
+// returns every byte in order ("whole"), within a silence a busy machine cannot fake.
+std::string Trickle(PosixSerialPort& p, int master) {
+    p.setTimeouts(PortTimeouts{.readIntervalMs = 50});
+    std::vector<uint8_t> got(256), sent(200);
+    std::iota(sent.begin(), sent.end(), 0);
+    std::thread line([&] {
+        for (std::size_t k = 0; k < sent.size(); k += 4) {
+            EXPECT_EQ(::write(master, &sent[k], 4), 4);
+            std::this_thread::sleep_for(std::chrono::microseconds(400));
+        }
+    });
+    got.resize(p.read(got.data(), got.size()));
+    line.join();
+    return got == sent ? "whole" : std::to_string(got.size());
 }
 
 // Takes `steps` (words) on a port of `device` ("pty": a fresh pseudo-terminal whose
@@ -203,6 +190,7 @@ std::string RunSteps(std::string device, const std::string& steps) {
                : w == "drain"    ? std::to_string(p.drain())
                : w == "purge"    ? std::to_string(p.purge())
                : w == "answered" ? answered()
+               : w == "trickle"  ? Trickle(p, pty.master)
                : w == "feed"     ? std::to_string(::write(pty.master, reply, sizeof reply))
                : w == "seen"     ? Hex(b, std::max<ssize_t>(0, ::read(pty.master, b, sizeof b)))
                : w == "lock"     ? std::to_string(::flock(probe, LOCK_EX | LOCK_NB))
@@ -246,6 +234,7 @@ TEST(PosixSerialPort, StepsAndWhatTheyGive) {
         const char* gives;
         int atLeastMs;
     } cases[] = {
+        // A reply shorter than the read comes back once the line has gone silent.
         {"pty", "open configure write seen feed read read excl close excl",
          "Ok 1 6 6:AACF0003017C 6 6:11130D0A03FF 0 1 - 0 | closed", 54},
         // The line settings change only what they name; flow control stays as it was.
@@ -273,6 +262,7 @@ TEST(PosixSerialPort, StepsAndWhatTheyGive) {
         {"pty", "open configure burst burst drain", "Ok 1 255 255 1 | open", 53},
         {"pty", "rtscts open configure burst drain", "0 Ok 1 255 1 | open", 26},
         {"pty", "open configure answered", "Ok 1 fast | open", 0},
+        {"pty", "open configure trickle", "Ok 1 whole | open", 0},
         {"pty", "open configure feed read1 avail avail", "Ok 1 6 1:11 5:130D0A03FF 0 | open", 0},
         {"pty", "open configure feed eio avail", "Ok 1 6 - 6:11130D0A03FF | open", 0},
         {"pty", "open configure hangup read write avail drain",
