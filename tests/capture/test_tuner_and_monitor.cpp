@@ -222,22 +222,5 @@ TEST(FreeRunMonitor, RefreshArmsOneCaptureDecodedWithTheRequestItWasCapturedWith
     EXPECT_FALSE(rig.window.waitFor(2, 50ms)) << "one record per Refresh";
 }
 
-TEST(FreeRunMonitor, QuitWhileArmedEndsTheWorkerBetweenTwoPolls) {
-    MonitorRig rig;
-    rig.drive->setPollHandler(
-        [](sim::SimDrive&, uint64_t) { return sim::Answer::NotAcknowledged(); });
-    rig.monitor.open();
-    rig.monitor.chooseAutoRun(false);
-    ASSERT_TRUE(rig.monitor.refresh());
-    for (int i = 0; i < 2000 && rig.starts == 0; ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
-    ASSERT_GT(rig.starts, 0);
-    rig.monitor.close();
-    EXPECT_EQ(std::pair(rig.monitor.capturing(), rig.state.workerSync.sampleThreadEnded.load()),
-              std::pair(false, 1u));
-    EXPECT_FALSE(rig.window.waitFor(1, 0ms));
-}
-
 }  // namespace
 }  // namespace qx::test
