@@ -189,42 +189,27 @@ TEST(CaptureSequence, TheRecordIsTheRingFromTheRightPlace) {
     EXPECT_EQ(seq.totalWords(), 2048);
 }
 
-TEST(CaptureSequence, ANewRequestOrAFailedExchangeStartsOverFromTheSessionOpening) {
-    for (const bool fails : {false, true}) {
-        CaptureRig rig;
-        // The second chunk fails for longer than its budget.
-        rig.drive->addFault({sim::Fault::Silence, 0xC1, 0x0091, fails ? 1144 : 0, 0, 3});
-        CaptureSequence seq(rig.link);
-        const CaptureJob job = rig.TuningJob(K::Current, 200);
-        seq.begin(job);
-        for (int i = 0; seq.step() != CaptureStep::ReadOut || seq.wordsRead() != 120; ++i) {
-            ASSERT_FALSE(seq.runStep() || i > 1000);
-        }
-        const std::size_t before = Exchanges(*rig.drive).size();
-        fails ? seq.runStep() : (seq.begin(job), false);
-        EXPECT_EQ(seq.status() != 0, fails);
-        EXPECT_EQ(std::tuple(seq.step(), seq.sequenceCounter()), std::tuple(CaptureStep::Reset, 0));
-        EXPECT_TRUE(fails || seq.wordsRead() == 0);
-        EXPECT_TRUE(seq.active()) << "a failure is not the end of the capture";
-        std::vector<P> phases{seq.phase()};
-        for (int i = 0; i < 1000 && !seq.runStep(); ++i) {
-            if (seq.phase() != phases.back()) {
-                phases.push_back(seq.phase());
-            }
-        }
-        phases.push_back(seq.phase());
-        const auto x = Exchanges(*rig.drive);
-        const std::size_t at = before + (fails ? 1 : 0);
-        EXPECT_EQ(std::tuple(x[at].command, x[at + 1].selector, x[at + 2].sub()),
-                  std::tuple(0xCF, 0, 0x0015))
-            << "the restart opens a session and writes the gains again";
-        EXPECT_EQ(std::count_if(x.begin() + at, x.end(), [](auto& r) { return r.sub() == 0x0091; }),
-                  4)
-            << "the whole record again";
-        if (fails) {
-            EXPECT_EQ(phases, (std::vector<P>{P::Restarting, P::Reading, P::Idle}));
-        }
+// A failed exchange starts over the same way: the rough-line soak's capture mixes.
+TEST(CaptureSequence, ANewRequestStartsOverFromTheSessionOpening) {
+    CaptureRig rig;
+    CaptureSequence seq(rig.link);
+    const CaptureJob job = rig.TuningJob(K::Current, 200);
+    seq.begin(job);
+    for (int i = 0; seq.step() != CaptureStep::ReadOut || seq.wordsRead() != 120; ++i) {
+        ASSERT_FALSE(seq.runStep() || i > 1000);
     }
+    const std::size_t at = Exchanges(*rig.drive).size();
+    seq.begin(job);
+    EXPECT_EQ(std::tuple(seq.step(), seq.sequenceCounter(), seq.wordsRead(), seq.active()),
+              std::tuple(CaptureStep::Reset, 0, 0, true));
+    for (int i = 0; i < 1000 && !seq.runStep(); ++i) {
+    }
+    const auto x = Exchanges(*rig.drive);
+    EXPECT_EQ(std::tuple(x[at].command, x[at + 1].selector, x[at + 2].sub()),
+              std::tuple(0xCF, 0, 0x0015))
+        << "the restart opens a session and writes the gains again";
+    EXPECT_EQ(std::count_if(x.begin() + at, x.end(), [](auto& r) { return r.sub() == 0x0091; }), 4)
+        << "the whole record again";
 }
 
 TEST(CaptureSequence, ACaptureTheDriveNeverFinishesRestartsAfterItsTimeOutUnlessArmed) {
@@ -250,7 +235,8 @@ TEST(CaptureSequence, ACaptureTheDriveNeverFinishesRestartsAfterItsTimeOutUnless
         const uint32_t took = rig.clock.tickMs() - started;
         EXPECT_EQ(seq.step(), armed ? CaptureStep::Poll : CaptureStep::Reset)
             << "a trigger is waited for without limit";
-        EXPECT_TRUE(armed || (seq.status() == kStatusNoAck && took >= 1900u && took < 3000u))
+        EXPECT_TRUE(armed || (seq.status() == kStatusNoAck && seq.phase() == P::Restarting &&
+                              took >= 1900u && took < 3000u))
             << took;
     }
 }
@@ -311,29 +297,11 @@ TEST(SampleThread, EachStartBringsOneRecordAndItsShapeAndItEndsOnQuitOrWithItsOw
     EXPECT_EQ(rig.state.workerSync.sampleThreadEnded.load(), 1u) << "the destructor ended it";
 }
 
+// Quitting over a dead line in time is the unplug rows'; here a worker held in one exchange
+// is waited for no longer than the bound, and once ended it sends nothing more.
 TEST(SampleThread, QuitDuringACaptureEndsTheWorkerBetweenTwoStepsAndInTime) {
     CaptureRig rig;
     rig.TuningJob(K::Current, 256);
-    rig.drive->setPollHandler(
-        [](sim::SimDrive&, uint64_t) { return sim::Answer::NotAcknowledged(); });
-    for (int round = 0; round < 30; ++round) {
-        SampleThread thread(rig.state, rig.link, rig.window);
-        ASSERT_TRUE(thread.start());
-        if (round % 2 == 1) {  // else ended while idle
-            const uint64_t sent = rig.drive->requestCount();
-            thread.postStart();
-            while (rig.drive->requestCount() < sent + 5) {
-                std::this_thread::sleep_for(1ms);
-            }
-        }
-        ASSERT_TRUE(thread.end());
-        ASSERT_EQ(rig.state.workerSync.sampleThreadEnded.load(), 1u);
-        const uint64_t after = rig.drive->requestCount();
-        std::this_thread::sleep_for(2ms);
-        EXPECT_EQ(rig.drive->requestCount(), after) << "nothing is sent once the worker ended";
-    }
-    EXPECT_FALSE(rig.window.waitFor(1, 0ms));
-    // A worker busy with one exchange is waited for no longer than the bound.
     std::mutex held;
     std::unique_lock<std::mutex> hold(held);
     std::atomic<bool> polling{false};
@@ -350,7 +318,13 @@ TEST(SampleThread, QuitDuringACaptureEndsTheWorkerBetweenTwoStepsAndInTime) {
     }
     EXPECT_FALSE(thread.end(20ms));
     hold.unlock();
-    EXPECT_TRUE(thread.end());
+    ASSERT_TRUE(thread.end());
+    const uint64_t after = rig.drive->requestCount();
+    std::this_thread::sleep_for(2ms);
+    EXPECT_EQ(std::pair(rig.drive->requestCount(), rig.state.workerSync.sampleThreadEnded.load()),
+              std::pair(after, 1u))
+        << "nothing is sent once the worker ended";
+    EXPECT_FALSE(rig.window.waitFor(1, 0ms));
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <thread>
 
 #include "capture/FreeRunMonitor.h"
@@ -17,21 +18,6 @@ namespace {
 using namespace std::chrono_literals;
 using Box = RecordingMessageSink::Box;
 using K = CaptureKind;
-
-TEST(LoopTuner, WithoutADriveItShowsDefaultsAndNeverTalksToIt) {
-    for (auto [kind, defaults] : {std::pair{K::Current, LoopGains{{0, 0, 0, 2000}, 4}},
-                                  {K::Speed, LoopGains{{100, 50, 500, 500}, 4}},
-                                  {K::Position, LoopGains{{400, 0, 100, 0}, 3}}}) {
-        CaptureRig rig(false);
-        LoopTuner tuner(rig.state, rig.link, kind, rig.messages, rig.messages, rig.window);
-        EXPECT_FALSE(tuner.open());
-        EXPECT_EQ(tuner.values(), defaults);
-        EXPECT_FALSE(tuner.timerTick());
-        tuner.close();
-        EXPECT_EQ(rig.state.loopCaptureRun.tuningActive.load(), 1u);
-        EXPECT_TRUE(rig.drive->requestLog().empty() && rig.messages.boxes().empty());
-    }
-}
 
 TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) {
     CaptureRig rig;
@@ -71,40 +57,48 @@ TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) 
                          rig.drive->read(GainAddress(K::Speed) + 1)),
               std::tuple(false, 1u, 67));
     EXPECT_TRUE(main.boxes().empty() && rig.messages.boxes().empty());
-    const std::size_t after = rig.drive->requestLog().size();
-    tuner.close();
-    EXPECT_EQ(rig.drive->requestLog().size(), after);
 }
 
-TEST(LoopTuner, AFailedGainReadOrSetUpIsReportedAndNothingIsWritten) {
+TEST(LoopTuner, WithoutADriveOrAfterAFailedGainReadOrSetUpNothingIsWritten) {
     const struct {
         K kind;
-        int sub;
+        int sub;  // the request left unanswered; 0: no drive, the window's defaults shown
         bool gainsRead;
         uint32_t connected;
-    } cases[] = {{K::Position, 0x0091, false, 1},  // the set-up still went through
-                 {K::Current, 0x0091, false, 1},
-                 {K::Speed, 0x0010, true, 0}};  // the drive would refuse every step test
+        std::optional<LoopGains> shown;
+    } cases[] = {{K::Position, 0x0091, false, 1, {}},  // the set-up still went through
+                 {K::Current, 0x0091, false, 1, {}},
+                 {K::Speed, 0x0010, true, 0, {}},  // the drive would refuse every step test
+                 {K::Current, 0, false, 0, LoopGains{{0, 0, 0, 2000}, 4}},
+                 {K::Speed, 0, false, 0, LoopGains{{100, 50, 500, 500}, 4}},
+                 {K::Position, 0, false, 0, LoopGains{{400, 0, 100, 0}, 3}}};
+    const std::vector<Box> failed{{"Communication with Servo Fails!", "Warning"}};
     for (const auto& c : cases) {
-        CaptureRig rig;
+        CaptureRig rig(c.sub != 0);
         rig.drive->addFault({sim::Fault::Silence, 0xC1, c.sub, -1, 0, -1});
         RecordingMessageSink main;
         LoopTuner tuner(rig.state, rig.link, c.kind, rig.messages, main, rig.window);
         const uint32_t before = rig.clock.tickMs();
         EXPECT_FALSE(tuner.open());
-        EXPECT_EQ(rig.clock.tickMs() - before >= kReadGainsLimitMs, !c.gainsRead);
+        const bool unread = c.sub != 0 && !c.gainsRead;
+        EXPECT_EQ(rig.clock.tickMs() - before >= kReadGainsLimitMs, unread);
         EXPECT_EQ(std::tuple(tuner.gainsRead(), tuner.captureState().gainsUnread,
-                             rig.state.link.driveConnected.load()),
-                  std::tuple(c.gainsRead, !c.gainsRead, c.connected));
-        EXPECT_EQ(rig.messages.boxes(),
-                  (std::vector<Box>{{"Communication with Servo Fails!", "Warning"}}));
+                             rig.state.link.driveConnected.load(),
+                             rig.state.loopCaptureRun.tuningActive.load()),
+                  std::tuple(c.gainsRead, unread, c.connected, 1u));
+        EXPECT_EQ(rig.messages.boxes(), c.sub != 0 ? failed : std::vector<Box>{});
         EXPECT_FALSE(tuner.capturing() || tuner.timerTick());
+        EXPECT_TRUE(!c.shown || tuner.values() == *c.shown);
         tuner.close();
+        EXPECT_TRUE(main.boxes().empty());
+        if (c.sub == 0) {
+            EXPECT_TRUE(rig.drive->requestLog().empty());
+            continue;
+        }
         for (const Request& r : Exchanges(*rig.drive)) {
             EXPECT_TRUE(r.sub() != 0x0012 && r.sub() != 0x0015) << "no step test, no gains";
         }
         EXPECT_EQ(Exchanges(*rig.drive).back().sub(), c.connected ? 0x0011 : c.sub);
-        EXPECT_TRUE(main.boxes().empty());
         // Once the line is quiet again, the next opening works.
         rig.drive->clearFaults();
         rig.state.link.driveConnected = 1;
@@ -223,23 +217,6 @@ TEST(FreeRunMonitor, RefreshArmsOneCaptureDecodedWithTheRequestItWasCapturedWith
               std::tuple((2892 - 1024) / 128.0f, (2892 - 1024 + 1022 - 2048) / 128.0f, -7.0f))
         << "a current record, only the captured count";
     EXPECT_FALSE(rig.window.waitFor(2, 50ms)) << "one record per Refresh";
-}
-
-TEST(FreeRunMonitor, QuitWhileArmedEndsTheWorkerBetweenTwoPolls) {
-    MonitorRig rig;
-    rig.drive->setPollHandler(
-        [](sim::SimDrive&, uint64_t) { return sim::Answer::NotAcknowledged(); });
-    rig.monitor.open();
-    rig.monitor.chooseAutoRun(false);
-    ASSERT_TRUE(rig.monitor.refresh());
-    for (int i = 0; i < 2000 && rig.starts == 0; ++i) {
-        std::this_thread::sleep_for(1ms);
-    }
-    ASSERT_GT(rig.starts, 0);
-    rig.monitor.close();
-    EXPECT_EQ(std::pair(rig.monitor.capturing(), rig.state.workerSync.sampleThreadEnded.load()),
-              std::pair(false, 1u));
-    EXPECT_FALSE(rig.window.waitFor(1, 0ms));
 }
 
 }  // namespace
