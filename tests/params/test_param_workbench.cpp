@@ -120,26 +120,23 @@ TEST(ParamFileDocument, OfflineEditChangesExactlyTheWordsTyped) {
 
 // The Parameter Table's writes on a loaded table, each a single parameter write as "Set"
 // makes it (sub-command 0x15, word address, word), logged at the instants 100, 101, ...
-struct TableWrites : ::testing::Test {
+// Typed values are read and clamped; reverts go newest first, so that several changes of
+// one Pn end at the oldest value; file values write Pn 2 last (a protected drive's code
+// would refuse every write after it); the first failure (a write tried for 3 s) ends the
+// writes with its one message, is not logged and leaves the drive counted as not connected.
+TEST(ParamTableWrites, TypedRevertedAndFileValuesAndTheFirstFailure) {
     ParamSimLink sim;
     ParamChangeLog& log = sim.state.parameterTable.changeLog;
     UserParamTable& table = sim.state.userParamTable;
-    ParamWriteTarget target{sim.link, table, log, sim.messages};
+    const ParamWriteTarget target{sim.link, table, log, sim.messages};
+    struct : ParamLoadProgress {
+        void post(ParamLoadStage, int) override {}
+    } quiet;
+    ASSERT_EQ(LoadParamTableInline(sim.link, sim.state, quiet), kParamLoadLoaded);
     int64_t now = 100;
-
-    void SetUp() override {
-        struct : ParamLoadProgress {
-            void post(ParamLoadStage, int) override {}
-        } quiet;
-        ASSERT_EQ(LoadParamTableInline(sim.link, sim.state, quiet), kParamLoadLoaded);
-        log.setTimeSource([this]() { return now++; });
-        sim.drive->clearRequestLog();
-    }
-};
-using Writes = std::vector<std::tuple<int, int, int>>;
-using Log = std::vector<ParamChange>;
-
-TEST_F(TableWrites, TypedValuesAreReadClampedAndWrittenAsSetWritesThem) {
+    log.setTimeSource([&now]() { return now++; });
+    sim.drive->clearRequestLog();
+    using Writes = std::vector<std::tuple<int, int, int>>;
     const std::tuple<int, const char*, uint32_t> typed[] = {
         {22, "70000", kStatusOk},  // Pn 22: 0 to 300
         {22, "300", kStatusOk},    // unchanged: nothing sent
@@ -151,38 +148,22 @@ TEST_F(TableWrites, TypedValuesAreReadClampedAndWrittenAsSetWritesThem) {
     EXPECT_EQ(sim.subRequests(),
               (Writes{{0x15, 0x0255, 300}, {0x15, 0x0247, 12}, {0x15, 0x0263, 0xEC78}}));
     EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Invalid input value!"});
-    EXPECT_EQ(log.entries(), (Log{{100, 22, 120, 300}, {101, 8, 0, 12}, {102, 36, 100, -5000}}));
+    EXPECT_EQ(log.entries(), (std::vector<ParamChange>{
+                                 {100, 22, 120, 300}, {101, 8, 0, 12}, {102, 36, 100, -5000}}));
     EXPECT_EQ(table.value[22], 300);
-}
 
-// Newest first, so that several changes of one Pn end at the oldest value; the first
-// failure (a write tried for 3 s) ends the revert with its one message, is not logged
-// and leaves the drive counted as not connected.
-TEST_F(TableWrites, RevertSendsTheOldValuesNewestFirst) {
-    for (const char* text : {"300", "400"}) {
-        WriteTypedParam(target, 41, text);
+    for (const auto& [pn, text] : {std::pair{41, "300"}, {41, "400"}, {37, "800"}}) {
+        WriteTypedParam(target, pn, text);
     }
-    WriteTypedParam(target, 37, "800");
     sim.drive->clearRequestLog();
-    EXPECT_EQ(RevertChanges(target, {0, 1, 7}), kStatusOk);
+    EXPECT_EQ(RevertChanges(target, {3, 4, 10}), kStatusOk);
     EXPECT_EQ(sim.subRequests(), (Writes{{0x15, 0x0268, 300}, {0x15, 0x0268, 120}}));
     EXPECT_EQ(sim.word(0x0264), 800) << "Pn 37 was not chosen";
-    EXPECT_EQ(log.entries().back(), (ParamChange{104, 41, 300, 120})) << "a revert is a write";
+    EXPECT_EQ(log.entries().back(), (ParamChange{107, 41, 300, 120})) << "a revert is a write";
     sim.drive->clearRequestLog();
-    EXPECT_EQ(RevertChanges(target, {0}), kStatusOk);
+    EXPECT_EQ(RevertChanges(target, {3}), kStatusOk);
     EXPECT_TRUE(sim.subRequests().empty()) << "Pn 41 already holds the old value";
-    sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
-    const uint32_t start = sim.clock.tickMs();
-    EXPECT_NE(RevertChanges(target, {1, 2}), kStatusOk);
-    EXPECT_GE(sim.clock.elapsedMs(start), 3000u) << "a write is tried for 3 s";
-    EXPECT_EQ(sim.state.link.driveConnected, 0u);
-    EXPECT_EQ(sim.messages.texts(),
-              std::vector<std::string>{"Communication with the Servo Fails!"});
-    EXPECT_EQ(log.entries().size(), 5u);
-}
 
-// Pn 2 last: a protected drive's code from the file would refuse every write after it.
-TEST_F(TableWrites, FileValuesAreWrittenWithTheProtectionCodeLast) {
     ParamValues file = ParamValuesOfTable(table);
     file[2] = 1234;
     file[3] = 4;
@@ -195,22 +176,28 @@ TEST_F(TableWrites, FileValuesAreWrittenWithTheProtectionCodeLast) {
         (Writes{
             {0x15, 0x0242, 4}, {0x15, 0x0244, 200}, {0x15, 0x0268, 5000}, {0x15, 0x0241, 1234}}));
     EXPECT_EQ(table.value[43], 10);
-    EXPECT_EQ(log.entries().size(), 4u);
+    EXPECT_EQ(log.entries().size(), 12u);
 
     sim.drive->addFault({sim::Fault::Silence, -1, -1, -1, 0, -1});
+    const uint32_t start = sim.clock.tickMs();
+    EXPECT_NE(RevertChanges(target, {1, 2}), kStatusOk);
+    EXPECT_GE(sim.clock.elapsedMs(start), 3000u) << "a write is tried for 3 s";
+    EXPECT_EQ(sim.state.link.driveConnected, 0u);
     file[5] = 300;
     file[6] = 60;
     EXPECT_NE(WriteFileValues(target, file, {5, 6}), kStatusOk);
-    EXPECT_EQ(sim.messages.texts(), std::vector<std::string>{"Communication with the Servo Fails!"})
-        << "the first failure ends the writes";
-    EXPECT_EQ(log.entries().size(), 4u) << "a failed write is not logged";
+    EXPECT_EQ(
+        sim.messages.texts(),
+        (std::vector<std::string>{"Invalid input value!", "Communication with the Servo Fails!",
+                                  "Communication with the Servo Fails!"}));
+    EXPECT_EQ(log.entries().size(), 12u) << "a failed write is not logged";
     EXPECT_EQ(table.value[5], 200);
 }
 
 // What a command that changed the drive's parameters behind the cache, or a new
 // connection, makes of the cache and the log of two writes: loaded after, entries,
-// writes after the EEPROM mark.
-TEST(ParamChangeLog, EventsMarkTheLogAndForgetTheCache) {
+// writes after the EEPROM mark; the mark's summary.
+TEST(ParamChangeLog, EventsTheEepromMarkAndItsSummary) {
     using O = CommandOutcome;
     using E = DriveParamEvent;
     const std::tuple<E, O, uint32_t, std::size_t, std::size_t> cases[] = {
@@ -230,10 +217,7 @@ TEST(ParamChangeLog, EventsMarkTheLogAndForgetTheCache) {
         EXPECT_EQ(tableState.changeLog.entries().size(), entries) << at;
         EXPECT_EQ(tableState.changeLog.unstoredCount(), unstored) << at;
     }
-}
-
-// What switching the drive off would lose; a new list starts without the mark.
-TEST(ParamChangeLog, TheEepromMarkAndItsSummary) {
+    // What switching the drive off would lose; a new list starts without the mark.
     ParamChangeLog log;
     EXPECT_EQ(ChangeLogSummary(log), "No parameter was written since the drive was connected.");
     log.record(41, 120, 300);

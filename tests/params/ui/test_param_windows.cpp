@@ -272,17 +272,14 @@ TEST_F(ParamWindowsTest, ParameterTableFiltersEditsComparesWritesAndReverts) {
     choose(ID_TOOLS_PARAM_TABLE);
 }
 
-TEST_F(ParamWindowsTest, ParameterFileIsEditedAndSavedWithoutADrive) {
+// Without a drive: a changed file is marked "*" in the title and closing asks whether to
+// discard the change (what is typed and saved is the file document's and `params edit`'s).
+TEST_F(ParamWindowsTest, ParameterFileIsEditedWithoutADrive) {
     start();
     connectDrive();
-    const QString path = file("offline.par", {});
+    fileAnswers.push_back(file("offline.par", {}));
     choose(ID_COM2);  // nothing behind it: no drive from here on
     const uint64_t requests = drive->requestCount();
-    ParamImage expected{};
-    ASSERT_EQ(ReadParamFile(QFile::encodeName(path).toStdString(), expected), std::nullopt);
-    SetParamWordInImage(expected, 41, 40613);
-
-    fileAnswers.push_back(path);
     std::vector<QString> titles;
     whileOpen = [&](QDialog& dialog) {
         titles.push_back(dialog.windowTitle());
@@ -296,16 +293,10 @@ TEST_F(ParamWindowsTest, ParameterFileIsEditedAndSavedWithoutADrive) {
         window->view().filterEdit()->setText(QStringLiteral("41"));
         TypeIntoValue(window->view(), QStringLiteral("40613"));
         EXPECT_EQ(dialog.windowTitle(), QStringLiteral("Parameter File - offline.par *"));
-        Press(dialog, "save");
-        TypeIntoValue(window->view(), QStringLiteral("1"));  // then closed: discarded
     };
     choose(ID_TOOLS_PARAM_FILE);
     EXPECT_EQ(titles, (std::vector<QString>{QStringLiteral("Parameter File - offline.par"),
-                                            QStringLiteral("Parameter File")}))
-        << "the window, then the question for the change made after Save";
-    ParamImage saved{};
-    ASSERT_EQ(ReadParamFile(QFile::encodeName(path).toStdString(), saved), std::nullopt);
-    EXPECT_EQ(saved, expected) << "exactly one word changed";
+                                            QStringLiteral("Parameter File")}));
     EXPECT_EQ(drive->requestCount(), requests);
 }
 
