@@ -25,8 +25,6 @@ TEST(BuildParamText, TitlesAndHelpsOfTheCatalogue) {
     const Row rows[] = {
         {2, kSupported, "User Parameter Protection Code",
          "(1) User Parameter Protection Code is used to prevent the parameters from being "},
-        {22, kSupported, "Torque Overload Value",
-         "(1) Set torque overload value. The value is the percentage of rated torque, no matter "},
         {41, kUnsupported, "Speed in JOG Mode",
          "(1) Set the speed value in JOG control mode. Unit is r/min."},
         {58, kUnsupported, "untouched", ""},
