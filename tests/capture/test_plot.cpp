@@ -115,13 +115,12 @@ TEST(WaveformGeometry, WithoutABaseRatePointsOrRoom) {
     state.loopCaptureRun.sampleCount = 100;
     state.loopCaptureRun.sampleDivider = 16;
     state.freeRunRequest = {0.0f, 0, 0, 3, 300, 1};  // divider, count, speed
-    for (int32_t tuning : {1, 0}) {
-        state.loopCaptureRun.tuningActive = tuning;
-        const WaveformInput in = WaveformInputOf(state);
-        using Shown = std::tuple<K, int, int, int>;
-        EXPECT_EQ((Shown{in.kind, in.count, in.divider, in.baseRateHz}),
-                  (tuning ? Shown{K::Position, 100, 16, 4000} : Shown{K::Speed, 300, 3, 4000}));
-    }
+    state.loopCaptureRun.tuningActive = 1;
+    const WaveformInput t = WaveformInputOf(state);
+    state.loopCaptureRun.tuningActive = 0;
+    const WaveformInput f = WaveformInputOf(state);
+    EXPECT_EQ(std::tuple(t.kind, t.count, t.divider, f.kind, f.count, f.divider, f.baseRateHz),
+              std::tuple(K::Position, 100, 16, K::Speed, 300, 3, 4000));
 }
 
 TEST(WaveformLabels, OnlyLabelsThatWouldBeCutOrRunTogetherChangeThePicture) {
