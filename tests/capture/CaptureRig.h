@@ -89,11 +89,9 @@ struct CaptureRig : SimLink {
     // A drive that answers free-running captures at once, its trigger at ring word
     // `trigger`, ring word w holding w - 1024; and the job of `count` points of `mode`.
     CaptureJob FreeJob(uint16_t trigger, int32_t mode, int count, float pre) {
-        drive->setSubCommandHandler(0x0013,
-                                    [this](sim::SimDrive&, std::span<const uint8_t>, uint64_t) {
-                                        ++starts;
-                                        return sim::Answer::Ok();
-                                    });
+        drive->setSubCommandHandler(0x0013, [](sim::SimDrive&, std::span<const uint8_t>, uint64_t) {
+            return sim::Answer::Ok();
+        });
         drive->write(drive_address::kTriggerPosition, trigger);
         for (int w = 0; w < 2048; ++w) {
             drive->write(1024 + w, static_cast<uint16_t>(w));
@@ -102,7 +100,6 @@ struct CaptureRig : SimLink {
         state.freeRunRequest = {pre, mode, -192, 1, count, 0};
         return SnapshotCaptureJob(state);
     }
-    std::atomic<int> starts{0};
 
     // Runs steps until the record is complete; false if `maxSteps` pass first.
     static bool RunToRecord(CaptureSequence& seq, int maxSteps = 100000) {

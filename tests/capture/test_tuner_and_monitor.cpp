@@ -138,6 +138,8 @@ TEST(FreeRunMonitor, OpensInAutoRunAndCapturesOnTheFirstTickOnly) {
     ASSERT_TRUE(rig.window.waitFor(2)) << "auto run asks for the next record at once";
     rig.monitor.editSampleRate(2000);
     EXPECT_TRUE(rig.monitor.timerTick(rig.plot)) << "a changed rate asks again";
+    EXPECT_EQ(*std::max_element(rig.plot.trace1.begin(), rig.plot.trace1.end()), 0.0f)
+        << "the record shown is cleared";
     EXPECT_EQ(rig.monitor.dataValid(), 0);
     // Without a drive nothing is captured.
     MonitorRig away;
