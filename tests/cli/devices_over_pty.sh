@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# The COM ports follow a USB adapter of a made-up device tree whose node leads to
-# quendrix-drive-sim's pseudo-terminal; the window's Port Settings are read; a port
-# failure prints its detail.
+# The COM ports follow a USB adapter of a made-up device tree leading to quendrix-drive-sim's
+# pseudo-terminal; the window's Port Settings are read; a port failure prints its detail.
 set -euo pipefail
 source "$(dirname "$0")/drive_sim.sh"
 start_drive_sim --pace

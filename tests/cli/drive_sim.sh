@@ -1,7 +1,6 @@
-# Sourced by the end-to-end scripts, which get the tool and the drive simulator as $1 and
-# $2: sets $cli and $sim, and $out to a scratch folder removed when the script exits.
-# start_drive_sim OPTIONS... starts quendrix-drive-sim with the options (stopped at the
-# exit too) and sets $dev to its pseudo-terminal.
+# Sourced by the end-to-end scripts (given the tool and the drive simulator): sets $cli, $sim
+# and $out, a scratch folder removed at the exit. start_drive_sim OPTIONS... starts
+# quendrix-drive-sim (stopped at the exit too) and sets $dev to its pseudo-terminal.
 cli=$1
 sim=${2:-}
 out=$(mktemp -d)

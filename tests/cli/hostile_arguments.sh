@@ -4,15 +4,11 @@
 # results that cannot be written: status 1 and the reason.
 set -euo pipefail
 source "$(dirname "$0")/drive_sim.sh"
-err=$out/err
 
 while IFS='|' read -r want args message; do
-  status=0
-  eval "\"$cli\" --port sim $args" 2>"$err" >/dev/null || status=$?
-  if [ "$status" -ne "$want" ] || ! grep -qxF -- "$message" "$err" ||
-     { [ "$want" -eq 2 ] && grep -q Connectting "$err"; }; then
-    echo "$args: status $status"; cat "$err"; exit 1
-  fi
+  status_is "$want" eval "\"$cli\" --port sim $args" 2>"$out/e" >/dev/null &&
+    grep -qxF -- "$message" "$out/e" && { [ "$want" -eq 1 ] || ! grep -q Connectting "$out/e"; } ||
+    { echo "$args"; cat "$out/e"; exit 1; }
 done <<'TABLE'
 2|capture step current --range nan|--range: 'nan' is not a number from 0 to 100 A
 2|capture step position --lasting-ms 65536|--lasting-ms: '65536' is not a whole number from 1 to 65535 ms

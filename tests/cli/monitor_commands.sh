@@ -26,8 +26,7 @@ status_is 1 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=-1 monitor --co
   >"$out/lost" 2>"$out/lost.err"
 [ "$(wc -l <"$out/lost")" -eq 1 ]
 grep -qx "quendrix-cli: no status from the drive (status 1)" "$out/lost.err"
-# One poll failing among good ones (both attempts of a request unanswered) fails the
-# command too.
+# One poll failing among good ones (both attempts unanswered) fails the command too.
 status_is 1 "$cli" --port sim --sim-fault silence,cmd=0xC2,count=2 monitor --count 3 \
   --interval 0 >"$out/once" 2>/dev/null
 [ "$(wc -l <"$out/once")" -eq 3 ]

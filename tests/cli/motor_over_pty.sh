@@ -19,8 +19,7 @@ has_lines "$out/read" "Rated Current (A) *3.29688  \[422\]" "Ls  (mH) *1.22949  
 # No answer to the direction question.
 status_is 1 "$cli" --port "$dev" motor match --rated-current 2.5 </dev/null >"$out/escape" 2>&1
 has_lines "$out/escape" ".*Warning: Invalid Direction Input!.*" "  0%  Auto match fails!"
-# Terminated at the direction question, the match switches the servo off before it ends:
-# the rotor no longer turns.
+# Terminated at the direction question, the match first switches the servo off: no turning.
 mkfifo "$out/answer"
 exec 8<>"$out/answer"
 "$cli" --port "$dev" motor match --rated-current 2.5 <"$out/answer" >"$out/killed" 2>&1 &

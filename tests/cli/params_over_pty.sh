@@ -45,8 +45,7 @@ q param get 8 2>/dev/null | matches '^Pn 8 = 000101 '
 has_lines "$out/log" "Note: Uploading Parameters Succeeds!" "NOTES: Save to EEPROM Succeeds!" \
   "NOTES: Loading Default Parameters from EEPROM Succeeds!" "Note: Downloading Parameters Succeeds!"
 
-# A file of the wrong size, a FIFO or a missing file is refused before the port is
-# picked (no connection message).
+# A short, FIFO or missing file is refused before the port is picked (no connection message).
 head -c 1000 "$out/a.par" >"$out/short.par"
 mkfifo "$out/fifo.par"
 for f in short.par fifo.par none.par; do
@@ -57,8 +56,7 @@ grep -q "holds 1000 bytes" "$out/short.par.err"
 grep -q "is a FIFO, not a parameter file" "$out/fifo.par.err"
 # Files without a drive: one word edited, the drive compared with files.
 cp "$out/a.par" "$out/b.par"
-"$cli" params edit "$out/b.par" 41=300 >"$out/edit"
-grep -qx "Pn 41: 120 -> 300  Speed in JOG Mode" "$out/edit"
+"$cli" params edit "$out/b.par" 41=300 | matches -x "Pn 41: 120 -> 300  Speed in JOG Mode"
 for bad in 184=1 41=70000 41= 8=0101 x; do
   status_is 2 "$cli" params edit "$out/b.par" "$bad" 2>"$out/bad"
   grep -q "^quendrix-cli: $bad: " "$out/bad"

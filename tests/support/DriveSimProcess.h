@@ -22,8 +22,7 @@ extern char** environ;
 
 namespace qx::test {
 
-class DriveSimProcess {
-  public:
+struct DriveSimProcess {
     // How long the simulator may take to print a device path.
     static constexpr std::chrono::milliseconds kStartWait{10'000};
 
@@ -61,7 +60,6 @@ class DriveSimProcess {
     DriveSimProcess(const DriveSimProcess&) = delete;
     DriveSimProcess& operator=(const DriveSimProcess&) = delete;
 
-    // The device path printed last.
     const std::string& device() const { return device_; }
 
     // Pulls the simulated cable now (SIGUSR1), and plugs it back in (SIGUSR2).
@@ -88,7 +86,6 @@ class DriveSimProcess {
         }
     }
 
-  private:
     void stopChild() {
         if (pid_ > 0) {
             ::kill(pid_, SIGTERM);

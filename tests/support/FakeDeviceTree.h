@@ -12,8 +12,7 @@
 
 namespace qx::test {
 
-class FakeDeviceTree {
-  public:
+struct FakeDeviceTree {
     FakeDeviceTree() {
         char dir[] = "/tmp/quendrix-devices-XXXXXX";
         root_ = ::mkdtemp(dir);
@@ -72,8 +71,6 @@ class FakeDeviceTree {
         std::filesystem::create_directories(file.parent_path());
         std::ofstream(file) << text;
     }
-
-  private:
     std::filesystem::path root_;
 };
 

@@ -11,9 +11,8 @@
 
 namespace qx::test {
 
-// The process's QApplication, made on first use. Closing the last window does not quit
-// (tests close main windows), and the user's profile is a throw-away folder, so the
-// recent-file list of a test never reaches the real one.
+// The process's QApplication, made on first use. Closing the last window does not quit, and
+// the user's profile is a throw-away folder: a test's recent files never reach the real one.
 inline QApplication& TestApplication() {
     static int argc = 1;
     static char name[] = "quendrix_gui_test";
@@ -29,9 +28,8 @@ inline QApplication& TestApplication() {
     return *app;
 }
 
-// Runs the event loop (window timers, calls queued by workers) until `done` holds or
-// 30 s have passed, and tells whether it holds. The limit only ends a test that would
-// otherwise hang.
+// Runs the event loop (window timers, calls queued by workers) until `done` holds, or for
+// at most 30 s (only to end a test that would hang), and tells whether it holds.
 template <typename Done>
 bool RunEventsUntil(Done done) {
     QElapsedTimer waited;

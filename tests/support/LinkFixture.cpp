@@ -1,6 +1,7 @@
 #include "tests/support/LinkFixture.h"
 
 #include <algorithm>
+#include <numeric>
 
 namespace qx::test {
 
@@ -13,20 +14,15 @@ std::vector<uint8_t> Frame(uint8_t command, uint8_t selector, std::vector<uint8_
     f[2] = selector;
     f[3] = static_cast<uint8_t>((body.size() + 6) / 2);
     std::copy(body.begin(), body.end(), f.begin() + 4);
-    uint32_t sum = 0;
-    for (uint8_t b : f) {
-        sum += b;
-    }
-    f.push_back(static_cast<uint8_t>((sum >> 8) & 0xFF));
-    f.push_back(static_cast<uint8_t>(sum & 0xFF));
+    const uint32_t sum = std::accumulate(f.begin(), f.end(), 0u);
+    f.insert(f.end(), {static_cast<uint8_t>((sum >> 8) & 0xFF), static_cast<uint8_t>(sum & 0xFF)});
     return f;
 }
 
 std::vector<uint8_t> AckReply(uint8_t command, uint8_t selector, std::vector<uint16_t> words) {
     std::vector<uint8_t> body = {0xAA, 0x55};
     for (uint16_t w : words) {
-        body.push_back(static_cast<uint8_t>(w >> 8));
-        body.push_back(static_cast<uint8_t>(w & 0xFF));
+        body.insert(body.end(), {static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w & 0xFF)});
     }
     return Frame(command, selector, body);
 }

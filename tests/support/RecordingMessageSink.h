@@ -10,8 +10,7 @@
 namespace qx::test {
 
 // Keeps every message box instead of showing it.
-class RecordingMessageSink final : public MessageSink {
-  public:
+struct RecordingMessageSink final : MessageSink {
     struct Box {
         std::string text;
         std::string title;
@@ -38,9 +37,8 @@ class RecordingMessageSink final : public MessageSink {
         return boxes_;
     }
     std::vector<std::string> texts() const {
-        std::lock_guard<std::mutex> lock(mutex_);
         std::vector<std::string> t;
-        for (const Box& b : boxes_) {
+        for (const Box& b : boxes()) {
             t.push_back(b.text);
         }
         return t;
@@ -50,8 +48,6 @@ class RecordingMessageSink final : public MessageSink {
         boxes_.clear();
         details_.clear();
     }
-
-  private:
     mutable std::mutex mutex_;
     std::vector<Box> boxes_;
     std::vector<std::string> details_;

@@ -14,8 +14,7 @@ namespace qx::test {
 // A port whose replies a test writes byte for byte. Each request frame written takes
 // the next scripted reply (silence when none is left); a reply may come in pieces with
 // pauses between them. Sync bursts get no reply.
-class ScriptedPort final : public SerialPort {
-  public:
+struct ScriptedPort final : SerialPort {
     struct Piece {
         std::vector<uint8_t> bytes;
         uint32_t delayUs = 0;  // pause before the piece starts arriving
@@ -67,8 +66,6 @@ class ScriptedPort final : public SerialPort {
     OpenResult openResult = OpenResult::Ok;
     bool configureOk_ = true;
     bool* closedFlag = nullptr;  // set when the link closes the port
-
-  private:
     Clock& clock_;
     bool open_ = false;
     std::size_t writeLimit_ = SIZE_MAX;

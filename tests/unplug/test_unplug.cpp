@@ -1,8 +1,6 @@
-// The USB-serial cable pulled in the middle of each long operation, against
-// quendrix-drive-sim on a pseudo-terminal through the real termios port: the operation
-// reports its failure as it always does and within its time limits, nothing spins or
-// is left running, the dead device is let go, and once the cable is back picking COM1
-// again works.
+// The USB-serial cable of quendrix-drive-sim's pseudo-terminal pulled in the middle of each
+// long operation: it reports its failure as always and in time, nothing spins or is left
+// running, the dead device is let go, and once the cable is back picking COM1 works again.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -75,15 +73,13 @@ int ProcEntries(const char* dir, const std::string& device = "") {
     return n;
 }
 
-// Pulls the simulated cable just before a chosen request (a frame, counted from when the
-// switch was set) leaves the tool. The simulator takes the signal before it can read the
-// request, so that request is the first to meet a dead line.
+// Pulls the cable just before a chosen request (counted from when the switch was set)
+// leaves: the simulator takes the signal first, so that request meets a dead line.
 using PullWhen = std::function<bool(int index, const uint8_t* frame, std::size_t bytes)>;
 PullWhen AtRequest(int index) {
     return [index](int k, const uint8_t*, std::size_t) { return k == index; };
 }
-class CableSwitch {
-  public:
+struct CableSwitch {
     explicit CableSwitch(DriveSimProcess& sim) : sim_(sim) {}
     void pullAt(PullWhen when) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -111,8 +107,6 @@ class CableSwitch {
         const uint32_t ms = pulledAt_ ? MsSince(*pulledAt_) : 0;
         return {ms, ms > 0 ? (CpuSeconds() - pulledCpu_) * 1000.0 / ms : 0.0};
     }
-
-  private:
     DriveSimProcess& sim_;
     mutable std::mutex mutex_;
     std::condition_variable pulled_;
@@ -123,22 +117,22 @@ class CableSwitch {
 };
 
 // The termios port with the switch in its write path.
-class SwitchedPort final : public ForwardingPort {
-  public:
+struct SwitchedPort final : ForwardingPort {
     SwitchedPort(std::unique_ptr<SerialPort> port, CableSwitch& cable)
         : ForwardingPort(std::move(port)), cable_(cable) {}
     std::size_t write(const uint8_t* data, std::size_t bytes) override {
         cable_.beforeWrite(data, bytes);
         return ForwardingPort::write(data, bytes);
     }
-
-  private:
     CableSwitch& cable_;
 };
 
-struct RecordCounter final : SampleDoneListener {
+// Stands in for a capture window's records and the match window's direction question.
+struct WindowStandIn final : SampleDoneListener, AutoMatchObserver {
     void sampleDone() override { ++records; }
     std::atomic<int> records{0};
+    void report(int, const MotorFields&) override {}
+    std::optional<int32_t> askMagnetDirection() override { return 0; }
 };
 
 // "Parameters Setting..." as the window runs it: the load on the worker thread, its
@@ -168,13 +162,7 @@ struct WorkerDialogs final : ParamSettingDialogs, ParamLoadProgress {
     int editorRuns = 0;
 };
 
-struct AnsweringObserver final : AutoMatchObserver {
-    void report(int, const MotorFields&) override {}
-    std::optional<int32_t> askMagnetDirection() override { return 0; }
-};
-
-class UnplugTest : public ::testing::Test {
-  protected:
+struct UnplugTest : ::testing::Test {
     void SetUp() override {
         char dir[] = "/tmp/quendrix-unplug-XXXXXX";
         ASSERT_NE(::mkdtemp(dir), nullptr);
@@ -187,8 +175,8 @@ class UnplugTest : public ::testing::Test {
         std::filesystem::remove_all(dir_);
     }
 
-    // Starts the simulated drive with COM1 on its link.
-    void startDrive() {
+    // Starts the simulated drive with COM1 on its link, and picks COM1 if `connect`.
+    void startDrive(bool connect) {
         sim_ = std::make_unique<DriveSimProcess>(
             QX_DRIVE_SIM, std::vector<std::string>{"--pace", "--link", dir_ + "/com1"});
         device_ = sim_->device();
@@ -205,23 +193,19 @@ class UnplugTest : public ::testing::Test {
         // A thread sanitizer starts a thread of its own with the first thread made.
         std::thread([] {}).join();
         threadsBefore_ = ProcEntries("/proc/self/task");
+        if (connect) {
+            ASSERT_TRUE(pickCom1());
+            messages_.clear();
+        }
     }
 
-    // What picking COM1 does.
     bool pickCom1() {
         messages_.clear();
         return ChooseComPort(*link_, state_.identity, messages_, 1) == 1;
     }
 
-    void startConnected() {
-        startDrive();
-        ASSERT_TRUE(pickCom1());
-        messages_.clear();
-    }
-
-    // After the failure: nothing spun meanwhile, no worker is left, the dead device was
-    // let go. Then the cable goes back in and picking COM1 again connects (its
-    // identification reads over the new device).
+    // Nothing spun, no worker is left, the dead device was let go; with the cable back
+    // picking COM1 connects again (its identification reads over the new device).
     void expectRecovery() {
         EXPECT_LT(cable_->sincePull().second, kMaxBusyShare);
         EXPECT_EQ(ProcEntries("/proc/self/task"), threadsBefore_);
@@ -244,12 +228,10 @@ class UnplugTest : public ::testing::Test {
     int threadsBefore_ = 0;
 };
 
-// Identification and the parameter operations, the cable pulled at a chosen request:
-// each shows its box within its limit (a load gives up once a step has failed for
-// longer than its limit), and an upload writes no file. Identification meets the dead
-// line at the first of the version reads and takes it for a mismatch.
-// The match is pulled as the motor is told to turn, and tries no servo-off over a line
-// that is gone.
+// Each operation shows its box within its limit (a load gives up once a step has failed
+// for longer than its limit); an upload writes no file. Identification meets the dead line
+// at the first version read and takes it for a mismatch. The match, pulled as the motor is
+// told to turn, tries no servo-off over a line that is gone.
 bool TurnRequest(int, const uint8_t* f, std::size_t n) {
     return n >= 10 && f[1] == kCmdSubCommand &&
            (f[4] << 8 | f[5]) == static_cast<int>(SubCommand::MotorTest) &&
@@ -272,13 +254,12 @@ const OperationCase kOperationCases[] = {
     {"Save", AtRequest(4), "Save to EEPROM Fails!", FailedRequestWorstMs(kBudgetEepromMs)},
     {"Match", TurnRequest, "", FailedRequestWorstMs(kBudgetShortMs)},
 };
-class OperationUnplugged : public UnplugTest,
-                           public ::testing::WithParamInterface<OperationCase> {};
+struct OperationUnplugged : UnplugTest, ::testing::WithParamInterface<OperationCase> {};
 
 TEST_P(OperationUnplugged, FailsWithItsBoxWithinItsLimit) {
     const OperationCase& c = GetParam();
     const std::string op = c.operation, file = dir_ + "/drive.par";
-    op == "Identify" ? startDrive() : startConnected();
+    startDrive(op != "Identify");
     std::string last;
     const auto choose = [&] { return std::optional<std::string>(file); };
     auto& image = state_.parameterImage;
@@ -293,7 +274,7 @@ TEST_P(OperationUnplugged, FailsWithItsBoxWithinItsLimit) {
         AutoMatchInput input;
         SetMotorDefaults(input.fields);
         input.loopModel = state_.currentLoopModel;
-        AnsweringObserver observer;
+        WindowStandIn observer;
         const std::atomic<bool> stop{false};
         const AutoMatchResult r = AutoMatch(*link_, input, observer, messages_, stop);
         return std::tuple(r.succeeded(), r.fields.message, r.percent, r.servoOffAfterFailure) ==
@@ -319,18 +300,17 @@ TEST_P(OperationUnplugged, FailsWithItsBoxWithinItsLimit) {
 INSTANTIATE_TEST_SUITE_P(Operations, OperationUnplugged, ::testing::ValuesIn(kOperationCases),
                          [](const auto& c) { return std::string(c.param.operation); });
 
-// A capture window captures again and again until it is closed; over a dead line no
-// record completes, the worker ends after the exchange under way, and closing the tuning
-// window then tries the reset and says it failed (the free-running one closes quietly).
-// The status monitor keeps polling a lost drive, shows it as not connected and stops.
+// Over a dead line a capture window completes no record, its worker ends after the exchange
+// under way, and closing the tuning window tries the reset and says it failed (the
+// free-running one closes quietly). The monitor shows a lost drive as not connected.
 enum class Window { Tuning, FreeRunning, Monitor };
 const char* const kWindowNames[] = {"Tuning", "FreeRunning", "Monitor"};
 class WindowUnplugged : public UnplugTest, public ::testing::WithParamInterface<Window> {};
 
 TEST_P(WindowUnplugged, ClosesWithinItsLimit) {
     const Window w = GetParam();
-    startConnected();
-    RecordCounter records;
+    startDrive(true);
+    WindowStandIn records;
     RecordingMessageSink window;
     LoopTuner tuner(state_, *link_, CaptureKind::Speed, window, messages_, records);
     FreeRunMonitor freeRun(state_, *link_, window, records);
