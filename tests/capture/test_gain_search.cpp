@@ -80,6 +80,15 @@ TEST(GainSearch, CapturesAreJudgedByTheirMetrics) {
         const CaptureOutcome o = MeasureTuningRecord(state, record);
         EXPECT_EQ((Seen{o.captured, o.metrics.settled, o.saturated, o.ringing}), seen);
     }
+    // The words each loop's search changes, in turn, and which way is faster.
+    for (const auto& [kind, words] :
+         {std::pair{K::Current, "3+"}, {K::Speed, "1-0+"}, {K::Position, "0+1-"}}) {
+        std::string seen;
+        for (const SearchKnob& k : SearchKnobs(kind)) {
+            seen += std::to_string(k.index) + (k.fasterSign > 0 ? "+" : "-");
+        }
+        EXPECT_EQ(seen, words);
+    }
 }
 
 // A search told scripted outcomes: which gains it proposes in turn, and how it ends. A
