@@ -258,13 +258,14 @@ TEST(SampleThread, QuitDuringACaptureEndsTheWorkerBetweenTwoStepsAndInTime) {
     CaptureRig rig;
     rig.TuningJob(K::Current, 256);
     std::mutex held;
-    std::unique_lock<std::mutex> hold(held);
+    std::unique_lock<std::mutex> hold(held, std::defer_lock);
     std::atomic<bool> polling{false};
     rig.drive->setPollHandler([&](sim::SimDrive&, uint64_t) {
         polling = true;
         std::lock_guard<std::mutex> wait(held);
         return sim::Answer::NotAcknowledged();
     });
+    hold.lock();  // after the drive's own lock is let go: the handler takes them the other way
     SampleThread thread(rig.state, rig.link, rig.window);
     ASSERT_TRUE(thread.start());
     thread.postStart();
