@@ -306,8 +306,9 @@ TEST(PlotView, DraggingPansWithinTheRecordAndClicksPlaceAndMoveCursors) {
     r.view.showRecord({K::Current, 256, 1, 4000});
     EXPECT_FALSE(r.view.timeWindow() || r.view.cursor(PlotCursor::A));
     r.click(40 + 107);
+    r.click(40 + 207, true);
     r.view.clearCursors();
-    EXPECT_FALSE(r.view.cursor(PlotCursor::A));
+    EXPECT_FALSE(r.view.cursor(PlotCursor::A) || r.view.cursor(PlotCursor::B));
     // A plot with no room to draw in takes no zoom.
     r.view.setLayout(ComputeWaveform(kW, 20, WaveformInputOf(r.shape), r.plot, 1));
     r.view.wheel(300, 10, 1, false);
