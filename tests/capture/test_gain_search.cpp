@@ -80,12 +80,12 @@ TEST(GainSearch, CapturesAreJudgedByTheirMetrics) {
         const CaptureOutcome o = MeasureTuningRecord(state, record);
         EXPECT_EQ((Seen{o.captured, o.metrics.settled, o.saturated, o.ringing}), seen);
     }
-    // The words each loop's search changes, in turn, and which way is faster.
+    // The words each loop's search changes, in turn, and which way (by a whole step) is faster.
     for (const auto& [kind, words] :
-         {std::pair{K::Current, "3+"}, {K::Speed, "1-0+"}, {K::Position, "0+1-"}}) {
+         {std::pair{K::Current, "3:1 "}, {K::Speed, "1:-1 0:1 "}, {K::Position, "0:1 1:-1 "}}) {
         std::string seen;
         for (const SearchKnob& k : SearchKnobs(kind)) {
-            seen += std::to_string(k.index) + (k.fasterSign > 0 ? "+" : "-");
+            seen += std::to_string(k.index) + ":" + std::to_string(k.fasterSign) + " ";
         }
         EXPECT_EQ(seen, words);
     }
