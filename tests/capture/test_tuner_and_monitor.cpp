@@ -219,6 +219,8 @@ TEST(FreeRunMonitor, RefreshArmsOneCaptureDecodedWithTheRequestItWasCapturedWith
               std::tuple((2892 - 1024) / 128.0f, (2892 - 1024 + 1022 - 2048) / 128.0f, -7.0f))
         << "a current record, only the captured count";
     EXPECT_FALSE(rig.window.waitFor(2, 50ms)) << "one record per Refresh";
+    rig.monitor.close();
+    EXPECT_FALSE(rig.monitor.captureState().worker);
 }
 
 }  // namespace
