@@ -390,6 +390,7 @@ TEST(ScopeTexts, StateMetricsAndCursorLines) {
               "A 2.50 ms: 1.0000 / 0.5000 A   B 7.50 ms: 0.0000 / 0.7500 A\n\u0394t 5.00 ms   "
               "1/\u0394t 200 Hz   \u0394 -1.0000 / 0.2500 A");
     EXPECT_EQ(CursorReadout(plot, shape, std::nullopt, 64), "") << "beyond the record";
+    EXPECT_EQ(CursorReadout(plot, {K::Current, 64, 1, 0}, 10, {}), "A 0.00 ms: 1.0000 / 0.5000 A");
 }
 
 }  // namespace
