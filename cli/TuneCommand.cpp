@@ -12,21 +12,13 @@
 #include <optional>
 #include <string>
 
+#include "capture/CaptureSettingsForm.h"
 #include "capture/GainSearchRun.h"
 #include "cli/CliContext.h"
 
 namespace qx::cli {
 
 namespace {
-
-// The excitation amplitudes a step test may use, as the capture setting dialogs allow
-// them (a range of 0 gives no step to measure).
-constexpr double kMinCurrentRangeA = 0.01;
-constexpr double kMaxCurrentRangeA = 100.0;
-constexpr double kMinSpeedRangeRpm = 1.0;
-constexpr double kMaxSpeedRangeRpm = 6000.0;
-constexpr double kMinPositionRangePulses = 1.0;
-constexpr double kMaxPositionRangePulses = 4000000.0;
 
 struct TuneOptions {
     std::string loop;
@@ -118,10 +110,11 @@ int RunTune(CliContext& context, const TuneOptions& o) {
     SearchTarget target;
     double captures = target.maxCaptures;
     double range = 0.0;
-    const double rangeLo =
-        ForKind(kind, kMinCurrentRangeA, kMinSpeedRangeRpm, kMinPositionRangePulses);
-    const double rangeHi =
-        ForKind(kind, kMaxCurrentRangeA, kMaxSpeedRangeRpm, kMaxPositionRangePulses);
+    // The step amplitudes the capture setting dialogs allow, upwards from their smallest
+    // step (a range of 0 or below gives no step to measure).
+    const CaptureSettingLimits limits = SettingLimits(kind);
+    const double rangeLo = limits.rangeStep;
+    const double rangeHi = limits.rangeCommitMax;
     if (!Check("--max-overshoot", o.maxOvershoot, 0.0, kMaxOvershootLimitPercent, false, " %",
                target.maxOvershootPercent) ||
         !Check("--max-captures", o.maxCaptures, kMinCaptureBudget, kMaxCaptureBudget, true, "",
