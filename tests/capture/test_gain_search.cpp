@@ -123,6 +123,7 @@ TEST(GainSearch, ItStepsTowardsTheEdgeOfTheTargetAndEndsAtOnceOnDanger) {
          "1233 100 18 38 3, 1233 71 osc"},
         // At rest, overshooting or creeping, then oscillating: danger.
         {K::Current, Ki(8000), Danger, 0, "8000 .4 3 11, 4000 osc"},
+        {K::Current, Ki(100), Danger, 0, "100 creeps, 200 osc"},
     };
     for (const auto& script : scripts) {
         GainSearch search(script.kind, script.start);

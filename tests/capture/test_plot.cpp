@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
 #include "capture/CapturePreview.h"
 #include "capture/PlotView.h"
@@ -193,25 +194,20 @@ TEST(CapturePreview, TheDefaultSettingsAndTheStretchsCoordinates) {
             ComputeCapturePreview(0, 0, 400, 300, d.position, d.count, d.rate, d.lasting);
         EXPECT_EQ(std::tuple(p.hasStretch, p.s, p.w), std::tuple(true, d.s, d.w)) << d.rate;
     }
-    EXPECT_EQ(ComputeCapturePreview(0, 0, 400, 300, 0.95f, 512, 250, 1000).lines[14],
-              (PreviewLine{PreviewPen::Stretch, 260, 270, 260, 30}))
-        << "the stretch ends at L + 260";
-    const CapturePreview p = ComputeCapturePreview(10, 20, 410, 320, 0.5f, 100, 1000, 100);
-    const int m = 170;
-    ASSERT_EQ(p.lines.size(), 13u + 7u);
-    const std::pair<int, PreviewLine> lines[] = {
-        {0, {PreviewPen::Excitation, 50, m, 360, m}},
-        {8, {PreviewPen::Excitation, 120, m + 60, 190, m + 60}},
-        {11, {PreviewPen::Excitation, 260, m - 60, 260, m + 60}},
-        // 0.5 starts at the second level; 100 ms of a 100 ms level is 70 pixels.
-        {13, {PreviewPen::Stretch, 120, m + 120, 120, m - 120}},
-        {14, {PreviewPen::Stretch, 190, m + 120, 190, m - 120}},
-        {15, {PreviewPen::Stretch, 120, m - 100, 190, m - 100}},
-        {19, {PreviewPen::Stretch, 190, m - 100, 185, m - 105}},
-    };
-    for (const auto& [i, line] : lines) {
-        EXPECT_EQ(p.lines[i], line) << i;
+    // The whole picture for L 10, T 20, R 410, B 320 (M 170): 0.5 starts at the second
+    // level, and 100 ms of a 100 ms level is 70 pixels. E solid green, C dotted, S blue.
+    std::string drawn;
+    for (const PreviewLine& l :
+         ComputeCapturePreview(10, 20, 410, 320, 0.5f, 100, 1000, 100).lines) {
+        drawn += "ECS"[static_cast<int>(l.pen)] + std::to_string(l.x0) + ',' +
+                 std::to_string(l.y0) + '-' + std::to_string(l.x1) + ',' + std::to_string(l.y1) +
+                 ' ';
     }
+    EXPECT_EQ(drawn,
+              "E50,170-360,170 E360,170-355,175 E360,170-355,165 E50,40-50,300 E50,40-45,45 "
+              "E50,40-55,45 E50,110-120,110 E120,110-120,230 E120,230-190,230 E190,230-190,110 "
+              "E190,110-260,110 E260,110-260,230 C260,230-310,230 S120,290-120,50 S190,290-190,50 "
+              "S120,70-190,70 S120,70-125,75 S120,70-125,65 S190,70-185,75 S190,70-185,65 ");
     const CapturePreview none = ComputeCapturePreview(0, 0, 400, 300, 0.96f, 512, 0, 300);
     EXPECT_EQ(std::pair(none.hasStretch, none.lines.size()), std::pair(false, 13ul))
         << "no sample rate: no stretch";
@@ -301,8 +297,9 @@ TEST(PlotView, DraggingPansWithinTheRecordAndClicksPlaceAndMoveCursors) {
     EXPECT_FALSE(r.view.view(0).cursorA) << "no record shown: no cursors";
     // The next record of the same shape keeps view and cursors; another count does not.
     r.view.wheel(300, 200, 1, false);
+    r.view.wheel(300, 200, 1, true);
     r.view.showRecord(r.shape);
-    EXPECT_TRUE(r.view.timeWindow());
+    EXPECT_TRUE(r.view.timeWindow() && r.view.valueWindow());
     r.view.showRecord({K::Current, 256, 1, 4000});
     EXPECT_FALSE(r.view.timeWindow() || r.view.cursor(PlotCursor::A));
     r.click(40 + 107);

@@ -54,6 +54,7 @@ Record Sample(const Unit& unit, double from, double to, double noise, double rea
 
 TEST(StepMetrics, AnalyticResponses) {
     const Unit buzz = [](double t) { return 1.0 + (std::lround(t / kPeriodMs) % 2 ? 0.2 : -0.2); };
+    const Unit twice = [](double t) { return t < 1 ? 0.5 : t < 80 ? 1 : t < 90 ? 1.05 : 0.95; };
     // Rise 2.197 tau and settling 3.912 tau (first order); overshoot exp(-pi zeta /
     // sqrt(1 - zeta^2)) at pi / omega_d. NAN: not checked.
     const struct {
@@ -67,8 +68,10 @@ TEST(StepMetrics, AnalyticResponses) {
         {Second(0.3), -1, 1, 0, 1, NAN, 37.23, NAN, 1.7446, 10.978, 0, 0.01, true, false},
         {Second(0.7), -1, 1, 0, 1, NAN, 4.60, NAN, 1.0920, 14.664, 0, 0.01, true, false},
         {First(5), -1, 1, 0.02, 1, 10.986, 0, 19.560, NAN, NAN, 0, 0.15, true, false},
+        {First(5), -1, 1, 0.017, 1, 10.986, 0, 19.560, NAN, NAN, 0, 0.15, true, false},
         {Second(0.01), -1, 1, 0, 1, NAN, NAN, NAN, NAN, NAN, NAN, 0, false, true},  // rings on
-        {buzz, -1, 1, 0, 1, NAN, NAN, NAN, NAN, NAN, NAN, 0, false, true},  // no crossings left
+        {buzz, -1, 1, 0, 1, NAN, NAN, NAN, NAN, NAN, NAN, 0, false, true},   // no crossings left
+        {twice, -1, 1, 0, 1, NAN, NAN, NAN, NAN, NAN, NAN, 0, false, true},  // out late, twice
         {First(2), -1, 1, 0, 0.95, NAN, NAN, NAN, NAN, NAN, 0.1, 0, false, false},  // 5 % short
         {First(500), -1, 1, 0, 1, NAN, 0, NAN, NAN, NAN, NAN, 0, false, false},     // 90 % never
     };
@@ -92,9 +95,13 @@ TEST(StepMetrics, AnalyticResponses) {
                     std::abs(m.peakTimeMs - c.peakTime) < kPeriodMs + c.peakTime * tol);
         EXPECT_TRUE(std::isnan(c.error) || std::abs(m.steadyStateError - c.error) < 0.01);
         EXPECT_EQ(std::isnan(m.settlingTimeMs), !c.settled);
-        // The noise is estimated, and averaged out over an odd number of points.
-        EXPECT_EQ(m.smoothingPoints % 2, 1);
-        EXPECT_TRUE(tol == 0 || (m.smoothingPoints > 1) == (c.noise > 0));
+        // The noise is estimated, then averaged out over the fewest odd number of points
+        // that keeps it kNoiseBandSigmas deviations inside the settling band.
+        const auto inBand = [&](int n) {
+            return kNoiseBandSigmas * m.noise / 2 / std::sqrt(n) <= kSettlingBandShare;
+        };
+        const int n = m.smoothingPoints;
+        EXPECT_TRUE(tol == 0 || (n % 2 == 1 && inBand(n) && (n == 1 || !inBand(n - 2)))) << n;
         EXPECT_TRUE(tol == 0 || std::abs(m.noise - c.noise) < 0.003) << m.noise;
     }
     const StepMetrics slow = Sample(First(500), -1, 1, 0).Measure();
@@ -123,6 +130,9 @@ TEST(StepMetrics, AStepOutsideTheRecordOrTooFewPointsAfterIt) {
         r.step.initialLevel = c.from;
         EXPECT_EQ(r.Measure().status, c.status) << c.stepMs << " " << c.endMs;
     }
+    Record r = Sample(First(2), -1, 1, 0);
+    r.step.endTimeMs = 27.0;
+    EXPECT_EQ(r.Measure().finalValue, r.y[107]) << "the last tenth of 8 points: the last";
 }
 
 TEST(TuningStep, WhereTheExcitationChangesInsideTheRecord) {

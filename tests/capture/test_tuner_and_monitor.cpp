@@ -43,6 +43,8 @@ TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) 
     ASSERT_TRUE(rig.window.waitFor(2)) << "the next capture follows at once";
     tuner.sampleDone(plot, false);
     EXPECT_FALSE(tuner.timerTick() || rig.window.waitFor(3, 20ms)) << "none asked for";
+    rig.state.loopCaptureRun.sampleCount = 128;  // as another set-up would leave it
+    EXPECT_EQ(tuner.plotInput().count, 64) << "drawn as captured";
     tuner.captureNext();
     ASSERT_TRUE(rig.window.waitFor(3)) << "the next one asked for";
     // A changed gain asks again, and the capture writes it.
@@ -52,7 +54,7 @@ TEST(LoopTuner, OpeningReadsTheDrivesGainsAndCapturesWhenOneChangesUntilClosed) 
     EXPECT_TRUE(tuner.timerTick());
     EXPECT_EQ(tuner.dataValid(), 0);
     ASSERT_TRUE(rig.window.waitFor(4));
-    tuner.close();  // what closing sends is the transcripts'
+    tuner.close("unwritten");  // the window's gains go out with one more capture
     EXPECT_EQ(std::tuple(tuner.capturing(), rig.state.workerSync.sampleThreadEnded.load(),
                          rig.drive->read(GainAddress(K::Speed) + 1)),
               std::tuple(false, 1u, 67));
@@ -200,13 +202,14 @@ TEST(FreeRunMonitor, RefreshArmsOneCaptureDecodedWithTheRequestItWasCapturedWith
     rig.monitor.editTriggerValue(-1.5);
     rig.monitor.editWaveOffset(0.25);
     rig.monitor.editSampleCount(512);
+    rig.monitor.chooseEdge(kTriggerFalling);
     EXPECT_FALSE(rig.monitor.timerTick(rig.plot)) << "single trigger waits for Refresh";
     EXPECT_NE(rig.state.freeRunRequest.preTriggerFraction, 0.25f) << "only Refresh takes it";
     ASSERT_TRUE(rig.monitor.refresh());
     EXPECT_EQ(rig.state.freeRunRequest.preTriggerFraction, 0.25f);
     ASSERT_TRUE(rig.window.waitFor(1));
     const CaptureState armed = rig.monitor.captureState();
-    EXPECT_TRUE(armed.armed && armed.worker && armed.level == -1.5);
+    EXPECT_TRUE(armed.armed && armed.worker && armed.level == -1.5 && armed.edge == 1);
     // The type changes while the record is on its way to the window.
     rig.monitor.chooseType(K::Position);
     rig.monitor.chooseAutoRun(false);
