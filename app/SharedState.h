@@ -94,6 +94,7 @@ struct FreeRunSettings {
     std::array<int32_t, 3> sampleRateHz{};
     std::array<int32_t, 3> sampleCount{};
     int32_t monitorType = 0;  // 0 current, 1 speed, 2 position
+    bool operator==(const FreeRunSettings&) const = default;
 };
 
 struct CurrentLoopModel {

@@ -28,14 +28,10 @@ TEST(SharedState, StartupValuesOfAFreshProgram) {
 
     // Position, speed, current: offset, trigger value, edge, type, rate, count; current
     // monitoring first.
-    const FreeRunSettings& f = s.freeRunSettings;
-    EXPECT_EQ(f.monitorType, 0);
-    EXPECT_EQ(f.waveOffset, (std::array<float, 3>{0.0f, 0.0f, 0.0f}));
-    EXPECT_EQ(f.triggerValue, (std::array<double, 3>{0.0, 0.0, 0.0}));
-    EXPECT_EQ(f.triggerEdge, (std::array<int32_t, 3>{0, 0, 0}));
-    EXPECT_EQ(f.triggerType, (std::array<int32_t, 3>{1, 1, 1}));
-    EXPECT_EQ(f.sampleRateHz, (std::array<int32_t, 3>{200, 1000, 4000}));
-    EXPECT_EQ(f.sampleCount, (std::array<int32_t, 3>{512, 512, 512}));
+    EXPECT_EQ(
+        s.freeRunSettings,
+        (FreeRunSettings{
+            {0, 0, 0}, {0, 0, 0}, {0, 0, 0}, {1, 1, 1}, {200, 1000, 4000}, {512, 512, 512}, 0}));
 
     EXPECT_EQ(
         std::make_tuple(s.link.portOpen.load(), s.link.driveConnected.load(),

@@ -4,6 +4,7 @@
 // with, and closing.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 #include <optional>
 #include <thread>
@@ -152,6 +153,33 @@ TEST(FreeRunMonitor, OpensInAutoRunAndCapturesOnTheFirstTickOnly) {
     away.monitor.chooseAutoRun(false);
     EXPECT_FALSE(away.monitor.refresh());
     EXPECT_TRUE(away.drive->requestLog().empty());
+}
+
+// No thread can get a stack that large, so the system refuses each window its worker: the
+// window says so and keeps none. (Sanitizers give threads their own attributes: skipped.)
+TEST(SampleWorker, OneTheSystemRefusesIsReportedAndNotKept) {
+    pthread_attr_t old, huge;
+    pthread_getattr_default_np(&old);
+    pthread_getattr_default_np(&huge);
+    pthread_attr_setstacksize(&huge, std::size_t{1} << 48);
+    pthread_setattr_default_np(&huge);
+    pthread_t probe{};
+    const bool refused =
+        pthread_create(&probe, nullptr, [](void*) -> void* { return {}; }, {}) != 0;
+    MonitorRig rig;
+    const bool opened = rig.monitor.open();
+    rig.monitor.chooseAutoRun(false);
+    LoopTuner tuner(rig.state, rig.link, K::Speed, rig.messages, rig.messages, rig.window);
+    const std::tuple seen{opened, rig.monitor.captureState().worker, rig.monitor.refresh(),
+                          tuner.open(), rig.messages.texts()};  // in this order
+    pthread_setattr_default_np(&old);
+    pthread_attr_destroy(&old);
+    pthread_attr_destroy(&huge);
+    if (!refused || pthread_join(probe, nullptr) == 0) {
+        GTEST_SKIP() << "threads here do not take the default stack size";
+    }
+    const std::string refusal = "Create Sample Thread Fails!";
+    EXPECT_EQ(seen, std::tuple(true, false, false, false, std::vector{refusal, refusal}));
 }
 
 TEST(FreeRunMonitor, EachTypeKeepsItsOwnSettingsAndTheArrowsStopAtTheirLimits) {

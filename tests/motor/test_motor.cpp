@@ -267,12 +267,10 @@ TEST(AutoMatch, FindsWhatEachMotorIsAndTheDriveHoldsWhatItShows) {
         };
         const AutoMatchResult r =
             AutoMatch(s.link, RatedCurrent(row.ratedA), o, s.messages, kNoStop);
-        EXPECT_EQ(r.status, row.status);
-        EXPECT_EQ(o.questions, 1);
+        EXPECT_EQ(std::tuple(r.status, o.questions, r.servoOffAfterFailure, s.motor->state().mode),
+                  std::tuple(row.status, 1, row.status != kStatusOk, sim::SimMotorMode::Off));
         EXPECT_EQ(Describe(r.fields), row.found);
         EXPECT_EQ(Describe(InDrive(s)), row.found);
-        EXPECT_EQ(r.servoOffAfterFailure, row.status != kStatusOk);
-        EXPECT_EQ(s.motor->state().mode, sim::SimMotorMode::Off);
         EXPECT_TRUE(s.messages.boxes().empty());
     }
 }

@@ -227,10 +227,8 @@ TEST(ParamFile, WritingNeverFollowsOrReplacesWhatItShouldNot) {
     ::mkfifo(fifo.c_str(), 0600);
     EXPECT_EQ(WriteParamFile(planted, image), std::nullopt);
     EXPECT_EQ(WriteParamFile(link, image), std::nullopt);
-    EXPECT_EQ(Contents(victim), "precious");
-    EXPECT_EQ(Contents(planted), written);
-    EXPECT_TRUE(fs::is_symlink(link));
-    EXPECT_EQ(Contents(own), written);
+    EXPECT_EQ(std::tuple(Contents(victim), Contents(planted), fs::is_symlink(link), Contents(own)),
+              std::tuple("precious", written, true, written));
     EXPECT_EQ(fs::status(own).permissions(), fs::perms::owner_read | fs::perms::owner_write);
     const auto failure = [](const std::string& path, const std::string& reason) {
         return "Cannot write the parameter file \"" + path + "\": " + reason + ".";

@@ -136,8 +136,7 @@ TEST_F(PulledCable, HangsUpAndComesBackAsANewDeviceWithACleanLine) {
     send(kProbe);
     const std::vector<uint8_t> reply = ReadFor(fd_, 64, milliseconds(300));
     ASSERT_EQ(reply.size(), kProbeReplyBytes) << "the first request after the pull is answered";
-    EXPECT_EQ(reply[0], 0xAA);
-    EXPECT_EQ(reply[1], 0xCF);
+    EXPECT_EQ(reply[0] << 8 | reply[1], 0xAACF) << "a reset acknowledged";
 }
 
 }  // namespace

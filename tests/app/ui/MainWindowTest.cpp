@@ -127,10 +127,8 @@ TEST_F(MainWindowTest, MenuAcceleratorsAndExit) {
     EXPECT_EQ(keys,
               "Ctrl+N | Ctrl+O | Ctrl+S | Ctrl+Z Alt+Backspace | Ctrl+X Shift+Del | "
               "Ctrl+C Ctrl+Ins | Ctrl+V Shift+Ins | F6 | Shift+F6 | | ");
-    EXPECT_TRUE(boxes.empty());
-    EXPECT_EQ(dialogsOpened, 0);
-    EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(drive->requestCount(), 0u);
+    EXPECT_EQ(std::tuple(boxes.size(), dialogsOpened, snapshot() == before, drive->requestCount()),
+              std::tuple(0u, 0, true, 0u));
 
     choose(ID_COM1);
     const uint64_t requests = drive->requestCount();
@@ -147,8 +145,8 @@ TEST_F(MainWindowTest, PicksTheAboutBoxesAndTheViewOfTheConnection) {
     start();
     choose(ID_ABOUT_SERVO);
     ASSERT_EQ(boxTexts(), std::vector<std::string>{"Quendrix can't communicate with the servo!"});
-    EXPECT_EQ(boxes[0].title, "Warning");
-    EXPECT_TRUE(boxes[0].owner != frame() && boxes[0].owner != nullptr) << "the dialog's own";
+    EXPECT_TRUE(boxes[0].title == "Warning" && boxes[0].owner != frame() && boxes[0].owner)
+        << "a warning of the dialog's own";
     EXPECT_EQ(dialogsOpened, 0);
 
     boxes.clear();
@@ -282,8 +280,8 @@ TEST_F(DocumentCommandsTest, NewOpenAndSaveChangeNothingAndNeverEmptyAFile) {
     press(Qt::Key_O);
     press(Qt::Key_S);
     ASSERT_EQ(fileRequests.size(), 2u);
-    EXPECT_EQ(fileRequests[1].mode, FileDialogRequest::Mode::Open);
-    EXPECT_EQ(fileRequests[1].owner, frame());
+    EXPECT_EQ(std::pair(fileRequests[1].mode, fileRequests[1].owner),
+              std::pair(FileDialogRequest::Mode::Open, static_cast<QWidget*>(frame())));
     EXPECT_EQ(Read(path), QByteArray(1024, '\x7f'));
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("drive.par - Quendrix"));
     EXPECT_EQ(Profile().value(QStringLiteral("Recent File List/File1")).toString(),
@@ -291,13 +289,13 @@ TEST_F(DocumentCommandsTest, NewOpenAndSaveChangeNothingAndNeverEmptyAFile) {
     press(Qt::Key_N);
     press(Qt::Key_S);
     ASSERT_EQ(fileRequests.size(), 3u);
-    EXPECT_EQ(fileRequests[2].mode, FileDialogRequest::Mode::Save);
-    EXPECT_EQ(fileRequests[2].defaultName, QStringLiteral("Untitled"));
+    EXPECT_EQ(std::pair(fileRequests[2].mode, fileRequests[2].defaultName),
+              std::pair(FileDialogRequest::Mode::Save, QStringLiteral("Untitled")));
     EXPECT_EQ(Read(fresh), QByteArray());
     EXPECT_EQ(frame()->windowTitle(), QStringLiteral("saved - Quendrix"));
-    EXPECT_EQ(snapshot(), before);
-    EXPECT_EQ(drive->requestCount(), requests);
-    EXPECT_EQ(boxes.size(), 1u) << "the refused file's";
+    EXPECT_EQ(std::tuple(snapshot() == before, drive->requestCount(), boxes.size()),
+              std::tuple(true, requests, 1u))
+        << "one box: the refused file's";
 }
 
 TEST_F(DocumentCommandsTest, RecentFileListKeepsTheFourNewestOnceEach) {
