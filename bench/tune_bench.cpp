@@ -12,6 +12,7 @@
 
 #include "app/SharedState.h"
 #include "capture/GainSearchRun.h"
+#include "capture/TuningAssistant.h"
 #include "link/ConnectDrive.h"
 #include "link/DriveLink.h"
 #include "sim/CaptureFeatures.h"
@@ -50,15 +51,6 @@ const Start kStarts[] = {
 
 const char* LoopName(CaptureKind kind) {
     return ForKind(kind, "current", "speed", "position");
-}
-
-std::string Gains(const GainSearch& search, const LoopGains& g) {
-    std::string s;
-    for (const SearchKnob& k : search.knobs()) {
-        s += std::string(s.empty() ? "" : " ") + k.name + " " +
-             std::to_string(g.words[static_cast<std::size_t>(k.index)]);
-    }
-    return s;
 }
 
 std::string Metrics(const Trial& t) {
@@ -117,20 +109,21 @@ int main(int argc, char** argv) {
             const Trial& first = search->trials().front();
             const Trial* best = search->best();
             const std::string found =
-                best ? Gains(*search, best->gains) + ": " + Metrics(*best) : std::string("none");
+                best ? KnobText(*search, best->gains, " ") + ": " + Metrics(*best)
+                     : std::string("none");
             const int captures = static_cast<int>(search->trials().size());
             if (markdown) {
                 std::printf("| %s | %s | %s | %s: %s | %s | %d | %s |\n", LoopName(start.kind),
                             std::string(load.name).c_str(), start.name,
-                            Gains(*search, first.gains).c_str(), Metrics(first).c_str(),
+                            KnobText(*search, first.gains, " ").c_str(), Metrics(first).c_str(),
                             found.c_str(), captures, SearchEndText(search->end()));
             } else {
                 std::printf("%-8s %-8s %-11s start %s: %s\n%30s found %s\n%30s %d captures, %s\n",
                             LoopName(start.kind), std::string(load.name).c_str(), start.name,
-                            Gains(*search, first.gains).c_str(), Metrics(first).c_str(), "",
+                            KnobText(*search, first.gains, " ").c_str(), Metrics(first).c_str(), "",
                             found.c_str(), "", captures, SearchEndText(search->end()));
                 for (const Trial& t : search->trials()) {
-                    std::printf("%34d %s: %s\n", t.number, Gains(*search, t.gains).c_str(),
+                    std::printf("%34d %s: %s\n", t.number, KnobText(*search, t.gains, " ").c_str(),
                                 Metrics(t).c_str());
                 }
             }

@@ -48,6 +48,22 @@ int PostTriggerPoints(const CaptureJob& job) {
 
 CaptureSequence::CaptureSequence(DriveLink& link) : link_(link) {}
 
+CaptureRun CaptureSequence::runWithin(const CaptureJob& job, uint32_t limitMs,
+                                      const std::atomic<bool>* stop) {
+    begin(job);
+    Clock& clock = link_.clock();
+    const uint32_t start = clock.tickMs();
+    while (!runStep()) {
+        if (stop != nullptr && stop->load()) {
+            return CaptureRun::Stopped;
+        }
+        if (clock.elapsedMs(start) > limitMs) {
+            return CaptureRun::TimedOut;
+        }
+    }
+    return CaptureRun::Recorded;
+}
+
 void CaptureSequence::begin(const CaptureJob& job) {
     job_ = job;
     active_ = true;

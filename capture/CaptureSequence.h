@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <span>
 
@@ -42,6 +43,9 @@ enum class CapturePhase {
     Restarting,  // an exchange failed: starting over until the drive answers again
 };
 
+// How a capture run on the caller's thread ended.
+enum class CaptureRun { Recorded, TimedOut, Stopped };
+
 // One capture as a sequence of drive exchanges, run one step at a time so that the
 // worker can look at its queue between any two of them. Any failure restarts the whole
 // sequence, session opening included; nothing is reported until a record is complete.
@@ -57,6 +61,11 @@ class CaptureSequence {
     // Runs one step. Returns true when that step completed the record; it is then in
     // record() and the sequence is idle again.
     bool runStep();
+    // Begins `job` and runs its steps on the calling thread until the record is complete,
+    // `limitMs` have passed since it began, or `stop` (when given) is raised between two
+    // steps. A capture left unfinished is begun afresh by the next one.
+    CaptureRun runWithin(const CaptureJob& job, uint32_t limitMs,
+                         const std::atomic<bool>* stop = nullptr);
 
     bool active() const { return active_; }
     CapturePhase phase() const;

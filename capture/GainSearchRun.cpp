@@ -17,6 +17,10 @@ class NoListener final : public SampleDoneListener {
 
 }  // namespace
 
+uint32_t SearchCaptureLimitMs(const SharedState& state) {
+    return kSearchCaptureLimits * CaptureTimeout(SnapshotCaptureJob(state)).ms;
+}
+
 GainSearchRun::GainSearchRun(SharedState& state, DriveLink& link, CaptureKind kind,
                              MessageSink& window, MessageSink& mainWindow)
     : state_(state),
@@ -34,7 +38,7 @@ SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
     }
     search_.emplace(kind_, tuner.values(), target);
     GainSearch& search = *search_;
-    const uint32_t limitMs = kSearchCaptureLimits * CaptureTimeout(SnapshotCaptureJob(state_)).ms;
+    const uint32_t limitMs = SearchCaptureLimitMs(state_);
     // The gains of the last capture, and whether the drive is known to hold them.
     LoopGains last = search.startGains();
     bool lastHeld = true;
@@ -46,9 +50,9 @@ SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
         last = search.proposal();
         StoreGains(state_, kind_, last);
         CaptureOutcome outcome;
-        const Capture c = capture(limitMs, true, outcome);
-        lastHeld = c == Capture::Recorded;
-        if (c == Capture::Stopped) {
+        const CaptureRun c = capture(limitMs, true, outcome);
+        lastHeld = c == CaptureRun::Recorded;
+        if (c == CaptureRun::Stopped) {
             search.stop();
             break;
         }
@@ -63,7 +67,7 @@ SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
     SearchRunStatus status = SearchRunStatus::Finished;
     if (!lastHeld || !(last == final_)) {
         CaptureOutcome written;
-        if (capture(kFinalGainsLimitMs, false, written) != Capture::Recorded) {
+        if (capture(kFinalGainsLimitMs, false, written) != CaptureRun::Recorded) {
             const bool restoring = final_ == search.startGains();
             window_.show(restoring ? kRestoreFailsText : kApplyFailsText, kTitleWarning);
             status = SearchRunStatus::FinalNotWritten;
@@ -72,26 +76,18 @@ SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
     return status;  // `tuner` closes as the window does: servo off
 }
 
-GainSearchRun::Capture GainSearchRun::capture(uint32_t limitMs, bool stoppable,
-                                              CaptureOutcome& outcome) {
-    sequence_.begin(SnapshotCaptureJob(state_));
-    Clock& clock = link_.clock();
-    const uint32_t start = clock.tickMs();
-    // A capture left unfinished is begun afresh by the next one.
-    while (!sequence_.runStep()) {
-        if (stoppable && stopRequested_.load()) {
-            return Capture::Stopped;
-        }
-        if (clock.elapsedMs(start) > limitMs) {
-            return Capture::Failed;
-        }
+CaptureRun GainSearchRun::capture(uint32_t limitMs, bool stoppable, CaptureOutcome& outcome) {
+    const CaptureRun run = sequence_.runWithin(SnapshotCaptureJob(state_), limitMs,
+                                               stoppable ? &stopRequested_ : nullptr);
+    if (run != CaptureRun::Recorded) {
+        return run;
     }
     const CaptureJob& job = sequence_.job();
     const int count = sequence_.totalWords() / WordsPerPoint(job.kind);
     DecodeSamples(sequence_.record(), job.kind, count, plot_);
     outcome = MeasureTuningRecord(
         state_, std::span<const float>(plot_.trace2.data(), static_cast<std::size_t>(count)));
-    return Capture::Recorded;
+    return CaptureRun::Recorded;
 }
 
 }  // namespace qx

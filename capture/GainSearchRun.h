@@ -25,6 +25,8 @@ namespace qx {
 // The engine starts a failing capture again on its own; one that has not brought its
 // record within this many times the time the engine gives the drive has failed.
 inline constexpr uint32_t kSearchCaptureLimits = 2;
+// That limit for the step test the shared records describe.
+uint32_t SearchCaptureLimitMs(const SharedState& state);
 // The capture that writes the final gains is tried this long: a drive that comes back
 // within it gets them.
 inline constexpr uint32_t kFinalGainsLimitMs = 30'000;
@@ -57,8 +59,7 @@ class GainSearchRun {
     const LoopGains& finalGains() const { return final_; }
 
   private:
-    enum class Capture { Recorded, Failed, Stopped };
-    Capture capture(uint32_t limitMs, bool stoppable, CaptureOutcome& outcome);
+    CaptureRun capture(uint32_t limitMs, bool stoppable, CaptureOutcome& outcome);
 
     SharedState& state_;
     DriveLink& link_;

@@ -191,16 +191,9 @@ void LoopTuner::close(const char* unwrittenText) {
     }
     if (captured && unwrittenText != nullptr) {
         // The worker has ended: the link is this thread's until the servo is off.
-        const CaptureJob job = SnapshotCaptureJob(state_);
-        const uint32_t limitMs = kSearchCaptureLimits * CaptureTimeout(job).ms;
         CaptureSequence sequence(link_);
-        sequence.begin(job);
-        const uint32_t start = link_.clock().tickMs();
-        bool written = false;
-        while (!written && link_.clock().elapsedMs(start) <= limitMs) {
-            written = sequence.runStep();
-        }
-        if (!written) {
+        if (sequence.runWithin(SnapshotCaptureJob(state_), SearchCaptureLimitMs(state_)) !=
+            CaptureRun::Recorded) {
             mainWindow_.show(unwrittenText, kTitleWarning);
         }
     }

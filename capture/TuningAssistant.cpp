@@ -33,13 +33,22 @@ std::string BestText(const GainSearch& search) {
 
 }  // namespace
 
-std::string KnobText(const GainSearch& search, const LoopGains& gains) {
+std::string KnobText(const GainSearch& search, const LoopGains& gains, const char* separator) {
     std::string text;
     for (const SearchKnob& k : search.knobs()) {
-        text += std::string(text.empty() ? "" : ", ") + k.name + " " +
+        text += std::string(text.empty() ? "" : separator) + k.name + " " +
                 std::to_string(gains.words[static_cast<std::size_t>(k.index)]);
     }
     return text.empty() ? "no gain to change" : text;
+}
+
+std::string SearchEndLine(const GainSearch& search) {
+    std::string line = SearchEndText(search.end());
+    if (search.end() == SearchEnd::Danger) {
+        const Trial& last = search.trials().back();
+        line += ", capture " + std::to_string(last.number) + " " + VerdictText(last.verdict);
+    }
+    return line;
 }
 
 std::array<std::string, 6> TrialCells(const GainSearch& search, const Trial& t) {
@@ -160,12 +169,7 @@ std::string TuningAssistant::statusLine() const {
             return "searching: capture " + std::to_string(s.trials().size() + 1) + " of at most " +
                    std::to_string(s.target().maxCaptures) + ", " + KnobText(s, s.proposal());
         case AssistantPhase::Choosing: {
-            std::string end = SearchEndText(s.end());
-            if (s.end() == SearchEnd::Danger) {
-                end += ", capture " + std::to_string(s.trials().back().number) + " " +
-                       VerdictText(s.trials().back().verdict);
-            }
-            return end + ": " + BestText(s) + "; starting gains restored" + behind;
+            return SearchEndLine(s) + ": " + BestText(s) + "; starting gains restored" + behind;
         }
         case AssistantPhase::Idle:
             break;

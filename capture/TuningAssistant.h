@@ -84,8 +84,13 @@ class TuningAssistant {
     Choice choice_ = Choice::None;
 };
 
-// The knobs' words of `gains`, as "Ki 3363" or "T_rc 25, Kp 100".
-std::string KnobText(const GainSearch& search, const LoopGains& gains);
+// The knobs' words of `gains`, as "Ki 3363" or "T_rc 25, Kp 100" (`separator` between
+// two knobs).
+std::string KnobText(const GainSearch& search, const LoopGains& gains,
+                     const char* separator = ", ");
+
+// How the search ended: "danger, capture 4 oscillates", "no further improvement".
+std::string SearchEndLine(const GainSearch& search);
 
 // A row of the panel's table: number, gains, rise time (ms), overshoot (%), settling
 // time (ms, or "not settled"), verdict. A capture without metrics shows "-" for them.

@@ -23,6 +23,20 @@
 
 namespace qx::cli {
 
+CaptureKind LoopKind(const std::string& name) {
+    if (name == "speed") {
+        return CaptureKind::Speed;
+    }
+    if (name == "position") {
+        return CaptureKind::Position;
+    }
+    return CaptureKind::Current;
+}
+
+const char* UnitOf(CaptureKind kind) {
+    return ForKind(kind, "A", "rpm", "pulses");
+}
+
 namespace {
 
 // Longest wait for one record: the longest excitation and sampling the settings allow.
@@ -95,16 +109,6 @@ void ReportStep(std::ostream& out, const SharedState& state, const PlotData& plo
     out << (json ? StepRecordJson(plot, shape, step, metrics) : MetricsReport(metrics, shape.kind));
 }
 
-CaptureKind LoopKind(const std::string& name) {
-    if (name == "speed") {
-        return CaptureKind::Speed;
-    }
-    if (name == "position") {
-        return CaptureKind::Position;
-    }
-    return CaptureKind::Current;
-}
-
 // Time (ms), command and feedback, one line a point, every number exact.
 std::string CsvText(const PlotData& plot, int count, int32_t divider, int32_t baseRateHz,
                     CaptureKind kind) {
@@ -132,10 +136,6 @@ int PutCsv(const std::string& path, const std::string& text) {
         return kExitDriveFailure;
     }
     return kExitOk;
-}
-
-const char* UnitOf(CaptureKind kind) {
-    return kind == CaptureKind::Current ? "A" : kind == CaptureKind::Speed ? "rpm" : "pulses";
 }
 
 // The loop's own limits for the options that depend on it, as its windows keep them.

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "app/SharedState.h"
+#include "capture/CaptureJob.h"
 #include "link/ComMapping.h"
 #include "link/DriveLink.h"
 #include "link/MessageSink.h"
@@ -80,5 +81,10 @@ void RegisterMonitorCommands(CLI::App& app, CliContext& context, int& exitCode);
 void RegisterDeviceCommands(CLI::App& app, CliContext& context, int& exitCode);
 // "capture tune", under the capture command.
 void RegisterTuneCommand(CLI::App& capture, CliContext& context, int& exitCode);
+
+// The loop a capture command names ("current", "speed", "position"), and the unit its
+// values are given in.
+CaptureKind LoopKind(const std::string& name);
+const char* UnitOf(CaptureKind kind);
 
 }  // namespace qx::cli

@@ -2,11 +2,8 @@
 // tried, then the proposal; the drive keeps its starting gains unless --apply is given.
 // Nothing is stored in the drive's EEPROM.
 
-#include <cerrno>
-#include <cmath>
+#include <array>
 #include <csignal>
-#include <cstdio>
-#include <cstdlib>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -14,7 +11,9 @@
 
 #include "capture/CaptureSettingsForm.h"
 #include "capture/GainSearchRun.h"
+#include "capture/TuningAssistant.h"
 #include "cli/CliContext.h"
+#include "cli/OptionValue.h"
 
 namespace qx::cli {
 
@@ -29,70 +28,22 @@ struct TuneOptions {
     bool apply = false;
 };
 
-// A decimal number within [lo, hi] and nothing else (no blanks, no hexadecimal, no "nan"
-// or "inf"); `whole` refuses fractions.
-std::optional<double> ParseNumber(const std::string& text, double lo, double hi, bool whole) {
-    if (text.empty() || text.find_first_not_of("0123456789+-.eE") != std::string::npos) {
-        return std::nullopt;
-    }
-    errno = 0;
-    char* end = nullptr;
-    const double v = std::strtod(text.c_str(), &end);
-    if (end != text.c_str() + text.size() || errno == ERANGE || !std::isfinite(v) || v < lo ||
-        v > hi || (whole && v != std::floor(v))) {
-        return std::nullopt;
-    }
-    return v;
-}
-
-// Checks one option, if given; says what it expects when its text does not fit.
-bool Check(const char* name, const std::optional<std::string>& text, double lo, double hi,
-           bool whole, const char* unit, double& out) {
-    if (!text) {
-        return true;  // not given: the default stands
-    }
-    const auto v = ParseNumber(*text, lo, hi, whole);
-    if (!v) {
-        std::cerr << "quendrix-cli: " << name << " '" << *text << "': expected "
-                  << (whole ? "a whole number" : "a number") << " from " << lo << " to " << hi
-                  << unit << std::endl;
-        return false;
-    }
-    out = *v;
-    return true;
-}
-
-CaptureKind LoopOf(const std::string& name) {
-    return name == "speed" ? CaptureKind::Speed
-                           : (name == "position" ? CaptureKind::Position : CaptureKind::Current);
-}
-
+// The knobs' words, "T_rc 25 Kp 100".
 std::string GainText(const GainSearch& search, const LoopGains& g) {
-    std::string s;
-    for (const SearchKnob& k : search.knobs()) {
-        s += std::string(s.empty() ? "" : " ") + k.name + " " +
-             std::to_string(g.words[static_cast<std::size_t>(k.index)]);
-    }
-    return s.empty() ? "(no gain to change)" : s;
+    return search.knobs().empty() ? "(no gain to change)" : KnobText(search, g, " ");
 }
 
-std::string MetricsText(const Trial& t) {
-    const StepMetrics& m = t.outcome.metrics;
-    char line[128];
-    if (m.settled) {
-        std::snprintf(line, sizeof line, "rise %.3f ms, overshoot %.1f %%, settling %.2f ms",
-                      m.riseTimeMs, m.overshootPercent, m.settlingTimeMs);
-    } else {
-        std::snprintf(line, sizeof line, "rise %.3f ms, overshoot %.1f %%, not settled",
-                      m.riseTimeMs, m.overshootPercent);
-    }
-    return line;
+// "rise 0.530 ms, overshoot 4.8 %, settling 3.82 ms", as the panel's table shows them.
+std::string MetricsText(const GainSearch& search, const Trial& t) {
+    const std::array<std::string, 6> cells = TrialCells(search, t);
+    return "rise " + cells[2] + " ms, overshoot " + cells[3] + " %, " +
+           (t.outcome.metrics.settled ? "settling " + cells[4] + " ms" : cells[4]);
 }
 
 void PrintTrial(const GainSearch& search, const Trial& t) {
     std::cout << "capture " << t.number << ": " << GainText(search, t.gains);
     if (t.verdict != TrialVerdict::Failed && t.verdict != TrialVerdict::NoStep) {
-        std::cout << ", " << MetricsText(t);
+        std::cout << ", " << MetricsText(search, t);
     }
     std::cout << ": " << VerdictText(t.verdict) << std::endl;
 }
@@ -106,24 +57,23 @@ extern "C" void OnInterrupt(int) {
 }
 
 int RunTune(CliContext& context, const TuneOptions& o) {
-    const CaptureKind kind = LoopOf(o.loop);
+    const CaptureKind kind = LoopKind(o.loop);
     SearchTarget target;
-    double captures = target.maxCaptures;
-    double range = 0.0;
+    if (o.maxOvershoot) {
+        target.maxOvershootPercent = CheckedNumber("--max-overshoot", *o.maxOvershoot,
+                                                   {0.0, kMaxOvershootLimitPercent, false, "%"});
+    }
+    if (o.maxCaptures) {
+        target.maxCaptures = static_cast<int>(CheckedNumber(
+            "--max-captures", *o.maxCaptures, {kMinCaptureBudget, kMaxCaptureBudget, true, ""}));
+    }
     // The step amplitudes the capture setting dialogs allow, upwards from their smallest
     // step (a range of 0 or below gives no step to measure).
     const CaptureSettingLimits limits = SettingLimits(kind);
-    const double rangeLo = limits.rangeStep;
-    const double rangeHi = limits.rangeCommitMax;
-    if (!Check("--max-overshoot", o.maxOvershoot, 0.0, kMaxOvershootLimitPercent, false, " %",
-               target.maxOvershootPercent) ||
-        !Check("--max-captures", o.maxCaptures, kMinCaptureBudget, kMaxCaptureBudget, true, "",
-               captures) ||
-        !Check("--range", o.range, rangeLo, rangeHi, kind != CaptureKind::Current,
-               ForKind(kind, " A", " rpm", " pulses"), range)) {
-        return kExitUsage;
-    }
-    target.maxCaptures = static_cast<int>(captures);
+    const double range = o.range ? CheckedNumber("--range", *o.range,
+                                                 {limits.rangeStep, limits.rangeCommitMax,
+                                                  kind != CaptureKind::Current, UnitOf(kind)})
+                                 : 0.0;
     if (!context.connect()) {
         return kExitDriveFailure;
     }
@@ -145,15 +95,11 @@ int RunTune(CliContext& context, const TuneOptions& o) {
         return kExitDriveFailure;
     }
 
-    std::cout << "end: " << SearchEndText(search->end());
-    if (search->end() == SearchEnd::Danger) {
-        std::cout << ", capture " << search->trials().back().number << " "
-                  << VerdictText(search->trials().back().verdict);
-    }
-    std::cout << std::endl;
+    std::cout << "end: " << SearchEndLine(*search) << std::endl;
     if (const Trial* best = search->best()) {
-        std::cout << "proposal: " << GainText(*search, best->gains) << " (" << MetricsText(*best)
-                  << ", capture " << best->number << ")" << std::endl;
+        std::cout << "proposal: " << GainText(*search, best->gains) << " ("
+                  << MetricsText(*search, *best) << ", capture " << best->number << ")"
+                  << std::endl;
     } else {
         std::cout << "proposal: none within the target" << std::endl;
     }

@@ -165,11 +165,7 @@ class ServoLoops {
 // its inertia.
 constexpr MotorConstants kHeavyMotor{0.5, 3.0, 60.0, 6.0e-3, 1.0e-3, 0.05, 10000.0};
 
-constexpr SimLoad kLoads[] = {
-    {"standard", "the standard motor (1.2 ohm, 4 mH, 40 V/krpm, 1.0e-3 kg m2)", MotorConstants{}},
-    {"heavy", "a larger motor with a flywheel (0.5 ohm, 3 mH, 60 V/krpm, 6.0e-3 kg m2)",
-     kHeavyMotor},
-};
+constexpr SimLoad kLoads[] = {{"standard", MotorConstants{}}, {"heavy", kHeavyMotor}};
 
 uint64_t BasePeriodsPerTick() {
     return static_cast<uint64_t>(kSimBaseRateHz * kSimMsPerTick / 1000.0);

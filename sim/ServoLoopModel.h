@@ -35,7 +35,6 @@ struct MotorConstants {
 // the other.
 struct SimLoad {
     std::string_view name;
-    std::string_view description;
     MotorConstants motor;
 };
 std::span<const SimLoad> SimLoads();
