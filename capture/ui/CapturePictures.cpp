@@ -24,12 +24,8 @@ constexpr qint64 kAssistantPictureWaitMs = 60'000;
 
 template <typename Dialog>
 void WaitForRecords(Dialog* dialog, int records) {
-    QElapsedTimer waited;
-    waited.start();
-    while (dialog->recordsShown() < records && waited.elapsed() < kPictureRecordWaitMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
+    WaitUntil([dialog, records] { return dialog->recordsShown() >= records; },
+              kPictureRecordWaitMs);
 }
 
 }  // namespace
@@ -58,13 +54,8 @@ QWidget* TuningAssistantPicture(PictureStage& stage) {
     WaitForRecords(dialog, dialog->recordsShown() + 2);
     dialog->tuneButton()->click();
     dialog->tunePanel()->startButton()->click();
-    QElapsedTimer waited;
-    waited.start();
-    while (dialog->assistant().phase() == AssistantPhase::Searching &&
-           waited.elapsed() < kAssistantPictureWaitMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
+    WaitUntil([dialog] { return dialog->assistant().phase() != AssistantPhase::Searching; },
+              kAssistantPictureWaitMs);
     return dialog;
 }
 
@@ -81,12 +72,7 @@ QWidget* TriggeredMonitorPicture(PictureStage& stage) {
     monitor.editWaveOffset(0.25);
     dialog->updateData(false);
     dialog->refresh();
-    QElapsedTimer waited;
-    waited.start();
-    while (dialog->recordsShown() == 0 && waited.elapsed() < kPictureRecordWaitMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
+    WaitUntil([dialog] { return dialog->recordsShown() > 0; }, kPictureRecordWaitMs);
     return dialog;
 }
 

@@ -11,6 +11,17 @@ namespace qx::ui {
 // Longest wait for the first step response of a tuning window's picture.
 inline constexpr qint64 kPictureRecordWaitMs = 20'000;
 
+// Lets the window program run until `done` holds or `limitMs` have passed.
+template <typename Done>
+void WaitUntil(Done done, qint64 limitMs) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done() && waited.elapsed() < limitMs) {
+        QApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+}
+
 // A loop tuning window connected to the simulated drive, shown once its first step
 // response has been captured and drawn.
 template <typename Dialog>
@@ -18,12 +29,7 @@ QWidget* TuningWindowPicture(PictureStage& stage) {
     stage.connectDrive();
     auto* dialog = new Dialog(stage.context(), stage.mainWindow());
     dialog->prepare();
-    QElapsedTimer waited;
-    waited.start();
-    while (dialog->recordsShown() == 0 && waited.elapsed() < kPictureRecordWaitMs) {
-        QApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
+    WaitUntil([dialog] { return dialog->recordsShown() > 0; }, kPictureRecordWaitMs);
     return dialog;
 }
 

@@ -8,6 +8,7 @@
 #include "app/ui/CommitLineEdit.h"
 #include "app/ui/Controls.h"
 #include "app/ui/DeltaSpin.h"
+#include "app/ui/PlainButton.h"
 #include "app/ui/WaitCursor.h"
 #include "capture/GainSearchRun.h"
 #include "capture/StepMetrics.h"
@@ -82,9 +83,7 @@ void LoopTuningDialog::setPlotControl(ImageFrame* plot) {
 
 void LoopTuningDialog::addTuneButton() {
     const QPushButton* ok = FindControl<QPushButton>(this, kIdOk);
-    tuneButton_ = new QPushButton(QStringLiteral("Tune..."), this);
-    tuneButton_->setObjectName(QStringLiteral("tuneButton"));
-    tuneButton_->setAutoDefault(false);
+    tuneButton_ = PlainButton("Tune...", "tuneButton", this);
     tuneButton_->setEnabled(false);
     const QRect at = ok->geometry();
     tuneButton_->setGeometry(at.translated(-(at.width() + kTuneButtonGap), 0));
@@ -96,8 +95,8 @@ uint32_t LoopTuningDialog::nowMs() {
 
 void LoopTuningDialog::startSearch() {
     SharedState& state = context().state();
-    const uint32_t limitMs = kSearchCaptureLimits * CaptureTimeout(SnapshotCaptureJob(state)).ms;
-    assistant_.start(SharedGains(state, kind_), panel_->target(), limitMs, nowMs());
+    assistant_.start(SharedGains(state, kind_), panel_->target(), SearchCaptureLimitMs(state),
+                     nowMs());
     followAssistant();
 }
 
@@ -145,20 +144,14 @@ void LoopTuningDialog::onInitDialog() {
         scope_->showState(tuner_->captureState());
     }
     withoutGains_ = connected && !tuner_->gainsRead();
-    if (tuneButton_ != nullptr) {
-        tuneButton_->setEnabled(capturing() && !withoutGains_);
-    }
     if (withoutGains_) {
         // Nothing read, nothing to edit: empty edits rather than zeros that look like the
         // drive's values and that OK would refuse.
         for (CommitLineEdit* edit : findChildren<CommitLineEdit*>()) {
             edit->clear();
-            edit->setEnabled(false);
-        }
-        for (DeltaSpin* spin : findChildren<DeltaSpin*>()) {
-            spin->setEnabled(false);
         }
     }
+    followAssistant();  // which controls the engineer may use
 }
 
 void LoopTuningDialog::onOK() {
@@ -240,12 +233,19 @@ void LoopTuningDialog::onSampleDone() {
     SharedState& state = context().state();
     const std::span<const float> feedback(plot_.trace2.data(),
                                           static_cast<std::size_t>(std::max(shape.count, 0)));
-    const RecordUse use = assistant_.recordArrived(shape, MeasureTuningRecord(state, feedback),
-                                                   SharedGains(state, kind_), nowMs());
+    // Only the search's records are measured; the others only tell whether the drive
+    // has caught up with the edits.
+    const bool searching = assistant_.phase() == AssistantPhase::Searching;
+    const bool behind = assistant_.driveBehind();
+    const RecordUse use = assistant_.recordArrived(
+        shape, searching ? MeasureTuningRecord(state, feedback) : CaptureOutcome{},
+        SharedGains(state, kind_), nowMs());
     if (use == RecordUse::NewBest && scope_ != nullptr) {
         scope_->keepReference();
     }
-    followAssistant();
+    if (use != RecordUse::Ignored || assistant_.driveBehind() != behind) {
+        followAssistant();
+    }
     // The next capture carries the assistant's next gains, if it gave any.
     tuner_->captureNext();
 }

@@ -10,6 +10,7 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 
+#include "app/ui/PlainButton.h"
 #include "capture/TuningAssistant.h"
 
 namespace qx::ui {
@@ -22,13 +23,6 @@ constexpr int kOvershootDecimals = 1;
 constexpr int kColumns = 6;
 const char* const kHeaders[kColumns] = {
     "#", "Gains", "Rise (ms)", "Overshoot (%)", "Settling (ms)", "Verdict"};
-
-QPushButton* Button(const char* text, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(QString::fromLatin1(text), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAutoDefault(false);
-    return b;
-}
 
 }  // namespace
 
@@ -47,10 +41,10 @@ TunePanel::TunePanel(QWidget* parent) : QWidget(parent) {
          {static_cast<QAbstractSpinBox*>(overshoot_), static_cast<QAbstractSpinBox*>(captures_)}) {
         field->installEventFilter(this);
     }
-    start_ = Button("Start", "tuneStart", this);
-    stop_ = Button("Stop", "tuneStop", this);
-    apply_ = Button("Apply", "tuneApply", this);
-    discard_ = Button("Discard", "tuneDiscard", this);
+    start_ = PlainButton("Start", "tuneStart", this);
+    stop_ = PlainButton("Stop", "tuneStop", this);
+    apply_ = PlainButton("Apply", "tuneApply", this);
+    discard_ = PlainButton("Discard", "tuneDiscard", this);
     status_ = new QLabel(this);
     status_->setObjectName(QStringLiteral("tuneStatus"));
     status_->setTextFormat(Qt::PlainText);

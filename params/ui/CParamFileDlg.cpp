@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/ui/PlainButton.h"
 #include "params/ui/ParamCompareFile.h"
 #include "params/ui/ParamSheetView.h"
-#include "params/ui/WorkbenchButton.h"
 
 namespace qx::ui {
 
@@ -30,11 +30,11 @@ CParamFileDlg::CParamFileDlg(GuiContext& context, QWidget* parent)
       messages_(context.messagesFor(this)),
       path_(new QLabel(this)),
       view_(new ParamSheetView(sheet_, this)),
-      open_(WorkbenchButton("Open...", "open", this)),
-      save_(WorkbenchButton("Save", "save", this)),
-      saveAs_(WorkbenchButton("Save As...", "saveAs", this)),
-      compare_(WorkbenchButton("Compare with File...", "compare", this)),
-      close_(WorkbenchButton("Close", "close", this)) {
+      open_(PlainButton("Open...", "open", this)),
+      save_(PlainButton("Save", "save", this)),
+      saveAs_(PlainButton("Save As...", "saveAs", this)),
+      compare_(PlainButton("Compare with File...", "compare", this)),
+      close_(PlainButton("Close", "close", this)) {
     setSizeGripEnabled(true);
     resize(kFileWindowWidth, kFileWindowHeight);
     path_->setObjectName(QStringLiteral("path"));

@@ -13,12 +13,12 @@
 #include <algorithm>
 #include <set>
 
+#include "app/ui/PlainButton.h"
 #include "app/ui/WaitCursor.h"
 #include "params/ParamTableWrites.h"
 #include "params/ParamText.h"
 #include "params/ui/ParamCompareFile.h"
 #include "params/ui/ParamSheetView.h"
-#include "params/ui/WorkbenchButton.h"
 
 namespace qx::ui {
 
@@ -40,12 +40,12 @@ CParamTableDlg::CParamTableDlg(GuiContext& context, QWidget* parent)
       sheet_(context.state().identity.softwareVersion),
       messages_(context.messagesFor(this)),
       view_(new ParamSheetView(sheet_, this)),
-      compare_(WorkbenchButton("Compare with File...", "compare", this)),
-      writeFile_(WorkbenchButton("Write File Values", "writeFileValues", this)),
+      compare_(PlainButton("Compare with File...", "compare", this)),
+      writeFile_(PlainButton("Write File Values", "writeFileValues", this)),
       changes_(new QTableWidget(0, 6, this)),
       summary_(new QLabel(this)),
-      revert_(WorkbenchButton("Revert", "revert", this)),
-      close_(WorkbenchButton("Close", "close", this)) {
+      revert_(PlainButton("Revert", "revert", this)),
+      close_(PlainButton("Close", "close", this)) {
     setWindowTitle(QStringLiteral("Parameter Table"));
     setSizeGripEnabled(true);
     resize(kTableWindowWidth, kTableWindowHeight);
