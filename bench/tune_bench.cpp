@@ -4,6 +4,7 @@
 //
 //   build/bench/bench_tune [--markdown]
 
+#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -100,7 +101,8 @@ int main(int argc, char** argv) {
                 ConnectDrive(link, state.identity, messages) != 1) {
                 return 1;
             }
-            GainSearchRun run(state, link, start.kind, messages, messages);
+            const std::atomic<bool> never{false};
+            GainSearchRun run(state, link, start.kind, messages, messages, never);
             run.run(SearchTarget{}, false);
             const GainSearch* search = run.search();
             if (search == nullptr || search->trials().empty()) {

@@ -22,12 +22,14 @@ uint32_t SearchCaptureLimitMs(const SharedState& state) {
 }
 
 GainSearchRun::GainSearchRun(SharedState& state, DriveLink& link, CaptureKind kind,
-                             MessageSink& window, MessageSink& mainWindow)
+                             MessageSink& window, MessageSink& mainWindow,
+                             const std::atomic<bool>& stop)
     : state_(state),
       link_(link),
       kind_(kind),
       window_(window),
       mainWindow_(mainWindow),
+      stop_(stop),
       sequence_(link) {}
 
 SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
@@ -43,7 +45,7 @@ SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
     LoopGains last = search.startGains();
     bool lastHeld = true;
     while (search.running()) {
-        if (stopRequested_.load()) {
+        if (stop_.load()) {
             search.stop();
             break;
         }
@@ -77,8 +79,8 @@ SearchRunStatus GainSearchRun::run(const SearchTarget& target, bool apply) {
 }
 
 CaptureRun GainSearchRun::capture(uint32_t limitMs, bool stoppable, CaptureOutcome& outcome) {
-    const CaptureRun run = sequence_.runWithin(SnapshotCaptureJob(state_), limitMs,
-                                               stoppable ? &stopRequested_ : nullptr);
+    const CaptureRun run =
+        sequence_.runWithin(SnapshotCaptureJob(state_), limitMs, stoppable ? &stop_ : nullptr);
     if (run != CaptureRun::Recorded) {
         return run;
     }

@@ -44,15 +44,15 @@ class GainSearchRun {
   public:
     using TrialListener = std::function<void(const Trial&)>;
 
+    // `stop` is the engineer's Stop: raised from any thread, or a signal handler, it ends
+    // the search, and the starting gains go back.
     GainSearchRun(SharedState& state, DriveLink& link, CaptureKind kind, MessageSink& window,
-                  MessageSink& mainWindow);
+                  MessageSink& mainWindow, const std::atomic<bool>& stop);
 
     // Told of every capture as soon as it is judged.
     void setTrialListener(TrialListener listener) { listener_ = std::move(listener); }
     // The whole search, from opening to closing.
     SearchRunStatus run(const SearchTarget& target, bool apply);
-    // The engineer's Stop: from any thread, or a signal handler.
-    void requestStop() { stopRequested_.store(true); }
 
     // After run(): the search (none when the opening failed) and the gains written last.
     const GainSearch* search() const { return search_ ? &*search_ : nullptr; }
@@ -67,8 +67,8 @@ class GainSearchRun {
     MessageSink& window_;
     MessageSink& mainWindow_;
     TrialListener listener_;
-    std::atomic<bool> stopRequested_{false};
     static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
+    const std::atomic<bool>& stop_;
     CaptureSequence sequence_;
     PlotData plot_;
     std::optional<GainSearch> search_;

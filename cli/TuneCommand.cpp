@@ -3,7 +3,6 @@
 // Nothing is stored in the drive's EEPROM.
 
 #include <array>
-#include <csignal>
 #include <iostream>
 #include <memory>
 #include <optional>
@@ -14,6 +13,7 @@
 #include "capture/TuningAssistant.h"
 #include "cli/CliContext.h"
 #include "cli/OptionValue.h"
+#include "cli/SignalStop.h"
 
 namespace qx::cli {
 
@@ -48,15 +48,7 @@ void PrintTrial(const GainSearch& search, const Trial& t) {
     std::cout << ": " << VerdictText(t.verdict) << std::endl;
 }
 
-GainSearchRun* gRun = nullptr;
-
-extern "C" void OnInterrupt(int) {
-    if (gRun != nullptr) {
-        gRun->requestStop();
-    }
-}
-
-int RunTune(CliContext& context, const TuneOptions& o) {
+int RunTune(CliContext& context, const TuneOptions& o, const SignalStop& signals) {
     const CaptureKind kind = LoopKind(o.loop);
     SearchTarget target;
     if (o.maxOvershoot) {
@@ -82,13 +74,12 @@ int RunTune(CliContext& context, const TuneOptions& o) {
         SettingsForLoop(state, kind).range = static_cast<float>(range);
     }
 
-    GainSearchRun run(state, context.link(), kind, context.messages(), context.messages());
+    // SIGINT, SIGTERM and SIGHUP stop the search like the panel's Stop: the starting gains
+    // go back and the servo goes off before the tool ends.
+    GainSearchRun run(state, context.link(), kind, context.messages(), context.messages(),
+                      signals.flag());
     run.setTrialListener([&run](const Trial& t) { PrintTrial(*run.search(), t); });
-    gRun = &run;
-    const auto previous = std::signal(SIGINT, OnInterrupt);
     const SearchRunStatus status = run.run(target, o.apply);
-    std::signal(SIGINT, previous);
-    gRun = nullptr;
     const GainSearch* search = run.search();
     if (search == nullptr) {
         std::cerr << "quendrix-cli: the drive did not accept the step test" << std::endl;
@@ -138,7 +129,11 @@ void RegisterTuneCommand(CLI::App& capture, CliContext& context, int& exitCode) 
                      "4000000; default the loop's capture setting); small steps keep the loop "
                      "clear of its limits");
     tune->add_flag("--apply", o->apply, "Leave the drive with the gains proposed");
-    tune->callback([&context, &exitCode, o]() { exitCode = RunTune(context, *o); });
+    tune->callback([&context, &exitCode, o]() {
+        const SignalStop signals;
+        exitCode = RunTune(context, *o, signals);
+        signals.endIfRaised();
+    });
 }
 
 }  // namespace qx::cli
