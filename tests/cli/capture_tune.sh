@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# 'capture tune' against the built-in simulated drive: numbers refused before any drive
-# traffic, one line per capture, the drive left with its starting gains or the proposal.
+# 'capture tune' against the built-in simulated drive: one line per capture, the drive
+# left with its starting gains or the proposal (refused numbers: hostile_arguments.sh).
 set -euo pipefail
 source "$(dirname "$0")/drive_sim.sh"
-
-for bad in "--max-overshoot nan" "--max-overshoot inf" "--max-overshoot=" "--max-overshoot 101" \
-           "--max-captures 0" "--max-captures 2.5" "--range 0" "--range 0x1"; do
-  status_is 2 "$cli" --port sim capture tune current $bad 2>"$out/err" >/dev/null &&
-    grep -q -- "${bad%%[ =]*}" "$out/err" || { echo "accepted: $bad"; cat "$out/err"; exit 1; }
-done
 
 "$cli" --port sim capture tune current --max-captures 2 >"$out/kept" 2>/dev/null
 has_lines "$out/kept" "capture 2: Ki 4000, .*" "end: capture budget spent" \

@@ -20,6 +20,9 @@ done <<'TABLE'
 2|capture free current --level ''|--level: '' is not a number from -100 to 100 A
 2|capture free speed --rate 0x10|--rate: '0x10' is not a whole number from 1 to 4000 Hz
 2|capture free position --count 513|--count: at most 512 samples for position
+2|capture tune current --max-overshoot 101|--max-overshoot: '101' is not a number from 0 to 100 %
+2|capture tune current --max-captures 2.5|--max-captures: '2.5' is not a whole number from 1 to 100
+2|capture tune position --range ''|--range: '' is not a whole number from 1 to 4000000 pulses
 2|motor write rated-current=-5|quendrix-cli: rated-current: '-5' is not a number from 0 to 511.9921875 A
 2|motor write ls=inf|quendrix-cli: ls: 'inf' is not a number from 0 to 63.9990234375 mH
 2|motor write pole-pairs=11|quendrix-cli: pole-pairs: '11' is not a whole number from 1 to 10

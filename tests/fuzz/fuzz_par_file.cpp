@@ -15,9 +15,8 @@
 #include "params/ParamFile.h"
 #include "params/ParamFileCommands.h"
 #include "sim/ParamFeatures.h"
-#include "sim/SimPort.h"
 #include "tests/fuzz/FuzzPort.h"
-#include "tests/support/RecordingMessageSink.h"
+#include "tests/support/LinkFixture.h"
 
 namespace {
 
@@ -44,17 +43,8 @@ const Scratch& Files() {
 // input: building and connecting a drive costs more than the download itself, and what
 // an input leaves behind (the words it downloaded, an unlocked drive) changes nothing
 // that the next one checks.
-struct Rig {
-    qx::VirtualClock clock{1'000'000};
-    qx::SharedState state;
-    std::shared_ptr<qx::sim::SimDrive> drive = std::make_shared<qx::sim::SimDrive>();
-    qx::test::RecordingMessageSink messages;
-    qx::DriveLink link{state.link, clock, [this](const std::string&) {
-                           return std::make_unique<qx::sim::SimPort>(drive, clock);
-                       }};
-
+struct Rig : qx::test::SimLink {
     Rig() {
-        qx::ApplyStartupValues(state);
         qx::sim::InstallParameterFeatures(*drive);
         Check(qx::ChooseComPort(link, state.identity, messages, 1) == 1);
         messages.clear();
