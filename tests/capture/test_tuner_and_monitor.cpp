@@ -133,6 +133,7 @@ TEST(FreeRunMonitor, OpensInAutoRunAndCapturesOnTheFirstTickOnly) {
                          asked.triggerMode, rig.monitor.triggerControlsEnabled()),
               std::tuple(0u, 256, kTriggerAutoRun, false));
     EXPECT_EQ(v.caption, "Horizontal Unit: ms       Vertical Unit: A");
+    EXPECT_FALSE(rig.monitor.refresh()) << "auto run needs no Refresh";
     ASSERT_TRUE(rig.monitor.timerTick(rig.plot)) << "the first tick starts capturing";
     EXPECT_FALSE(rig.monitor.timerTick(rig.plot)) << "nothing changed";
     ASSERT_TRUE(rig.window.waitFor(1));

@@ -27,18 +27,18 @@ const StatusWords kDecoded{0xFF80,     0xFFFD, 100000, 0x0107, 0x00C0, 0x000A,
 TEST(StatusPoll, EachFieldComesFromItsBytesAndAFailedOrShortPollKeepsThem) {
     const StatusWords before{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11};
     const Bytes reset = AckReply(0xCF, 0), setUp = AckReply(0xC0, 0);
+    const Bytes cut = AckReply(0xC2, 1, std::vector<uint16_t>(13));  // 34 of the 36 bytes
     const struct {
         const char* name;
         std::vector<Bytes> replies;  // then silence
         std::size_t requests;        // that reach the drive (a silent one is sent twice)
         uint32_t status;
         StatusWords fields;
-    } rows[] = {
-        {"answered", {reset, setUp, kReply}, 3, kStatusOk, kDecoded},
-        {"reset", {}, 2, kStatusNoReply, before},
-        {"connection set-up", {reset}, 3, kStatusNoReply, before},
-        {"poll", {reset, setUp}, 4, kStatusNoReply, before},
-        {"short", {reset, setUp, AckReply(0xC2, 1, {0, 1})}, 3, kStatusWrongDataLength, before}};
+    } rows[] = {{"answered", {reset, setUp, kReply}, 3, kStatusOk, kDecoded},
+                {"reset", {}, 2, kStatusNoReply, before},
+                {"connection set-up", {reset}, 3, kStatusNoReply, before},
+                {"poll", {reset, setUp}, 4, kStatusNoReply, before},
+                {"a word short", {reset, setUp, cut}, 3, kStatusWrongDataLength, before}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         ScriptedLink s;
